@@ -1,0 +1,2 @@
+// STUB: replaced by the host work.
+int main() { return 0; }

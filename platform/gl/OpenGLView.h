@@ -1,0 +1,57 @@
+// The OpenGL view: a child view with its own GL context that covers the saver view.
+// Backends: OsMesaView (offscreen, for rendering to pictures and for tests) and
+// GlxView (an X11 window). The saver view creates its GL view through a factory that
+// the host picks, since which backend to use is the host's decision.
+#pragma once
+
+#include "platform/Geometry.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace zorvan {
+
+// Pixel-format attribute numbers and the swap-interval parameter number.
+inline constexpr uint32_t NSOpenGLPFAAccelerated = 73;
+inline constexpr uint32_t NSOpenGLPFADepthSize = 12;
+inline constexpr uint32_t NSOpenGLPFAMinimumPolicy = 51;
+inline constexpr uint32_t NSOpenGLPFAClosestPolicy = 74;
+inline constexpr int NSOpenGLCPSwapInterval = 222;
+
+// A pixel format made from a 0-terminated attribute list. Backends read what they can
+// honour (the depth size); the rest is a wish that a software renderer may not meet.
+class OpenGLPixelFormat {
+public:
+    explicit OpenGLPixelFormat(const uint32_t* attributes);
+    const std::vector<uint32_t>& attributes() const { return attributes_; }
+    // The value that follows `attribute` in the list, or `fallback` when it is absent.
+    uint32_t valueOf(uint32_t attribute, uint32_t fallback) const;
+
+private:
+    std::vector<uint32_t> attributes_;
+};
+
+class OpenGLView {
+public:
+    virtual ~OpenGLView() = default;
+
+    // The view's context becomes current for the GL calls that follow.
+    virtual void makeCurrentContext() = 0;
+    // Context parameters; NSOpenGLCPSwapInterval is the one that matters.
+    virtual void setValuesForParameter(const int* values, int parameter) = 0;
+    // Shows what was drawn in the context.
+    virtual void flushBuffer() = 0;
+    // Makes the context current for drawing, and releases it again.
+    virtual void lockFocus() = 0;
+    virtual void unlockFocus() = 0;
+    virtual void setFrameSize(Size size) = 0;
+};
+
+// Creates a GL view with the given frame (in the saver view's own coordinates) and pixel
+// format, or returns null when it cannot.
+using OpenGLViewFactory =
+    std::function<std::unique_ptr<OpenGLView>(Rect frame, const OpenGLPixelFormat& format)>;
+
+}  // namespace zorvan

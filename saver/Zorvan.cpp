@@ -1,0 +1,142 @@
+// The view's lifecycle: creation, sizing, start and the per-frame step.
+#include "saver/Zorvan.h"
+
+#include "platform/image/Image.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace zorvan {
+
+namespace {
+
+constexpr double FRAME_INTERVAL = 1.0 / 60.0;
+constexpr double DECLINED_INTERVAL = -1.0;
+
+const uint32_t PIXEL_FORMAT_ATTRIBUTES[] = {
+    NSOpenGLPFAAccelerated, NSOpenGLPFADepthSize, 16, NSOpenGLPFAMinimumPolicy,
+    NSOpenGLPFAClosestPolicy, 0};
+
+// A host size truncated toward zero. Sizes that are not a number, negative or beyond
+// the range of int give 0 or INT_MAX rather than an undefined conversion.
+int truncatedSize(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+Zorvan::Zorvan(OpenGLViewFactory makeGLView) : makeGLView_(std::move(makeGLView)) {}
+
+Zorvan::~Zorvan() {
+    std::free(motes);
+    std::free(logo);
+}
+
+Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
+    if (!ScreenSaverView::initWithFrame(frame, isPreview)) return nullptr;
+
+    loadPrefs();
+
+    // Under mainScreenOnly only the screen at the origin draws; the preview always does.
+    if (!isPreview && mainScreenOnly && !(frame.x == 0.0 && frame.y == 0.0)) {
+        drawingEnabled = false;
+        setAnimationTimeInterval(DECLINED_INTERVAL);
+        return this;
+    }
+
+    OpenGLPixelFormat format(PIXEL_FORMAT_ATTRIBUTES);
+    drawingEnabled = true;
+
+    std::unique_ptr<OpenGLView> glView;
+    if (makeGLView_) glView = makeGLView_(Rect{0.0, 0.0, frame.width, frame.height}, format);
+    if (!glView) {
+        // Without a GL view there is nothing to draw on, no field and no motes: the
+        // instance behaves as one that declined.
+        drawingEnabled = false;
+        setAnimationTimeInterval(DECLINED_INTERVAL);
+        return this;
+    }
+    _view = glView.get();
+
+    _view->makeCurrentContext();
+    const int swapInterval = 1;
+    _view->setValuesForParameter(&swapInterval, NSOpenGLCPSwapInterval);
+    setAutoresizesSubviews(true);
+    addSubview(std::move(glView));
+    setAnimationTimeInterval(FRAME_INTERVAL);
+
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glFlush();
+    _view->flushBuffer();
+
+    if (logoFile) loadLogo();
+
+    initVectorField();
+    allocateMotes();
+    return this;
+}
+
+void Zorvan::setFrameSize(Size size) {
+    ScreenSaverView::setFrameSize(size);
+    if (_view) _view->setFrameSize(size);
+    _initedGL = false;
+    if (!drawingEnabled) return;
+
+    // A cell is at least one pixel, so finding a mote's cell never divides by zero,
+    // however small the view.
+    fieldHeight = std::max(1, truncatedSize(size.height / 3.0));
+    fieldWidth = std::max(1, truncatedSize(size.width / 3.0));
+    displayWidth = truncatedSize(size.width);
+    displayHeight = truncatedSize(size.height);
+
+    for (int i = 0; i < numMotes; ++i) initMote(i);
+    sized_ = true;
+
+    if (logo && colourMode == 2) bg = logo[0];
+}
+
+void Zorvan::startAnimation() {
+    if (drawingEnabled) {
+        _view->lockFocus();
+        if (!_initedGL) {
+            const Rect f = frame();
+            initGL(truncatedSize(f.width), truncatedSize(f.height));
+            _initedGL = true;
+        }
+        glClearColor(bg.r, bg.g, bg.b, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glFlush();
+        _view->flushBuffer();
+        _view->unlockFocus();
+    }
+    ScreenSaverView::startAnimation();
+}
+
+void Zorvan::initGL(int /*width*/, int /*height*/) {
+    glShadeModel(GL_FLAT);
+    glEnable(GL_POINT_SMOOTH);
+    glEnable(GL_LINE_SMOOTH);
+}
+
+void Zorvan::animateOneFrame() {
+    if (!drawingEnabled) return;
+    // Until the host has sized the view the motes hold nothing: no step, no drawing.
+    if (!sized_) return;
+
+    checkModeChange();
+    advanceMotes();
+    advanceFields();
+
+    _view->lockFocus();
+    drawMotes();
+    _view->unlockFocus();
+}
+
+}  // namespace zorvan

@@ -1,0 +1,126 @@
+// The Zorvan saver view: one per screen and one for the preview. The host drives it
+// through initWithFrame, setFrameSize, startAnimation and animateOneFrame; everything
+// else is the view's own work, spread over the subsystem folders by concern.
+//
+// The state is plain public members, all zero, false or null until an entry point
+// writes them: the schedule, the field and the seeding rely on that start.
+#pragma once
+
+#include "platform/ScreenSaverView.h"
+#include "platform/gl/OpenGLView.h"
+#include "sim/Mote.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zorvan {
+
+class Image;
+class BitmapImageRep;
+class ScreenSaverDefaults;
+
+class Zorvan : public ScreenSaverView {
+public:
+    // `makeGLView` is the host's choice of OpenGL backend. An empty factory, or one that
+    // returns null, leaves the view without a GL view: it then draws nothing.
+    explicit Zorvan(OpenGLViewFactory makeGLView);
+    ~Zorvan() override;
+
+    // Host entry points.
+    static bool performGammaFade() { return true; }
+    // Returns this view, or null when the base view cannot be initialised.
+    Zorvan* initWithFrame(Rect frame, bool isPreview);
+    void setFrameSize(Size size) override;
+    void startAnimation() override;
+    void animateOneFrame() override;
+    bool hasConfigureSheet() const { return true; }
+
+    // Frame loop and GL state.
+    void initGL(int width, int height);
+
+    // Mode play list.
+    void initPlayList();
+    void checkModeChange();
+
+    // Mote population and seeding.
+    void allocateMotes();
+    void initMote(int i);
+
+    // Vector field.
+    void initVectorField();
+    void advanceFields();
+    int cellOf(float x, float y) const;
+
+    // Motion.
+    void advanceMotes();
+
+    // Rendering.
+    void drawMotes();
+
+    // Logo.
+    void loadLogo();
+    Colour* getPixelColoursFromBitmapRep(const BitmapImageRep& rep);
+
+    // Preferences.
+    void loadPrefs();
+    void savePrefs();
+
+    // --- state: saver view lifecycle and frame loop ---
+    OpenGLView* _view = nullptr;  // owned by the subviews of the base view
+    bool _initedGL = false;
+    bool drawingEnabled = false;
+    int displayWidth = 0, displayHeight = 0;
+    int fieldWidth = 0, fieldHeight = 0;
+
+    // --- mode play list ---
+    int mode = 0;
+    int playList[20] = {};
+    int playListSize = 0;
+    int playListIndex = 0;
+    int frameCount = 0;
+    int frameLimit = 0;
+    int modeFrameLimits[7] = {};
+
+    // --- motes ---
+    Mote* motes = nullptr;  // from malloc; the first numMotes are live
+    int numMotesAllocated = 0;
+
+    // --- vector field ---
+    FieldVector fields[9] = {};
+    FieldVector swirl[9] = {};
+    Rotator rotators[9] = {};
+
+    // --- logo ---
+    std::shared_ptr<Image> logoImageSrc;
+    Colour* logo = nullptr;  // from malloc; logoWidth x logoHeight entries
+    int logoWidth = 0, logoHeight = 0;
+    int numNonBGPixels = 0;
+
+    // --- settings ---
+    ScreenSaverDefaults* prefs = nullptr;  // the process-wide store, not owned
+    int numMotes = 0;
+    int moteSize = 0;
+    bool mainScreenOnly = false;
+    int logoMode = 0;
+    std::optional<std::string> logoFile;
+    int drawMode = 0;
+    int colourMode = 0;
+    float minimumContrast = 0.0f;
+    int moteShape = 0;
+    bool directional = false;
+    Colour bg = {};
+    Colour light = {};
+    Colour heavy = {};
+    float speed = 0.0f;
+    float smoothness = 0.0f;
+
+    // --- configuration sheet ---
+    bool reinitMotes = false;
+
+private:
+    OpenGLViewFactory makeGLView_;
+    bool sized_ = false;  // the host has sized the view, so the motes are seeded
+};
+
+}  // namespace zorvan

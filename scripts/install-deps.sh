@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Zorvan needs to build, run and test.
+# Skips the work when everything is already there, so a second run is quick.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev mesa-utils
+  libx11-dev libxrandr-dev
+  libmagick++-dev imagemagick
+  libglib2.0-dev libgtk-3-dev
+  xvfb xauth x11-utils
+  xscreensaver
+  libclang-rt-14-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

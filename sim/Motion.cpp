@@ -1,0 +1,5 @@
+// STUB: replaced by the motion work.
+#include "saver/Zorvan.h"
+namespace zorvan {
+void Zorvan::advanceMotes() {}
+}  // namespace zorvan
