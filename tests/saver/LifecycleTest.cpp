@@ -1,8 +1,361 @@
+// The host's entry points: who draws, sizing, start, the frame step, failure paths.
+#include "platform/gl/OsMesaView.h"
+#include "platform/prefs/ScreenSaverDefaults.h"
 #include "support/TestSupport.h"
+
+#include <GL/gl.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
 using namespace zorvan;
-TEST(Lifecycle, Smoke) {
-    auto v = test::makeOffscreenView(800, 600);
-    ASSERT_TRUE(v);
-    EXPECT_TRUE(v->drawingEnabled);
+
+namespace {
+
+// Points the process-wide store at a fresh file holding `contents`, for one test.
+class StoreFile {
+public:
+    explicit StoreFile(const std::string& contents) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("zorvan-lifecycle-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter_++) + ".conf");
+        std::ofstream(path_) << contents;
+        ScreenSaverDefaults::setStorePathOverride(path_.string());
+    }
+    ~StoreFile() {
+        ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+        std::filesystem::remove(path_);
+    }
+
+private:
+    static inline int counter_ = 0;
+    std::filesystem::path path_;
+};
+
+// A GL view that records the calls the saver view makes, drawing through a real
+// offscreen context underneath.
+class RecordingGLView : public OpenGLView {
+public:
+    RecordingGLView(std::unique_ptr<OsMesaView> inner, std::vector<std::string>* log)
+        : inner_(std::move(inner)), log_(log) {}
+    void makeCurrentContext() override { log_->push_back("makeCurrent"); inner_->makeCurrentContext(); }
+    void setValuesForParameter(const int* values, int parameter) override {
+        log_->push_back("set " + std::to_string(parameter) + "=" + std::to_string(values[0]));
+    }
+    void flushBuffer() override { log_->push_back("flush"); inner_->flushBuffer(); }
+    void lockFocus() override { log_->push_back("lock"); inner_->lockFocus(); }
+    void unlockFocus() override { log_->push_back("unlock"); inner_->unlockFocus(); }
+    void setFrameSize(Size size) override {
+        log_->push_back("size " + std::to_string(int(size.width)) + "x" + std::to_string(int(size.height)));
+        inner_->setFrameSize(size);
+    }
+    OsMesaView& inner() { return *inner_; }
+
+private:
+    std::unique_ptr<OsMesaView> inner_;
+    std::vector<std::string>* log_;
+};
+
+OpenGLViewFactory recordingFactory(std::vector<std::string>* log, RecordingGLView** made) {
+    return [log, made](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+        log->push_back("create " + std::to_string(int(frame.width)) + "x" + std::to_string(int(frame.height)) +
+                       " depth " + std::to_string(format.valueOf(NSOpenGLPFADepthSize, 0)));
+        auto view = std::make_unique<RecordingGLView>(OsMesaView::create(frame, format), log);
+        *made = view.get();
+        return view;
+    };
+}
+
+uint32_t rgba(float r, float g, float b) {
+    auto byte = [](float c) { return uint32_t(std::lround(c * 255.0f)); };
+    return (byte(r) << 24) | (byte(g) << 16) | (byte(b) << 8) | 0xffu;
+}
+
+}  // namespace
+
+TEST(Lifecycle, HostQueriesAnswerYes) {
+    EXPECT_TRUE(Zorvan::performGammaFade());
+    Zorvan view{OpenGLViewFactory{}};
+    EXPECT_TRUE(view.hasConfigureSheet());
+}
+
+TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
+    struct Case {
+        double x, y;
+        bool preview;
+        bool draws;
+    };
+    {
+        StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
+        const Case cases[] = {
+            {0.0, 0.0, false, true},     {-0.0, 0.0, false, true},    {1440.0, 0.0, false, false},
+            {0.0, -1050.0, false, false}, {1440.0, 0.0, true, true},  {NAN, 0.0, false, false},
+        };
+        for (const Case& c : cases) {
+            Zorvan view{OsMesaView::factory()};
+            ASSERT_EQ(view.initWithFrame(Rect{c.x, c.y, 320, 200}, c.preview), &view);
+            ASSERT_TRUE(view.mainScreenOnly);
+            EXPECT_EQ(view.drawingEnabled, c.draws) << c.x << "," << c.y << " preview " << c.preview;
+            EXPECT_EQ(view._view != nullptr, c.draws);
+            EXPECT_EQ(view.animationTimeInterval(), c.draws ? 1.0 / 60.0 : -1.0);
+        }
+    }
+    {
+        StoreFile store("[Zorvan]\nmainScreenOnly=false\n");
+        Zorvan view{OsMesaView::factory()};
+        ASSERT_TRUE(view.initWithFrame(Rect{1440, -1050, 320, 200}, false));
+        EXPECT_TRUE(view.drawingEnabled);
+    }
+}
+
+TEST(Lifecycle, DeclinedInstanceOnlyPassesCallsToTheBaseView) {
+    StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
+    Zorvan view{OsMesaView::factory()};
+    ASSERT_TRUE(view.initWithFrame(Rect{1440, 0, 640, 480}, false));
+    EXPECT_FALSE(view.drawingEnabled);
+    EXPECT_EQ(view.animationTimeInterval(), -1.0);
+    EXPECT_EQ(view._view, nullptr);
+    EXPECT_TRUE(view.subviews().empty());
+    EXPECT_EQ(view.motes, nullptr);
+    EXPECT_EQ(view.logo, nullptr);
+
+    view.setFrameSize(Size{640, 480});
+    EXPECT_EQ(view.frame().width, 640);
+    EXPECT_EQ(view.displayWidth, 0);
+    EXPECT_EQ(view.fieldWidth, 0);
+
+    view.startAnimation();
+    EXPECT_TRUE(view.isAnimating());
+    EXPECT_FALSE(view._initedGL);
+
+    for (int i = 0; i < 500; ++i) view.animateOneFrame();
+    EXPECT_EQ(view.frameCount, 0);
+    EXPECT_EQ(view.mode, MODE_FLOW);
+}
+
+TEST(Lifecycle, CreationTalksToTheGLViewInOrder) {
+    std::vector<std::string> log;
+    RecordingGLView* gl = nullptr;
+    Zorvan view{recordingFactory(&log, &gl)};
+    ASSERT_TRUE(view.initWithFrame(Rect{0, 0, 64, 48}, false));
+    const std::vector<std::string> expected = {"create 64x48 depth 16", "makeCurrent", "set 222=1", "flush"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(view._view, gl);
+    ASSERT_EQ(view.subviews().size(), 1u);
+    EXPECT_TRUE(view.autoresizesSubviews());
+    EXPECT_EQ(view.animationTimeInterval(), 1.0 / 60.0);
+    EXPECT_NE(view.motes, nullptr);
+    EXPECT_EQ(view.numMotesAllocated, view.numMotes);
+    // The first clear is opaque black, whatever the background setting.
+    EXPECT_EQ(gl->inner().pixelAt(10, 10), rgba(0, 0, 0));
+    // Nothing is sized yet.
+    EXPECT_EQ(view.displayWidth, 0);
+    EXPECT_EQ(view.fieldHeight, 0);
+
+    log.clear();
+    view.setFrameSize(Size{64, 48});
+    view.startAnimation();
+    view.animateOneFrame();
+    const std::vector<std::string> run = {"size 64x48", "size 64x48", "lock", "flush", "unlock", "lock", "unlock"};
+    EXPECT_EQ(log, run);
+}
+
+TEST(Lifecycle, SizingTruncatesAndSeeds) {
+    auto view = test::makeOffscreenView(799.9, 599.5);
+    ASSERT_TRUE(view);
+    view->setFrameSize(Size{799.9, 599.5});
+    EXPECT_EQ(view->displayWidth, 799);
+    EXPECT_EQ(view->displayHeight, 599);
+    EXPECT_EQ(view->fieldWidth, 266);
+    EXPECT_EQ(view->fieldHeight, 199);
+    for (int i = 0; i < view->numMotes; ++i) {
+        const Mote& m = view->motes[i];
+        ASSERT_GE(m.pos.x, 0.0f);
+        ASSERT_LE(m.pos.x, 799.0f);
+        ASSERT_GE(m.weight, MIN_WEIGHT);
+        ASSERT_LE(m.weight, MAX_WEIGHT);
+    }
+}
+
+TEST(Lifecycle, TinyViewsStillGetWholeCells) {
+    for (Size size : {Size{2, 2}, Size{0, 0}, Size{1, 500}}) {
+        auto view = test::makeOffscreenView(size.width, size.height);
+        ASSERT_TRUE(view);
+        view->setFrameSize(size);
+        EXPECT_GE(view->fieldWidth, 1);
+        EXPECT_GE(view->fieldHeight, 1);
+        view->startAnimation();
+        for (int i = 0; i < 10; ++i) view->animateOneFrame();
+        EXPECT_EQ(view->frameCount, 10);
+    }
+}
+
+TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
+    auto view = test::makeOffscreenView(32, 32);
+    ASSERT_TRUE(view);
+    view->setFrameSize(Size{32, 32});
+    view->bg = {0.0f, 0.0f, 1.0f};
+    view->startAnimation();
+    EXPECT_TRUE(view->_initedGL);
+    OsMesaView* gl = test::offscreenOf(*view);
+    EXPECT_EQ(gl->pixelAt(5, 5), rgba(0, 0, 1));
+    GLint shade = 0;
+    glGetIntegerv(GL_SHADE_MODEL, &shade);
+    EXPECT_EQ(shade, GL_FLAT);
+    EXPECT_TRUE(glIsEnabled(GL_POINT_SMOOTH));
+    EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
+
+    // A second start without a resize leaves the GL state alone but clears again.
+    glShadeModel(GL_SMOOTH);
+    view->bg = {1.0f, 0.0f, 0.0f};
+    view->startAnimation();
+    glGetIntegerv(GL_SHADE_MODEL, &shade);
+    EXPECT_EQ(shade, GL_SMOOTH);
+    EXPECT_EQ(gl->pixelAt(5, 5), rgba(1, 0, 0));
+
+    // A resize clears the flag; the next start applies the state again.
+    view->setFrameSize(Size{32, 32});
+    EXPECT_FALSE(view->_initedGL);
+    view->startAnimation();
+    glGetIntegerv(GL_SHADE_MODEL, &shade);
+    EXPECT_EQ(shade, GL_FLAT);
+}
+
+TEST(Lifecycle, TheFirstFrameStepsBeforeItDraws) {
+    auto view = test::makeOffscreenView(200, 100);
+    ASSERT_TRUE(view);
+    view->setFrameSize(Size{200, 100});
+    view->startAnimation();
+    view->numMotes = 1;
+    view->moteShape = 0;
+    view->directional = false;
+    view->moteSize = 4;  // a square of about 12 pixels
+    view->mode = MODE_COAST;
+    Mote& m = view->motes[0];
+    m.pos = m.lastPos = {50.0f, 50.0f};
+    m.vel = {100.0f, 0.0f};
+    m.weight = 25.0f;
+    m.colour = {1.0f, 1.0f, 1.0f};
+
+    view->animateOneFrame();
+    EXPECT_EQ(view->frameCount, 1);
+    EXPECT_EQ(view->mode, MODE_COAST);
+    EXPECT_FLOAT_EQ(m.pos.x, 50.0f + 99.0f);
+    OsMesaView* gl = test::offscreenOf(*view);
+    EXPECT_EQ(gl->pixelAt(149, 50), rgba(1, 1, 1)) << "the mote is drawn where it moved to";
+    EXPECT_EQ(gl->pixelAt(50, 50), rgba(0, 0, 0)) << "not where it was";
+}
+
+TEST(Lifecycle, NoStepBeforeTheFirstSizing) {
+    auto view = test::makeOffscreenView(64, 64);
+    ASSERT_TRUE(view);
+    view->startAnimation();
+    for (int i = 0; i < 3; ++i) view->animateOneFrame();
+    EXPECT_EQ(view->frameCount, 0);
+}
+
+TEST(Lifecycle, ResizeReseedsAndKeepsTheSchedule) {
+    auto view = test::makeOffscreenView(400, 300);
+    ASSERT_TRUE(view);
+    view->setFrameSize(Size{400, 300});
+    view->startAnimation();
+    for (int i = 0; i < 460; ++i) view->animateOneFrame();
+    const int mode = view->mode, index = view->playListIndex, count = view->frameCount;
+    ASSERT_EQ(mode, MODE_SWIRL);
+
+    srandom(7);
+    view->setFrameSize(Size{300, 200});
+    EXPECT_FALSE(view->_initedGL);
+    EXPECT_EQ(view->displayWidth, 300);
+    // Every live mote starts afresh: at rest on its seeded position.
+    for (int i = 0; i < view->numMotes; ++i) {
+        ASSERT_EQ(view->motes[i].pos.x, view->motes[i].lastPos.x);
+        ASSERT_LE(view->motes[i].pos.x, 300.0f);
+        ASSERT_LE(view->motes[i].pos.y, 200.0f);
+    }
+    const Mote first = view->motes[0];
+    srandom(7);
+    view->setFrameSize(Size{300, 200});
+    EXPECT_EQ(std::memcmp(&first, &view->motes[0], sizeof(Mote)), 0);
+
+    view->startAnimation();
+    EXPECT_EQ(view->mode, mode);
+    EXPECT_EQ(view->playListIndex, index);
+    EXPECT_EQ(view->frameCount, count);
+}
+
+TEST(Lifecycle, BackgroundComesFromTheLogoOnlyInPictureColours) {
+    auto view = test::makeOffscreenView(100, 100);
+    ASSERT_TRUE(view);
+    const Colour original = {0.1f, 0.2f, 0.3f};
+    const Colour picture = {0.5f, 0.25f, 0.75f};
+
+    auto withTable = [&] {
+        std::free(view->logo);
+        view->logo = static_cast<Colour*>(std::malloc(4 * sizeof(Colour)));
+        view->logo[0] = view->logo[1] = view->logo[2] = picture;
+        view->logo[3] = {1.0f, 1.0f, 1.0f};
+        view->logoWidth = view->logoHeight = 2;
+        view->numNonBGPixels = 1;
+    };
+
+    for (int colourMode : {0, 1, 2}) {
+        withTable();
+        view->colourMode = colourMode;
+        view->bg = original;
+        view->setFrameSize(Size{100, 100});
+        const Colour expected = colourMode == 2 ? picture : original;
+        EXPECT_EQ(view->bg.r, expected.r) << "colour mode " << colourMode;
+        EXPECT_EQ(view->bg.g, expected.g);
+        EXPECT_EQ(view->bg.b, expected.b);
+    }
+
+    std::free(view->logo);
+    view->logo = nullptr;
+    view->colourMode = 2;
+    view->bg = original;
+    view->setFrameSize(Size{100, 100});
+    EXPECT_EQ(view->bg.g, original.g) << "no table, no change";
+}
+
+TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
+    for (OpenGLViewFactory factory :
+         {OpenGLViewFactory{}, OpenGLViewFactory([](Rect, const OpenGLPixelFormat&) {
+              return std::unique_ptr<OpenGLView>();
+          })}) {
+        Zorvan view{factory};
+        ASSERT_EQ(view.initWithFrame(Rect{0, 0, 640, 480}, false), &view);
+        EXPECT_FALSE(view.drawingEnabled);
+        EXPECT_EQ(view.animationTimeInterval(), -1.0);
+        EXPECT_EQ(view.motes, nullptr);
+        view.setFrameSize(Size{640, 480});
+        view.startAnimation();
+        for (int i = 0; i < 3; ++i) view.animateOneFrame();
+        EXPECT_EQ(view.frameCount, 0);
+    }
+}
+
+TEST(Lifecycle, AnUnusableFrameFailsTheBaseView) {
+    for (Rect frame : {Rect{0, 0, NAN, 100}, Rect{0, 0, 100, -1}, Rect{0, 0, INFINITY, 100}}) {
+        Zorvan view{OsMesaView::factory()};
+        EXPECT_EQ(view.initWithFrame(frame, false), nullptr);
+    }
+}
+
+TEST(Lifecycle, HostileSizesNeverBreakTheConversion) {
+    auto view = test::makeOffscreenView(64, 64);
+    ASSERT_TRUE(view);
+    view->numMotes = 10;
+    for (Size size : {Size{NAN, 10}, Size{-5, -5}, Size{1e300, 8}}) {
+        view->setFrameSize(size);
+        EXPECT_GE(view->displayWidth, 0);
+        EXPECT_GE(view->fieldWidth, 1);
+        EXPECT_GE(view->fieldHeight, 1);
+    }
 }

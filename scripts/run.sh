@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Zorvan and runs it: in a window when there is a display, otherwise an
+# offscreen render of 600 frames to zorvan.png. Arguments go to the program.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j2 --target zorvan
+if [ $# -eq 0 ] && [ -z "${DISPLAY:-}" ]; then
+  echo "run: no display; rendering 600 frames to zorvan.png instead" >&2
+  set -- --render zorvan.png --size 1280x720 --frames 600
+fi
+exec "$root/build/bin/zorvan" "$@"
