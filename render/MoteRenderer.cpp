@@ -1,10 +1,57 @@
-// STUB: replaced by the renderer work.
+// Draws one frame of motes with OpenGL 1.x immediate mode, on whatever context is
+// current: clear, pixel projection, tails, bodies, flush. It keeps no state between
+// frames and relies on the flat shading and line smoothing set when the view starts.
+#include "render/MoteShapes.h"
 #include "saver/Zorvan.h"
+
 #include <GL/gl.h>
+#include <GL/glu.h>
+
 namespace zorvan {
+
 void Zorvan::drawMotes() {
     glClearColor(bg.r, bg.g, bg.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+
+    glViewport(0, 0, displayWidth, displayHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, static_cast<double>(displayWidth), 0.0, static_cast<double>(displayHeight));
+    // The shift puts vertices on pixel centres rather than on pixel edges.
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0.375f, 0.375f, 0.0f);
+
+    // Only motes that exist are drawn, whatever the count says.
+    const int count = motes ? (numMotes < numMotesAllocated ? numMotes : numMotesAllocated) : 0;
+
+    // The line width changes only outside begin/end, so each tail is its own primitive.
+    if (drawsTails(drawMode, moteSize)) {
+        for (int i = 0; i < count; ++i) {
+            const Mote& m = motes[i];
+            const Colour c = tailColour(m, bg);
+            glLineWidth(tailWidth(m));
+            glBegin(GL_LINES);
+            glColor3f(c.r, c.g, c.b);
+            glVertex2f(m.pos.x, m.pos.y);
+            glVertex2f(m.lastPos.x, m.lastPos.y);
+            glEnd();
+        }
+    }
+
+    // All bodies in one primitive, over all tails; a later mote covers an earlier one.
+    const ShapeFactors factors = shapeFactors(moteSize);
+    Vec2 v[8];
+    glBegin(GL_QUADS);
+    for (int i = 0; i < count; ++i) {
+        const Mote& m = motes[i];
+        glColor3f(m.colour.r, m.colour.g, m.colour.b);
+        const int n = moteVertices(m, moteShape, directional, factors, v);
+        for (int k = 0; k < n; ++k) glVertex2f(v[k].x, v[k].y);
+    }
+    glEnd();
+
     glFlush();
 }
+
 }  // namespace zorvan
