@@ -1,0 +1,253 @@
+// The key-file preference store: typed values, defaults, the file's location and
+// format, atomic saves and the handling of a damaged file.
+#include "settings/StoreFixture.h"
+
+#include <glib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cfloat>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+namespace zorvan::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Value = ScreenSaverDefaults::Value;
+
+int filesIn(const fs::path& dir) {
+    int n = 0;
+    for (auto& entry : fs::directory_iterator(dir)) (void)entry, ++n;
+    return n;
+}
+
+TEST_F(StoreTest, DefaultsAnswerUntilWrittenAndWritesPersistAsEditableText) {
+    ScreenSaverDefaults* s = store();
+    EXPECT_EQ(s, ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"));
+    EXPECT_EQ(s->path(), file.string());
+    s->registerDefaults({{"count", Value(1500)}, {"on", Value(true)}, {"speed", Value(0.8f)},
+                         {"name", Value(std::string("pict"))}});
+    EXPECT_EQ(s->integerForKey("count"), 1500);
+    EXPECT_TRUE(s->boolForKey("on"));
+    EXPECT_EQ(s->floatForKey("speed"), 0.8f);
+    EXPECT_EQ(s->stringForKey("name"), "pict");
+    // Unregistered and absent: zero, no, 0.0, none.
+    EXPECT_EQ(s->integerForKey("other"), 0);
+    EXPECT_FALSE(s->boolForKey("other"));
+    EXPECT_EQ(s->floatForKey("other"), 0.0f);
+    EXPECT_EQ(s->stringForKey("other"), std::nullopt);
+
+    s->setInteger(-42, "count");
+    s->setBool(false, "on");
+    s->setFloat(0.69f, "speed");
+    s->setObject("/home/a b/ü=logo.png", "name");
+    s->setString("gone", "extra");
+    s->removeObjectForKey("extra");
+    EXPECT_EQ(s->integerForKey("count"), -42);
+    EXPECT_EQ(s->stringForKey("extra"), std::nullopt);
+    EXPECT_FALSE(fs::exists(file)) << "nothing reaches the file before synchronize";
+    ASSERT_TRUE(s->synchronize());
+
+    EXPECT_EQ(fileText(),
+              "[Zorvan]\ncount=-42\non=false\nspeed=0.69\nname=/home/a b/ü=logo.png\n");
+
+    // A new run reads the file; the store object stays the same one.
+    EXPECT_EQ(reload(), s);
+    EXPECT_EQ(s->integerForKey("count"), -42);
+    EXPECT_FALSE(s->boolForKey("on"));
+    EXPECT_EQ(s->floatForKey("speed"), 0.69f);
+    EXPECT_EQ(s->stringForKey("name"), "/home/a b/ü=logo.png");
+    EXPECT_EQ(s->stringForKey("extra"), std::nullopt);
+}
+
+TEST_F(StoreTest, HandEditedFileKeepsCommentsAndOtherGroupsOnSave) {
+    writeBytes(file, "# mine\n[Other]\nx=1\n\n[Zorvan]\n# count of motes\ncount = 12\non=1\n");
+    ScreenSaverDefaults* s = reload();
+    EXPECT_EQ(s->integerForKey("count"), 12);
+    EXPECT_TRUE(s->boolForKey("on"));
+    s->setInteger(13, "count");
+    ASSERT_TRUE(s->synchronize());
+    const std::string text = fileText();
+    EXPECT_EQ(text.rfind("# mine\n", 0), 0u) << text;
+    EXPECT_TRUE(contains(text, "[Other]\nx=1\n")) << text;
+    EXPECT_TRUE(contains(text, "# count of motes\ncount=13\n")) << text;
+    EXPECT_FALSE(fs::exists(file.string() + ".bak"));
+}
+
+TEST(FloatFormat, EveryFloatReadsBackAsTheSameFloat) {
+    std::vector<float> values = {0.0f, -0.0f, 0.2f, 0.69f, 0.8f, 0.99f, 1.0f, 0.1f, 1e-45f,
+                                 FLT_MIN, FLT_MAX, -FLT_MAX, 16777217.0f, 3.4e38f, 1.17549e-38f};
+    std::mt19937 gen(7);
+    for (int i = 0; i < 200000; ++i) {
+        uint32_t bits = gen();
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        if (std::isfinite(f)) values.push_back(f);
+    }
+    for (float f : values) {
+        const std::string text = ScreenSaverDefaults::formatFloat(f);
+        const float back = float(g_ascii_strtod(text.c_str(), nullptr));
+        ASSERT_EQ(std::memcmp(&back, &f, sizeof f), 0) << text;
+        ASSERT_LE(text.size(), 16u) << text;
+    }
+    EXPECT_EQ(ScreenSaverDefaults::formatFloat(0.2f), "0.2");
+    EXPECT_EQ(ScreenSaverDefaults::formatFloat(1.0f), "1");
+}
+
+class EnvVar {
+public:
+    explicit EnvVar(const char* name) : name_(name) {
+        if (const char* v = std::getenv(name)) old_ = v;
+    }
+    ~EnvVar() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+    void set(const std::string& v) { setenv(name_, v.c_str(), 1); }
+    void unset() { unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(StoreTest, DefaultLocationIsTheUserConfigFolderCreatedOnSave) {
+    EnvVar xdg("XDG_CONFIG_HOME"), home("HOME");
+    xdg.set((dir / "cfg").string());
+    home.set((dir / "home").string());
+    ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+    ScreenSaverDefaults* s = store();
+    EXPECT_EQ(s->path(), (dir / "cfg" / "zorvan" / "Zorvan.conf").string());
+    s->setInteger(3, "n");
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_EQ(readBytes(dir / "cfg" / "zorvan" / "Zorvan.conf"), "[Zorvan]\nn=3\n");
+
+    // Without XDG_CONFIG_HOME, or with a relative one, it lives under $HOME/.config.
+    xdg.unset();
+    ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+    EXPECT_EQ(s->path(), (dir / "home" / ".config" / "zorvan" / "Zorvan.conf").string());
+    EXPECT_EQ(s->integerForKey("n"), 0);
+    xdg.set("relative/cfg");
+    ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+    EXPECT_EQ(s->path(), (dir / "home" / ".config" / "zorvan" / "Zorvan.conf").string());
+}
+
+TEST_F(StoreTest, SaveThroughASymbolicLinkKeepsTheLink) {
+    const fs::path real = dir / "real.conf";
+    writeBytes(real, "[Zorvan]\nn=1\n");
+    fs::create_symlink(real, file);
+    ScreenSaverDefaults* s = reload();
+    EXPECT_EQ(s->integerForKey("n"), 1);
+    s->setInteger(2, "n");
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(readBytes(real), "[Zorvan]\nn=2\n");
+}
+
+// A file that does not parse: defaults, one warning naming it, the file untouched until
+// a save, which keeps the old bytes as <file>.bak.
+TEST_F(StoreTest, UnparsableFileIsKeptAndBackedUpOnSave) {
+    const std::string garbage = "numMotes=5\n[Zorvan\n\x01\x02 not a key file";
+    writeBytes(file, garbage);
+    ::testing::internal::CaptureStderr();
+    ScreenSaverDefaults* s = reload();
+    s->registerDefaults({{"numMotes", Value(1500)}});
+    EXPECT_EQ(s->integerForKey("numMotes"), 1500);
+    EXPECT_EQ(s->integerForKey("numMotes"), 1500);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_TRUE(contains(err, file.string())) << err;
+    EXPECT_EQ(readBytes(file), garbage);
+    EXPECT_EQ(filesIn(dir), 1);
+
+    s->setInteger(20, "numMotes");
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_EQ(readBytes(file.string() + ".bak"), garbage);
+    EXPECT_EQ(fileText(), "[Zorvan]\nnumMotes=20\n");
+
+    // The saved file is sound again: a later save keeps no further copy.
+    reload();
+    fs::remove(file.string() + ".bak");
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_FALSE(fs::exists(file.string() + ".bak"));
+}
+
+TEST_F(StoreTest, WrongTypedValuesReadAsDefaultsWhileGoodKeysStillRead) {
+    const std::string text =
+        "[Zorvan]\nnumMotes=lots\nmoteSize=7\non=maybe\nspeed=nan\nbgR=inf\nbgG=1e300\n"
+        "big=99999999999\nlightR=0.25\n";
+    writeBytes(file, text);
+    ::testing::internal::CaptureStderr();
+    ScreenSaverDefaults* s = reload();
+    s->registerDefaults({{"numMotes", Value(1500)}, {"moteSize", Value(10)}, {"on", Value(true)},
+                         {"speed", Value(0.8f)}, {"bgR", Value(0.0f)}, {"bgG", Value(0.5f)},
+                         {"big", Value(4)}});
+    EXPECT_EQ(s->integerForKey("numMotes"), 1500);
+    EXPECT_EQ(s->integerForKey("moteSize"), 7);
+    EXPECT_TRUE(s->boolForKey("on"));
+    EXPECT_EQ(s->floatForKey("speed"), 0.8f);
+    EXPECT_EQ(s->floatForKey("bgR"), 0.0f);
+    EXPECT_EQ(s->floatForKey("bgG"), 0.5f);
+    EXPECT_EQ(s->integerForKey("big"), 4);
+    EXPECT_EQ(s->floatForKey("lightR"), 0.25f);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_TRUE(contains(err, file.string())) << err;
+    EXPECT_EQ(fileText(), text);
+
+    s->setInteger(1500, "numMotes");
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_EQ(readBytes(file.string() + ".bak"), text);
+    EXPECT_TRUE(contains(fileText(), "numMotes=1500\nmoteSize=7\n")) << fileText();
+}
+
+// The write itself fails (the file size limit stops it, which binds root as well):
+// reported once, false, the old file intact and no temporary file left behind.
+TEST_F(StoreTest, FailedSaveIsReportedAndLeavesTheOldFile) {
+    const std::string old = "[Zorvan]\nname=old\n";
+    writeBytes(file, old);
+    ScreenSaverDefaults* s = reload();
+    s->setObject(std::string(4096, 'x'), "name");
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 1024;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    ::testing::internal::CaptureStderr();
+    const bool ok = s->synchronize();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_TRUE(contains(err, file.string())) << err;
+    EXPECT_EQ(fileText(), old);
+    EXPECT_EQ(filesIn(dir), 1) << "no temporary file is left";
+
+    // The unsaved value is still there, and a later save succeeds.
+    EXPECT_EQ(s->stringForKey("name")->size(), 4096u);
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_EQ(reload()->stringForKey("name")->size(), 4096u);
+}
+
+TEST_F(StoreTest, SaveIntoAReadOnlyFolderFails) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    const std::string old = "[Zorvan]\nn=1\n";
+    writeBytes(file, old);
+    ScreenSaverDefaults* s = reload();
+    s->setInteger(2, "n");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(s->synchronize());
+    EXPECT_EQ(lineCount(::testing::internal::GetCapturedStderr()), 1);
+    fs::permissions(dir, fs::perms::owner_all);
+    EXPECT_EQ(fileText(), old);
+    EXPECT_EQ(filesIn(dir), 1);
+}
+
+}  // namespace
+}  // namespace zorvan::test

@@ -1,0 +1,233 @@
+// Loading and saving the view's settings through the module's store.
+#include "settings/StoreFixture.h"
+
+#include "platform/bundle/Bundle.h"
+#include "saver/Zorvan.h"
+
+#include <cstring>
+
+namespace zorvan::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PrefsTest : public StoreTest {
+protected:
+    // Writes the [Zorvan] group as a user would, then loads a fresh view from it.
+    std::unique_ptr<Zorvan> loadFrom(const std::string& lines) {
+        writeBytes(file, "[Zorvan]\n" + lines);
+        return load();
+    }
+    std::unique_ptr<Zorvan> load() {
+        reload();
+        auto v = std::make_unique<Zorvan>(OpenGLViewFactory{});
+        v->loadPrefs();
+        return v;
+    }
+    bool stored(const std::string& key) {
+        return contains(fileText(), "\n" + key + "=");
+    }
+};
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameColour(Colour a, Colour b) {
+    return sameBits(a.r, b.r) && sameBits(a.g, b.g) && sameBits(a.b, b.b);
+}
+
+TEST_F(PrefsTest, EmptyStoreLoadsTheDefaults) {
+    auto v = load();
+    EXPECT_EQ(v->prefs, ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"));
+    EXPECT_EQ(v->numMotes, 1500);
+    EXPECT_EQ(v->moteSize, 10);
+    EXPECT_FALSE(v->mainScreenOnly);
+    EXPECT_EQ(v->logoMode, 0);
+    EXPECT_EQ(v->logoFile, Bundle::bundleForClass().pathForImageResource("zorvan.pict"));
+    if (fs::exists(fs::path(ZORVAN_BIN_DIR) / "../share/zorvan/zorvan.pict")) {
+        ASSERT_TRUE(v->logoFile.has_value());
+        EXPECT_TRUE(fs::equivalent(*v->logoFile,
+                                   fs::path(ZORVAN_BIN_DIR) / "../share/zorvan/zorvan.pict"));
+    }
+    EXPECT_EQ(v->drawMode, 0);
+    EXPECT_EQ(v->colourMode, 0);
+    EXPECT_EQ(v->minimumContrast, 0.0f);
+    EXPECT_EQ(v->moteShape, 1);
+    EXPECT_TRUE(v->directional);
+    EXPECT_TRUE(sameColour(v->bg, Colour{0.0f, 0.0f, 0.0f}));
+    EXPECT_TRUE(sameColour(v->light, LIGHT));
+    EXPECT_TRUE(sameColour(v->heavy, HEAVY));
+    EXPECT_TRUE(sameBits(v->speed, 0.8f));
+    EXPECT_TRUE(sameBits(v->smoothness, 0.99f));
+    EXPECT_EQ(v->playListSize, 14);
+    EXPECT_GT(v->frameLimit, 0);
+    EXPECT_FALSE(fs::exists(file)) << "loading writes nothing";
+}
+
+TEST_F(PrefsTest, OutOfRangeCountSizeAndShapeFallBack) {
+    struct Case { const char* lines; int numMotes, moteSize, moteShape; };
+    const Case cases[] = {
+        {"numMotes=0\nmoteSize=0\nmoteShape=3\n", 1500, 10, 0},
+        {"numMotes=-5\nmoteSize=-3\nmoteShape=-1\n", 1500, 10, 0},
+        {"numMotes=1\nmoteSize=1\nmoteShape=0\n", 1, 1, 0},
+        {"numMotes=1000000\nmoteSize=19\nmoteShape=2\n", 1000000, 19, 2},
+        {"numMotes=1000001\nmoteSize=25\n", 1500, 25, 1},
+        // Too many to allocate; a huge divisor is harmless and kept.
+        {"numMotes=2147483647\nmoteSize=2147483647\n", 1500, 2147483647, 1},
+    };
+    for (const Case& c : cases) {
+        auto v = loadFrom(c.lines);
+        EXPECT_EQ(v->numMotes, c.numMotes) << c.lines;
+        EXPECT_EQ(v->moteSize, c.moteSize) << c.lines;
+        EXPECT_EQ(v->moteShape, c.moteShape) << c.lines;
+    }
+}
+
+TEST_F(PrefsTest, UnusableSpeedLoadsAsTheDefault) {
+    for (const char* speed : {"nan", "inf", "-inf", "1e40", "fast"}) {
+        ::testing::internal::CaptureStderr();
+        auto v = loadFrom(std::string("speed=") + speed + "\nlightG=0.5\n");
+        EXPECT_EQ(lineCount(::testing::internal::GetCapturedStderr()), 1) << speed;
+        EXPECT_TRUE(sameBits(v->speed, 0.8f)) << speed;
+        EXPECT_EQ(v->light.g, 0.5f);
+    }
+    // In range, even unusual values load as they stand.
+    EXPECT_EQ(loadFrom("speed=-2.5\n")->speed, -2.5f);
+    EXPECT_EQ(loadFrom("speed=0\n")->speed, 0.0f);
+}
+
+TEST_F(PrefsTest, LogoFileFollowsTheLogoMode) {
+    EXPECT_EQ(loadFrom("logoMode=2\nlogoFile=/pics/me.png\n")->logoFile, "/pics/me.png");
+    EXPECT_EQ(loadFrom("logoMode=2\n")->logoFile, std::nullopt);
+    EXPECT_EQ(loadFrom("logoMode=1\nlogoFile=/pics/me.png\n")->logoFile, std::nullopt);
+    EXPECT_EQ(loadFrom("logoMode=7\nlogoFile=/pics/me.png\n")->logoFile, std::nullopt);
+    EXPECT_EQ(loadFrom("logoMode=0\nlogoFile=/pics/me.png\n")->logoFile,
+              Bundle::bundleForClass().pathForImageResource("zorvan.pict"));
+}
+
+TEST_F(PrefsTest, ContrastCheckRoundTrip) {
+    auto v = load();
+    v->minimumContrast = 0.5f;
+    v->savePrefs();
+    EXPECT_TRUE(contains(fileText(), "\ncontrastCheck=true\n"));
+    EXPECT_EQ(load()->minimumContrast, 0.5f);
+
+    v = load();
+    v->minimumContrast = 0.0f;
+    v->savePrefs();
+    EXPECT_TRUE(contains(fileText(), "\ncontrastCheck=false\n"));
+    EXPECT_EQ(load()->minimumContrast, 0.0f);
+}
+
+TEST_F(PrefsTest, LogoFileIsStoredOnlyForAUserPicture) {
+    auto v = loadFrom("logoMode=2\nlogoFile=/pics/me.png\n");
+    v->logoMode = 0;
+    v->logoFile = "/somewhere/zorvan.pict";
+    v->savePrefs();
+    EXPECT_FALSE(stored("logoFile")) << fileText();
+
+    v = loadFrom("logoMode=2\nlogoFile=/pics/me.png\n");
+    v->logoMode = 1;
+    v->savePrefs();
+    EXPECT_FALSE(stored("logoFile")) << fileText();
+
+    v = loadFrom("logoMode=2\nlogoFile=/pics/me.png\n");
+    v->logoFile.reset();
+    v->savePrefs();
+    EXPECT_FALSE(stored("logoFile")) << fileText();
+
+    v->logoFile = "/pics/you.png";
+    v->savePrefs();
+    // Written last, after the speed.
+    EXPECT_TRUE(contains(fileText(), "\nspeed=0.8\nlogoFile=/pics/you.png\n")) << fileText();
+}
+
+TEST_F(PrefsTest, SaveThenLoadGivesBackEveryField) {
+    auto v = load();
+    v->numMotes = 777;
+    v->moteSize = 3;
+    v->mainScreenOnly = true;
+    v->logoMode = 2;
+    v->logoFile = "/pics/a b=c.png";
+    v->drawMode = 1;
+    v->colourMode = 2;
+    v->minimumContrast = 0.5f;
+    v->moteShape = 2;
+    v->directional = false;
+    v->bg = {0.1f, 0.123456789f, 1.0f};
+    v->light = {0.3f, 1e-7f, 0.0f};
+    v->heavy = {0.999f, 0.5f, 0.25f};
+    v->speed = 1.7f;
+    v->savePrefs();
+    EXPECT_EQ(fileText(),
+              "[Zorvan]\nnumMotes=777\nmoteSize=3\nmainScreenOnly=true\nlogoMode=2\n"
+              "drawMode=1\ncolourMode=2\ncontrastCheck=true\nmoteShape=2\ndirectional=false\n"
+              "bgR=0.1\nbgG=0.12345679\nbgB=1\nlightR=0.3\nlightG=1e-07\nlightB=0\n"
+              "heavyR=0.999\nheavyG=0.5\nheavyB=0.25\nspeed=1.7\nlogoFile=/pics/a b=c.png\n");
+
+    auto w = load();
+    EXPECT_EQ(w->numMotes, 777);
+    EXPECT_EQ(w->moteSize, 3);
+    EXPECT_TRUE(w->mainScreenOnly);
+    EXPECT_EQ(w->logoMode, 2);
+    EXPECT_EQ(w->logoFile, "/pics/a b=c.png");
+    EXPECT_EQ(w->drawMode, 1);
+    EXPECT_EQ(w->colourMode, 2);
+    EXPECT_EQ(w->minimumContrast, 0.5f);
+    EXPECT_EQ(w->moteShape, 2);
+    EXPECT_FALSE(w->directional);
+    EXPECT_TRUE(sameColour(w->bg, v->bg));
+    EXPECT_TRUE(sameColour(w->light, v->light));
+    EXPECT_TRUE(sameColour(w->heavy, v->heavy));
+    EXPECT_TRUE(sameBits(w->speed, v->speed));
+
+    // Out-of-range values are written as they stand; only loading checks them.
+    w->moteShape = 9;
+    w->numMotes = 0;
+    w->savePrefs();
+    EXPECT_TRUE(contains(fileText(), "\nnumMotes=0\n"));
+    EXPECT_TRUE(contains(fileText(), "\nmoteShape=9\n"));
+}
+
+TEST_F(PrefsTest, SaveWithoutAStoreWritesNothing) {
+    Zorvan v{OpenGLViewFactory{}};
+    v.numMotes = 5;
+    v.savePrefs();
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(v.prefs, nullptr);
+}
+
+// A damaged settings file starts the saver on defaults and survives as <file>.bak
+// when the user next saves.
+TEST_F(PrefsTest, DamagedFileLoadsDefaultsAndIsKeptUntilSaved) {
+    const std::string damaged = "[Zorvan]\nnumMotes=12\nmoteSize=big\nspeed=0.5\n[broken";
+    writeBytes(file, damaged);
+    ::testing::internal::CaptureStderr();
+    auto v = load();
+    auto second = std::make_unique<Zorvan>(OpenGLViewFactory{});
+    second->loadPrefs();  // another screen of the same run: no second warning
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_TRUE(contains(err, file.string())) << err;
+    EXPECT_EQ(v->numMotes, 1500);
+    EXPECT_EQ(v->moteSize, 10);
+    EXPECT_EQ(v->speed, 0.8f);
+    EXPECT_EQ(fileText(), damaged);
+
+    v->numMotes = 40;
+    v->savePrefs();
+    EXPECT_EQ(readBytes(file.string() + ".bak"), damaged);
+    EXPECT_EQ(load()->numMotes, 40);
+}
+
+TEST_F(PrefsTest, HugeStoredCountStartsANormalSwarm) {
+    writeBytes(file, "[Zorvan]\nnumMotes=2147483647\n");
+    reload();
+    Zorvan v{OpenGLViewFactory{}};
+    ASSERT_EQ(v.initWithFrame(Rect{0, 0, 64, 48}, false), &v);
+    EXPECT_EQ(v.numMotes, 1500);
+    v.allocateMotes();
+    EXPECT_EQ(v.numMotesAllocated, 1500);
+    EXPECT_NE(v.motes, nullptr);
+}
+
+}  // namespace
+}  // namespace zorvan::test

@@ -1,0 +1,37 @@
+// A private settings file per test: the process-wide store is pointed at a fresh
+// temporary folder, so no test sees another's settings or the user's.
+#pragma once
+
+#include "platform/prefs/ScreenSaverDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace zorvan::test {
+
+std::string readBytes(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const std::string& bytes);
+// The non-empty lines of a captured stderr.
+int lineCount(const std::string& text);
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Points the store at `file` again, as a new run of the program would read it.
+    ScreenSaverDefaults* reload();
+    ScreenSaverDefaults* store() { return ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"); }
+    // The file's contents as a string ("" when missing).
+    std::string fileText() const { return readBytes(file); }
+
+    std::filesystem::path dir;   // a fresh folder
+    std::filesystem::path file;  // dir / "Zorvan.conf", the store's file
+};
+
+}  // namespace zorvan::test
