@@ -1,0 +1,400 @@
+// Loading logo pictures from real files: layouts, formats, replacement, failure, and
+// files that must not be decoded.
+#include "PictureFiles.h"
+
+#include "platform/bundle/Bundle.h"
+#include "platform/image/Image.h"
+#include "saver/Zorvan.h"
+
+#include <Magick++.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <string>
+
+using namespace zorvan;
+using namespace zorvan::test;
+
+namespace {
+
+// A view with only what loading reads and writes.
+struct LoaderView {
+    Zorvan view{OpenGLViewFactory{}};
+    explicit LoaderView(float contrast = 0.0f) { view.minimumContrast = contrast; }
+    void load(const std::optional<std::string>& path) {
+        view.logoFile = path;
+        view.loadLogo();
+    }
+    Colour entry(int x, int y) const { return view.logo[x + y * view.logoWidth]; }
+};
+
+// 12 x 8 on black with four coloured pixels (exact in any lossless format).
+Picture colourPattern() {
+    Picture p = solidPicture(12, 8, {0, 0, 0, 255});
+    p.at(3, 2) = {255, 0, 0, 255};
+    p.at(5, 4) = {10, 200, 30, 255};
+    p.at(11, 7) = {255, 255, 255, 255};
+    p.at(0, 7) = {104, 60, 250, 255};
+    return p;
+}
+
+// 10 x 6 greys on black.
+Picture greyPattern() {
+    Picture p = solidPicture(10, 6, {0, 0, 0, 255});
+    p.at(2, 1) = {200, 200, 200, 255};
+    p.at(4, 3) = {255, 255, 255, 255};
+    p.at(7, 5) = {60, 60, 60, 255};
+    return p;
+}
+
+// The same with a transparent corner, so that the file keeps its alpha; transparent
+// black reads as black.
+Picture withTransparentCorner(Picture p) {
+    p.at(p.width - 1, 0) = {0, 0, 0, 0};
+    return p;
+}
+
+int nonBlack(const Picture& p) {
+    int n = 0;
+    for (const Rgba& c : p.pixels) n += (c.r | c.g | c.b) != 0;
+    return n;
+}
+
+// Every entry of the view's table is the picture's pixel, exactly.
+void expectTableIs(const LoaderView& v, const Picture& p) {
+    ASSERT_NE(v.view.logo, nullptr);
+    ASSERT_EQ(v.view.logoWidth, p.width);
+    ASSERT_EQ(v.view.logoHeight, p.height);
+    EXPECT_EQ(v.view.numNonBGPixels, nonBlack(p));
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const Colour e = v.entry(x, y);
+            const Rgba c = p.at(x, y);
+            EXPECT_EQ(e.r, c.r / 255.0f) << x << "," << y;
+            EXPECT_EQ(e.g, c.g / 255.0f) << x << "," << y;
+            EXPECT_EQ(e.b, c.b / 255.0f) << x << "," << y;
+        }
+}
+
+void expectNoPicture(const LoaderView& v) {
+    EXPECT_EQ(v.view.logoImageSrc, nullptr);
+    EXPECT_EQ(v.view.logo, nullptr);
+    EXPECT_EQ(v.view.numNonBGPixels, 0);
+    EXPECT_EQ(v.view.logoWidth, 60);
+    EXPECT_EQ(v.view.logoHeight, 100);
+}
+
+std::string defaultPicturePath() {
+    if (auto path = Bundle::bundleForClass().pathForImageResource("zorvan.pict")) return *path;
+    return ZORVAN_SOURCE_DIR "/resources/zorvan.pict";
+}
+
+}  // namespace
+
+TEST(LogoLoading, NoFileGivesNoTableAndTheBoxOf60By100) {
+    TempDir dir;
+    for (const std::optional<std::string>& path :
+         {std::optional<std::string>{}, std::optional<std::string>{""},
+          std::optional<std::string>{dir.path("missing.png")}}) {
+        LoaderView v;
+        v.load(path);
+        expectNoPicture(v);
+    }
+}
+
+TEST(LogoLoading, EightBitRgbAndRgbaAreUsedAsDecoded) {
+    TempDir dir;
+    const Picture p = colourPattern();
+    for (const char* spec : {"PNG24", "PNG32"}) {
+        const std::string path = dir.path(std::string("p.") + spec);
+        writePicture(p, path, {.spec = spec, .alpha = std::string(spec) == "PNG32"});
+
+        auto bitmap = Image::initWithContentsOfFile(path)->bitmapRepresentation();
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_EQ(bitmap->bitsPerSample(), 8);
+        EXPECT_EQ(bitmap->samplesPerPixel(), std::string(spec) == "PNG32" ? 4 : 3);
+
+        LoaderView v;
+        const unsigned long drawnBefore = BitmapImageRep::drawCount();
+        v.load(path);
+        EXPECT_EQ(BitmapImageRep::drawCount(), drawnBefore) << spec << " was redrawn";
+        EXPECT_NE(v.view.logoImageSrc, nullptr);
+        expectTableIs(v, p);
+    }
+}
+
+TEST(LogoLoading, OtherLayoutsAreRedrawnAndKeepTheirColours) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        Picture picture;
+        StoreAs as;
+        const char* colourSpace;
+        int bitsPerSample, samplesPerPixel;
+        bool planar;
+    };
+    const Case cases[] = {
+        {"grey", greyPattern(), {.spec = "PNG", .grey = true}, NSCalibratedWhiteColorSpace, 8, 1, false},
+        {"grey+alpha", withTransparentCorner(greyPattern()), {.spec = "PNG", .grey = true, .alpha = true},
+         NSCalibratedWhiteColorSpace, 8, 2, false},
+        {"grey 16", greyPattern(), {.spec = "PNG", .grey = true, .depth = 16},
+         NSCalibratedWhiteColorSpace, 16, 1, false},
+        {"rgb 16", colourPattern(), {.spec = "PNG48", .depth = 16}, NSCalibratedRGBColorSpace, 16, 3, false},
+        {"rgba 16", withTransparentCorner(colourPattern()), {.spec = "PNG64", .alpha = true, .depth = 16},
+         NSCalibratedRGBColorSpace, 16, 4, false},
+        {"png palette", colourPattern(), {.spec = "PNG8"}, IndexedColorSpace, 8, 1, false},
+        {"gif palette", colourPattern(), {.spec = "GIF"}, IndexedColorSpace, 8, 1, false},
+        {"planar tiff", colourPattern(), {.spec = "TIFF", .planar = true}, NSCalibratedRGBColorSpace, 8, 3, true},
+        {"planar tiff 16", colourPattern(), {.spec = "TIFF", .planar = true, .depth = 16},
+         NSCalibratedRGBColorSpace, 16, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.path(std::string("p-") + std::to_string(&c - cases));
+        writePicture(c.picture, path, c.as);
+
+        auto image = Image::initWithContentsOfFile(path);
+        ASSERT_NE(image, nullptr);
+        auto bitmap = image->bitmapRepresentation();
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_EQ(bitmap->colorSpaceName(), c.colourSpace);
+        EXPECT_EQ(bitmap->bitsPerSample(), c.bitsPerSample);
+        EXPECT_EQ(bitmap->samplesPerPixel(), c.samplesPerPixel);
+        EXPECT_EQ(bitmap->isPlanar(), c.planar);
+
+        LoaderView v;
+        const unsigned long drawnBefore = BitmapImageRep::drawCount();
+        v.load(path);
+        EXPECT_EQ(BitmapImageRep::drawCount(), drawnBefore + 1);
+        expectTableIs(v, c.picture);
+    }
+}
+
+TEST(LogoLoading, TransparentPixelsReadAsBlackWhetherRedrawnOrNot) {
+    // Colours are premultiplied by alpha: what shows over black is what counts. A
+    // transparent white background is black, in RGBA as decoded and in grey redrawn.
+    TempDir dir;
+    Picture p = solidPicture(4, 2, {255, 255, 255, 0});
+    p.at(1, 0) = {255, 0, 0, 255};
+    p.at(2, 1) = {200, 100, 50, 128};
+    writePicture(p, dir.path("rgba.png"), {.spec = "PNG32", .alpha = true});
+    LoaderView v;
+    v.load(dir.path("rgba.png"));
+    ASSERT_NE(v.view.logo, nullptr);
+    EXPECT_EQ(v.view.numNonBGPixels, 2);
+    EXPECT_EQ(v.entry(0, 0).r, 0.0f);
+    EXPECT_EQ(v.entry(1, 0).r, 1.0f);
+    EXPECT_NEAR(v.entry(2, 1).r, 100.0f / 255.0f, 1.01f / 255.0f);
+    EXPECT_NEAR(v.entry(2, 1).g, 50.0f / 255.0f, 1.01f / 255.0f);
+
+    Picture g = solidPicture(3, 1, {255, 255, 255, 0});
+    g.at(2, 0) = {180, 180, 180, 255};
+    writePicture(g, dir.path("ga.png"), {.spec = "PNG", .grey = true, .alpha = true});
+    LoaderView w;
+    w.load(dir.path("ga.png"));
+    ASSERT_NE(w.view.logo, nullptr);
+    EXPECT_EQ(w.view.numNonBGPixels, 1);
+    EXPECT_EQ(w.entry(0, 0).g, 0.0f);
+    EXPECT_EQ(w.entry(2, 0).g, 180.0f / 255.0f);
+}
+
+TEST(LogoLoading, EveryCommonFormatLoads) {
+    TempDir dir;
+    const Picture p = colourPattern();
+    for (const char* spec : {"PNG24", "GIF", "TIFF", "PICT", "BMP", "PPM", "TGA"}) {
+        SCOPED_TRACE(spec);
+        const std::string path = dir.path(std::string("logo.") + (std::string(spec) == "TGA" ? "tga" : "pic"));
+        writePicture(p, path, {.spec = spec});
+        LoaderView v;
+        v.load(path);
+        EXPECT_NE(v.view.logoImageSrc, nullptr);
+        expectTableIs(v, p);
+    }
+
+    // Lossy formats: the size, and a block of colour that stays near its colour.
+    Picture block = solidPicture(32, 16, {0, 0, 0, 255});
+    for (int y = 4; y < 12; ++y)
+        for (int x = 8; x < 24; ++x) block.at(x, y) = {250, 20, 20, 255};
+    for (const char* spec : {"JPEG", "WEBP"}) {
+        SCOPED_TRACE(spec);
+        const std::string path = dir.path(std::string("block.") + spec);
+        writePicture(block, path, {.spec = spec});
+        LoaderView v(0.5f);
+        v.load(path);
+        ASSERT_NE(v.view.logo, nullptr);
+        EXPECT_EQ(v.view.logoWidth, 32);
+        EXPECT_EQ(v.view.logoHeight, 16);
+        EXPECT_NEAR(v.view.numNonBGPixels, 16 * 8, 16);
+        EXPECT_GT(v.entry(16, 8).r, 0.85f);
+        EXPECT_LT(v.entry(16, 8).g, 0.2f);
+        EXPECT_EQ(v.entry(0, 0).r, 0.0f);
+    }
+}
+
+TEST(LogoLoading, TheSizeIsInPixelsNotPoints) {
+    TempDir dir;
+    const Picture p = colourPattern();
+    writePicture(p, dir.path("dpi.png"), {.spec = "PNG24", .dpi = 144.0});
+    auto image = Image::initWithContentsOfFile(dir.path("dpi.png"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_NEAR(image->size().width, 6.0, 0.01);
+    EXPECT_NEAR(image->size().height, 4.0, 0.01);
+
+    LoaderView v;
+    v.load(dir.path("dpi.png"));
+    EXPECT_EQ(v.view.logoWidth, 12);
+    EXPECT_EQ(v.view.logoHeight, 8);
+    expectTableIs(v, p);
+}
+
+TEST(LogoLoading, ALaterLoadReplacesPictureTableAndCount) {
+    TempDir dir;
+    const Picture first = colourPattern();
+    Picture second = solidPicture(20, 10, {9, 9, 9, 255});
+    second.at(19, 9) = {0, 0, 200, 255};
+    writePicture(first, dir.path("a.png"), {.spec = "PNG24"});
+    writePicture(second, dir.path("b.png"), {.spec = "PNG24"});
+
+    LoaderView v;
+    v.load(dir.path("a.png"));
+    const auto firstImage = v.view.logoImageSrc;
+    ASSERT_NE(firstImage, nullptr);
+    EXPECT_EQ(v.view.numNonBGPixels, 4);
+
+    v.load(dir.path("b.png"));
+    EXPECT_NE(v.view.logoImageSrc, firstImage);
+    EXPECT_EQ(v.view.logoWidth, 20);
+    EXPECT_EQ(v.view.logoHeight, 10);
+    EXPECT_EQ(v.view.numNonBGPixels, 1);
+    EXPECT_EQ(v.entry(19, 9).b, 200.0f / 255.0f);
+    EXPECT_EQ(v.entry(0, 0).r, 9.0f / 255.0f);
+}
+
+TEST(LogoLoading, AFailedLoadAfterASuccessLeavesNoStaleTable) {
+    TempDir dir;
+    writePicture(colourPattern(), dir.path("a.png"), {.spec = "PNG24"});
+    writeBytes(dir.path("junk.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
+    for (const std::string& bad : {dir.path("gone.png"), dir.path("junk.png")}) {
+        LoaderView v;
+        v.load(dir.path("a.png"));
+        ASSERT_NE(v.view.logo, nullptr);
+        v.load(bad);
+        expectNoPicture(v);
+        v.load(dir.path("a.png"));
+        expectTableIs(v, colourPattern());
+    }
+}
+
+TEST(LogoLoading, HostileFilesAreRefusedAndLoadingGoesOn) {
+    TempDir dir;
+    Picture noisy = solidPicture(64, 64, {0, 0, 0, 255});
+    for (int i = 0; i < 64 * 64; ++i)
+        noisy.pixels[static_cast<size_t>(i)] = {uint8_t(i * 37), uint8_t(i * 11), uint8_t(i * 5), 255};
+    writePicture(noisy, dir.path("noisy.png"), {.spec = "PNG24"});
+    writePicture(noisy, dir.path("noisy.jpg"), {.spec = "JPEG"});
+    writePicture(noisy, dir.path("noisy.gif"), {.spec = "GIF"});
+    writePicture(colourPattern(), dir.path("good.png"), {.spec = "PNG24"});
+
+    auto truncated = [&](const std::string& from, const std::string& to) {
+        auto bytes = readBytes(dir.path(from));
+        bytes.resize(bytes.size() / 2);
+        writeBytes(dir.path(to), bytes);
+    };
+    truncated("noisy.png", "cut.png");
+    truncated("noisy.jpg", "cut.jpg");
+    truncated("noisy.gif", "cut.gif");
+    // A header that claims 100000 x 100000 over a few bytes of data.
+    writeBytes(dir.path("liar.png"), lyingPngBytes(100000, 100000));
+    // A valid picture of 12000 x 12000 pixels in some 60 KB: beyond the decoder's area.
+    writeBytes(dir.path("bomb.png"), blackPngBytes(12000, 12000));
+    // Not pictures, whatever their names say.
+    writeBytes(dir.path("text.png"), {'h', 'e', 'l', 'l', 'o', '\n'});
+    writeBytes(dir.path("empty.png"), {});
+    std::vector<uint8_t> fakePng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    fakePng.resize(200, 0x42);
+    writeBytes(dir.path("fake.png"), fakePng);
+    // Formats that draw from other files or run other programs are never decoded.
+    const std::string target = dir.path("good.png");
+    const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    writeBytes(dir.path("draw.png"), text("push graphic-context\nviewbox 0 0 12 8\nimage over 0,0 12,8 '" +
+                                          target + "'\npop graphic-context\n"));
+    writeBytes(dir.path("draw.mvg"), readBytes(dir.path("draw.png")));
+    writeBytes(dir.path("vector.svg"),
+               text("<svg xmlns='http://www.w3.org/2000/svg' width='12' height='8'><image href='" + target +
+                    "' width='12' height='8'/></svg>"));
+    writeBytes(dir.path("page.ps"), text("%!PS\nnewpath 0 0 moveto 10 10 lineto stroke showpage\n"));
+    writeBytes(dir.path("script.msl"), text("<?xml version='1.0'?><image><read filename='" + target +
+                                            "'/></image>"));
+    ASSERT_EQ(::mkfifo(dir.path("pipe.png").c_str(), 0600), 0);
+
+    for (const char* name : {"cut.png", "cut.jpg", "cut.gif", "liar.png", "bomb.png", "text.png",
+                             "empty.png", "fake.png", "draw.png", "draw.mvg", "vector.svg", "page.ps",
+                             "script.msl", "pipe.png", ""}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Image::initWithContentsOfFile(dir.path(name)), nullptr);
+        LoaderView v;
+        v.load(dir.path("good.png"));
+        v.load(dir.path(name));
+        expectNoPicture(v);
+        v.load(dir.path("good.png"));
+        expectTableIs(v, colourPattern());
+    }
+}
+
+TEST(LogoLoading, PathsAreNamesNotDecoderInstructions) {
+    // Magick would read "[...]" and "FORMAT:" in a name as instructions; here they are
+    // just part of the file's name.
+    TempDir dir;
+    for (const char* name : {"logo[1].png", "PNG:logo.png", "logo%d.png", "@list.png"}) {
+        SCOPED_TRACE(name);
+        writePicture(colourPattern(), dir.path("plain.png"), {.spec = "PNG24"});
+        std::filesystem::rename(dir.path("plain.png"), dir.path(name));
+        LoaderView v;
+        v.load(dir.path(name));
+        expectTableIs(v, colourPattern());
+    }
+}
+
+TEST(LogoLoading, TheDefaultPictureLoads) {
+    const std::string path = defaultPicturePath();
+    // Its pixels, read independently of the loader from the source it was made from.
+    Magick::InitializeMagick(nullptr);
+    Magick::Image source(ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png");
+    ASSERT_EQ(source.columns(), 400u);
+    ASSERT_EQ(source.rows(), 200u);
+    std::vector<uint8_t> rgb(400 * 200 * 3);
+    source.write(0, 0, 400, 200, "RGB", Magick::CharPixel, rgb.data());
+    int lit = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) lit += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0;
+
+    LoaderView v;
+    v.load(path);
+    ASSERT_NE(v.view.logo, nullptr);
+    EXPECT_EQ(v.view.logoWidth, 400);
+    EXPECT_EQ(v.view.logoHeight, 200);
+    EXPECT_EQ(v.entry(0, 0).r, 0.0f);
+    EXPECT_EQ(v.entry(0, 0).g, 0.0f);
+    EXPECT_EQ(v.entry(0, 0).b, 0.0f);
+    EXPECT_EQ(v.view.numNonBGPixels, lit);
+    EXPECT_GT(lit, 5000);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const uint8_t* s = &rgb[static_cast<size_t>(y * 400 + x) * 3];
+            ASSERT_EQ(v.entry(x, y).r, s[0] / 255.0f) << x << "," << y;
+            ASSERT_EQ(v.entry(x, y).b, s[2] / 255.0f) << x << "," << y;
+        }
+
+    // With the contrast check on, the dark end of the gradients stays in.
+    LoaderView checked(0.5f);
+    checked.load(path);
+    EXPECT_GT(checked.view.numNonBGPixels, lit * 9 / 10);
+}
+
+TEST(PictureServices, TheFileTypesAreTheRasterFormatsThatAreRead) {
+    const auto types = Image::imageFileTypes();
+    for (const char* t : {"png", "jpg", "jpeg", "gif", "tif", "tiff", "bmp", "pict", "pct"})
+        EXPECT_NE(std::find(types.begin(), types.end(), t), types.end()) << t;
+    for (const char* t : {"svg", "pdf", "ps", "eps", "mvg", "msl", "txt", "html", "xcf"})
+        EXPECT_EQ(std::find(types.begin(), types.end(), t), types.end()) << t;
+}
