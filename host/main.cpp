@@ -1,2 +1,31 @@
-// STUB: replaced by the host work.
-int main() { return 0; }
+// zorvan: the mote swarm in a window, or rendered offscreen to a picture.
+#include "host/Host.h"
+#include "host/Options.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    using namespace zorvan::host;
+    const ParseResult parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) {
+        reportError(parsed.error);
+        return 2;
+    }
+    const Options& options = *parsed.options;
+    switch (options.action) {
+    case Options::Action::Help:
+        std::fputs(usage().c_str(), stdout);
+        return 0;
+    case Options::Action::Resources:
+        return printResources();
+    case Options::Action::Render:
+        prepareProcess(options);
+        return runOffscreen(options);
+    case Options::Action::Window:
+        break;
+    }
+    prepareProcess(options);
+    return runWindow(options);
+}

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev mesa-utils
-  libx11-dev libxrandr-dev
+  libx11-dev libxrandr-dev libxcomposite-dev
   libmagick++-dev imagemagick
   libglib2.0-dev libgtk-3-dev
   xvfb xauth x11-utils

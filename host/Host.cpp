@@ -1,0 +1,74 @@
+#include "host/Host.h"
+
+#include "platform/bundle/Bundle.h"
+#include "platform/prefs/ScreenSaverDefaults.h"
+#include "saver/Zorvan.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace zorvan::host {
+
+void reportError(const std::string& message) {
+    std::string line = "zorvan: " + message;
+    // One line, whatever the message carries.
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void prepareProcess(const Options& options) {
+    if (options.prefsFile) ScreenSaverDefaults::setStorePathOverride(*options.prefsFile);
+    if (options.seed) {
+        srandom(*options.seed);
+    } else {
+        // The module never seeds random(): without --seed every run differs.
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        srandom(static_cast<unsigned int>(now.tv_sec) ^ static_cast<unsigned int>(now.tv_nsec) ^
+                (static_cast<unsigned int>(getpid()) << 16));
+    }
+}
+
+std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, int width, int height,
+                                 const Options& options, std::string& error) {
+    // Asked as a screen-saver host does; a window or a picture has no gamma to fade.
+    (void)Zorvan::performGammaFade();
+
+    // A view that declines to draw never asks for a GL view; one that asked and got none
+    // would stay blank for its whole life, which is a failure to report, not a decline.
+    auto glFailed = std::make_shared<bool>(false);  // the view keeps its factory
+    auto factory = [glFailed, makeGLView = std::move(makeGLView)](
+                       Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+        auto glView = makeGLView ? makeGLView(frame, format) : nullptr;
+        *glFailed = !glView;
+        return glView;
+    };
+    auto view = std::make_unique<Zorvan>(factory);
+    if (!view->initWithFrame(Rect{0.0, 0.0, double(width), double(height)}, options.preview)) {
+        error = "cannot create the saver view";
+        return nullptr;
+    }
+    if (*glFailed) {
+        error = "cannot create an OpenGL context for the view";
+        return nullptr;
+    }
+    if (options.mode) {
+        view->mode = *options.mode;
+        view->playListSize = 0;  // checkModeChange leaves a list this short alone
+    }
+    return view;
+}
+
+int printResources() {
+    const Bundle& bundle = Bundle::bundleForClass();
+    const auto picture = bundle.pathForImageResource("zorvan.pict");
+    const auto sheet = bundle.pathForResource("Zorvan.nib");
+    std::printf("%s\n%s\n", picture ? picture->c_str() : "none", sheet ? sheet->c_str() : "none");
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace zorvan::host

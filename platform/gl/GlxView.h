@@ -1,0 +1,72 @@
+// GL view on an X11 window through GLX: the context draws straight into a window that
+// the host owns (the host's top-level window, or one handed over by a screen-saver
+// daemon).
+// Implements: a double-buffered RGBA context with a depth buffer of at least the pixel
+// format's depth size, on the window's own visual; swap interval 1 through
+// GLX_EXT_swap_control, GLX_MESA_swap_control or GLX_SGI_swap_control when the server
+// offers one; presenting at flushBuffer and at unlockFocus (the module's frame ends in
+// glFlush only, so the back buffer is swapped here).
+// Does not implement: making or sizing the window (the host does; a window drawable
+// follows its window's size by itself), the accelerated / policy wishes of the pixel
+// format (any renderer that meets the visual will do), multisampling, stereo.
+#pragma once
+
+#include "platform/gl/OpenGLView.h"
+
+#include <memory>
+
+typedef struct _XDisplay Display;
+typedef unsigned long XID;
+typedef struct __GLXcontextRec* GLXContext;
+
+namespace zorvan {
+
+class GlxView : public OpenGLView {
+public:
+    // The depth in bits of a visual that GlxView can draw on, together with its id;
+    // visualId 0 when the screen has none.
+    struct VisualChoice {
+        unsigned long visualId = 0;
+        int depth = 0;
+    };
+    // A double-buffered RGBA visual with a depth buffer of at least `depthSize` bits on
+    // `screen`: the host makes its window with it.
+    static VisualChoice chooseVisual(Display* display, int screen, int depthSize);
+
+    // A view drawing into `window`. Null when the window's visual is not a
+    // double-buffered RGBA GL visual with enough depth, or GLX makes no context.
+    static std::unique_ptr<GlxView> create(Display* display, XID window,
+                                           const OpenGLPixelFormat& format);
+    // The factory the saver view uses for a window host; every view it makes draws
+    // into `window`. The frame is the window's, so it is not used.
+    static OpenGLViewFactory factory(Display* display, XID window);
+
+    ~GlxView() override;
+
+    void makeCurrentContext() override;
+    void setValuesForParameter(const int* values, int parameter) override;
+    void flushBuffer() override;
+    void lockFocus() override;
+    void unlockFocus() override;
+    void setFrameSize(Size size) override;
+
+    // The swap interval in force, or 0 when no swap-control extension was available.
+    int swapInterval() const { return swapInterval_; }
+    // How many times the back buffer was presented (for tests and diagnostics).
+    unsigned long swapCount() const { return swapCount_; }
+
+private:
+    GlxView() = default;
+    void present();
+
+    Display* display_ = nullptr;
+    XID window_ = 0;
+    GLXContext context_ = nullptr;
+    int swapInterval_ = 0;
+    unsigned long swapCount_ = 0;
+    // Set by flushBuffer inside a focus lock: the frame is already on screen, and a
+    // second swap at unlockFocus would show the stale back buffer.
+    bool presentedInFocus_ = false;
+};
+
+}  // namespace zorvan

@@ -1,0 +1,103 @@
+#include "host/Process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace zorvan::test {
+
+namespace {
+
+std::vector<char*> argvOf(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
+}  // namespace
+
+std::string zorvanPath() { return ZORVAN_BIN_DIR "/zorvan"; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorvan-test-XXXXXX").string();
+    if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+int startProcess(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv = argvOf(program, args);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int waitProcess(int pid, double timeoutSeconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0) return -1;
+        if (Clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& unset, double timeoutSeconds) {
+    ProcessResult result;
+    TempDir dir;
+    const std::string outPath = dir.file("out"), errPath = dir.file("err");
+    std::vector<char*> argv = argvOf(program, args);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const auto& name : unset) unsetenv(name.c_str());
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || err < 0) _exit(126);
+        dup2(out, 1);
+        dup2(err, 2);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    if (pid < 0) return result;
+    result.exitCode = waitProcess(pid, timeoutSeconds);
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+
+}  // namespace zorvan::test
