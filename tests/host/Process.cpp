@@ -31,23 +31,6 @@ std::vector<char*> argvOf(const std::string& program, const std::vector<std::str
 
 std::string zorvanPath() { return ZORVAN_BIN_DIR "/zorvan"; }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zorvan-test-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
 int startProcess(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv = argvOf(program, args);
     const pid_t pid = fork();

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 namespace zorvan::test {
 
 struct ProcessResult {
@@ -25,20 +27,5 @@ int startProcess(const std::string& program, const std::vector<std::string>& arg
 // Waits for a started process; its exit status, or -1 after the timeout (it is killed).
 int waitProcess(int pid, double timeoutSeconds);
 
-// A fresh, empty folder for one test's files, removed when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string readFile(const std::string& path);
 
 }  // namespace zorvan::test

@@ -96,7 +96,7 @@ TEST(LogoLoading, NoFileGivesNoTableAndTheBoxOf60By100) {
     TempDir dir;
     for (const std::optional<std::string>& path :
          {std::optional<std::string>{}, std::optional<std::string>{""},
-          std::optional<std::string>{dir.path("missing.png")}}) {
+          std::optional<std::string>{dir.file("missing.png")}}) {
         LoaderView v;
         v.load(path);
         expectNoPicture(v);
@@ -106,19 +106,19 @@ TEST(LogoLoading, NoFileGivesNoTableAndTheBoxOf60By100) {
 TEST(LogoLoading, EightBitRgbAndRgbaAreUsedAsDecoded) {
     TempDir dir;
     const Picture p = colourPattern();
-    for (const char* spec : {"PNG24", "PNG32"}) {
-        const std::string path = dir.path(std::string("p.") + spec);
-        writePicture(p, path, {.spec = spec, .alpha = std::string(spec) == "PNG32"});
+    for (const char* coder : {"PNG24", "PNG32"}) {
+        const std::string path = dir.file(std::string("p.") + coder);
+        writePicture(p, path, {.coder = coder, .alpha = std::string(coder) == "PNG32"});
 
         auto bitmap = Image::initWithContentsOfFile(path)->bitmapRepresentation();
         ASSERT_NE(bitmap, nullptr);
         EXPECT_EQ(bitmap->bitsPerSample(), 8);
-        EXPECT_EQ(bitmap->samplesPerPixel(), std::string(spec) == "PNG32" ? 4 : 3);
+        EXPECT_EQ(bitmap->samplesPerPixel(), std::string(coder) == "PNG32" ? 4 : 3);
 
         LoaderView v;
         const unsigned long drawnBefore = BitmapImageRep::drawCount();
         v.load(path);
-        EXPECT_EQ(BitmapImageRep::drawCount(), drawnBefore) << spec << " was redrawn";
+        EXPECT_EQ(BitmapImageRep::drawCount(), drawnBefore) << coder << " was redrawn";
         EXPECT_NE(v.view.logoImageSrc, nullptr);
         expectTableIs(v, p);
     }
@@ -135,23 +135,23 @@ TEST(LogoLoading, OtherLayoutsAreRedrawnAndKeepTheirColours) {
         bool planar;
     };
     const Case cases[] = {
-        {"grey", greyPattern(), {.spec = "PNG", .grey = true}, NSCalibratedWhiteColorSpace, 8, 1, false},
-        {"grey+alpha", withTransparentCorner(greyPattern()), {.spec = "PNG", .grey = true, .alpha = true},
+        {"grey", greyPattern(), {.coder = "PNG", .grey = true}, NSCalibratedWhiteColorSpace, 8, 1, false},
+        {"grey+alpha", withTransparentCorner(greyPattern()), {.coder = "PNG", .grey = true, .alpha = true},
          NSCalibratedWhiteColorSpace, 8, 2, false},
-        {"grey 16", greyPattern(), {.spec = "PNG", .grey = true, .depth = 16},
+        {"grey 16", greyPattern(), {.coder = "PNG", .grey = true, .depth = 16},
          NSCalibratedWhiteColorSpace, 16, 1, false},
-        {"rgb 16", colourPattern(), {.spec = "PNG48", .depth = 16}, NSCalibratedRGBColorSpace, 16, 3, false},
-        {"rgba 16", withTransparentCorner(colourPattern()), {.spec = "PNG64", .alpha = true, .depth = 16},
+        {"rgb 16", colourPattern(), {.coder = "PNG48", .depth = 16}, NSCalibratedRGBColorSpace, 16, 3, false},
+        {"rgba 16", withTransparentCorner(colourPattern()), {.coder = "PNG64", .alpha = true, .depth = 16},
          NSCalibratedRGBColorSpace, 16, 4, false},
-        {"png palette", colourPattern(), {.spec = "PNG8"}, IndexedColorSpace, 8, 1, false},
-        {"gif palette", colourPattern(), {.spec = "GIF"}, IndexedColorSpace, 8, 1, false},
-        {"planar tiff", colourPattern(), {.spec = "TIFF", .planar = true}, NSCalibratedRGBColorSpace, 8, 3, true},
-        {"planar tiff 16", colourPattern(), {.spec = "TIFF", .planar = true, .depth = 16},
+        {"png palette", colourPattern(), {.coder = "PNG8"}, IndexedColorSpace, 8, 1, false},
+        {"gif palette", colourPattern(), {.coder = "GIF"}, IndexedColorSpace, 8, 1, false},
+        {"planar tiff", colourPattern(), {.coder = "TIFF", .planar = true}, NSCalibratedRGBColorSpace, 8, 3, true},
+        {"planar tiff 16", colourPattern(), {.coder = "TIFF", .planar = true, .depth = 16},
          NSCalibratedRGBColorSpace, 16, 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = dir.path(std::string("p-") + std::to_string(&c - cases));
+        const std::string path = dir.file(std::string("p-") + std::to_string(&c - cases));
         writePicture(c.picture, path, c.as);
 
         auto image = Image::initWithContentsOfFile(path);
@@ -178,9 +178,9 @@ TEST(LogoLoading, TransparentPixelsReadAsBlackWhetherRedrawnOrNot) {
     Picture p = solidPicture(4, 2, {255, 255, 255, 0});
     p.at(1, 0) = {255, 0, 0, 255};
     p.at(2, 1) = {200, 100, 50, 128};
-    writePicture(p, dir.path("rgba.png"), {.spec = "PNG32", .alpha = true});
+    writePicture(p, dir.file("rgba.png"), {.coder = "PNG32", .alpha = true});
     LoaderView v;
-    v.load(dir.path("rgba.png"));
+    v.load(dir.file("rgba.png"));
     ASSERT_NE(v.view.logo, nullptr);
     EXPECT_EQ(v.view.numNonBGPixels, 2);
     EXPECT_EQ(v.entry(0, 0).r, 0.0f);
@@ -190,9 +190,9 @@ TEST(LogoLoading, TransparentPixelsReadAsBlackWhetherRedrawnOrNot) {
 
     Picture g = solidPicture(3, 1, {255, 255, 255, 0});
     g.at(2, 0) = {180, 180, 180, 255};
-    writePicture(g, dir.path("ga.png"), {.spec = "PNG", .grey = true, .alpha = true});
+    writePicture(g, dir.file("ga.png"), {.coder = "PNG", .grey = true, .alpha = true});
     LoaderView w;
-    w.load(dir.path("ga.png"));
+    w.load(dir.file("ga.png"));
     ASSERT_NE(w.view.logo, nullptr);
     EXPECT_EQ(w.view.numNonBGPixels, 1);
     EXPECT_EQ(w.entry(0, 0).g, 0.0f);
@@ -202,10 +202,10 @@ TEST(LogoLoading, TransparentPixelsReadAsBlackWhetherRedrawnOrNot) {
 TEST(LogoLoading, EveryCommonFormatLoads) {
     TempDir dir;
     const Picture p = colourPattern();
-    for (const char* spec : {"PNG24", "GIF", "TIFF", "PICT", "BMP", "PPM", "TGA"}) {
-        SCOPED_TRACE(spec);
-        const std::string path = dir.path(std::string("logo.") + (std::string(spec) == "TGA" ? "tga" : "pic"));
-        writePicture(p, path, {.spec = spec});
+    for (const char* coder : {"PNG24", "GIF", "TIFF", "PICT", "BMP", "PPM", "TGA"}) {
+        SCOPED_TRACE(coder);
+        const std::string path = dir.file(std::string("logo.") + (std::string(coder) == "TGA" ? "tga" : "pic"));
+        writePicture(p, path, {.coder = coder});
         LoaderView v;
         v.load(path);
         EXPECT_NE(v.view.logoImageSrc, nullptr);
@@ -216,10 +216,10 @@ TEST(LogoLoading, EveryCommonFormatLoads) {
     Picture block = solidPicture(32, 16, {0, 0, 0, 255});
     for (int y = 4; y < 12; ++y)
         for (int x = 8; x < 24; ++x) block.at(x, y) = {250, 20, 20, 255};
-    for (const char* spec : {"JPEG", "WEBP"}) {
-        SCOPED_TRACE(spec);
-        const std::string path = dir.path(std::string("block.") + spec);
-        writePicture(block, path, {.spec = spec});
+    for (const char* coder : {"JPEG", "WEBP"}) {
+        SCOPED_TRACE(coder);
+        const std::string path = dir.file(std::string("block.") + coder);
+        writePicture(block, path, {.coder = coder});
         LoaderView v(0.5f);
         v.load(path);
         ASSERT_NE(v.view.logo, nullptr);
@@ -235,14 +235,14 @@ TEST(LogoLoading, EveryCommonFormatLoads) {
 TEST(LogoLoading, TheSizeIsInPixelsNotPoints) {
     TempDir dir;
     const Picture p = colourPattern();
-    writePicture(p, dir.path("dpi.png"), {.spec = "PNG24", .dpi = 144.0});
-    auto image = Image::initWithContentsOfFile(dir.path("dpi.png"));
+    writePicture(p, dir.file("dpi.png"), {.coder = "PNG24", .dpi = 144.0});
+    auto image = Image::initWithContentsOfFile(dir.file("dpi.png"));
     ASSERT_NE(image, nullptr);
     EXPECT_NEAR(image->size().width, 6.0, 0.01);
     EXPECT_NEAR(image->size().height, 4.0, 0.01);
 
     LoaderView v;
-    v.load(dir.path("dpi.png"));
+    v.load(dir.file("dpi.png"));
     EXPECT_EQ(v.view.logoWidth, 12);
     EXPECT_EQ(v.view.logoHeight, 8);
     expectTableIs(v, p);
@@ -253,16 +253,16 @@ TEST(LogoLoading, ALaterLoadReplacesPictureTableAndCount) {
     const Picture first = colourPattern();
     Picture second = solidPicture(20, 10, {9, 9, 9, 255});
     second.at(19, 9) = {0, 0, 200, 255};
-    writePicture(first, dir.path("a.png"), {.spec = "PNG24"});
-    writePicture(second, dir.path("b.png"), {.spec = "PNG24"});
+    writePicture(first, dir.file("a.png"), {.coder = "PNG24"});
+    writePicture(second, dir.file("b.png"), {.coder = "PNG24"});
 
     LoaderView v;
-    v.load(dir.path("a.png"));
+    v.load(dir.file("a.png"));
     const auto firstImage = v.view.logoImageSrc;
     ASSERT_NE(firstImage, nullptr);
     EXPECT_EQ(v.view.numNonBGPixels, 4);
 
-    v.load(dir.path("b.png"));
+    v.load(dir.file("b.png"));
     EXPECT_NE(v.view.logoImageSrc, firstImage);
     EXPECT_EQ(v.view.logoWidth, 20);
     EXPECT_EQ(v.view.logoHeight, 10);
@@ -273,15 +273,15 @@ TEST(LogoLoading, ALaterLoadReplacesPictureTableAndCount) {
 
 TEST(LogoLoading, AFailedLoadAfterASuccessLeavesNoStaleTable) {
     TempDir dir;
-    writePicture(colourPattern(), dir.path("a.png"), {.spec = "PNG24"});
-    writeBytes(dir.path("junk.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
-    for (const std::string& bad : {dir.path("gone.png"), dir.path("junk.png")}) {
+    writePicture(colourPattern(), dir.file("a.png"), {.coder = "PNG24"});
+    writeBytes(dir.file("junk.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
+    for (const std::string& bad : {dir.file("gone.png"), dir.file("junk.png")}) {
         LoaderView v;
-        v.load(dir.path("a.png"));
+        v.load(dir.file("a.png"));
         ASSERT_NE(v.view.logo, nullptr);
         v.load(bad);
         expectNoPicture(v);
-        v.load(dir.path("a.png"));
+        v.load(dir.file("a.png"));
         expectTableIs(v, colourPattern());
     }
 }
@@ -291,53 +291,53 @@ TEST(LogoLoading, HostileFilesAreRefusedAndLoadingGoesOn) {
     Picture noisy = solidPicture(64, 64, {0, 0, 0, 255});
     for (int i = 0; i < 64 * 64; ++i)
         noisy.pixels[static_cast<size_t>(i)] = {uint8_t(i * 37), uint8_t(i * 11), uint8_t(i * 5), 255};
-    writePicture(noisy, dir.path("noisy.png"), {.spec = "PNG24"});
-    writePicture(noisy, dir.path("noisy.jpg"), {.spec = "JPEG"});
-    writePicture(noisy, dir.path("noisy.gif"), {.spec = "GIF"});
-    writePicture(colourPattern(), dir.path("good.png"), {.spec = "PNG24"});
+    writePicture(noisy, dir.file("noisy.png"), {.coder = "PNG24"});
+    writePicture(noisy, dir.file("noisy.jpg"), {.coder = "JPEG"});
+    writePicture(noisy, dir.file("noisy.gif"), {.coder = "GIF"});
+    writePicture(colourPattern(), dir.file("good.png"), {.coder = "PNG24"});
 
     auto truncated = [&](const std::string& from, const std::string& to) {
-        auto bytes = readBytes(dir.path(from));
+        auto bytes = readBytes(dir.file(from));
         bytes.resize(bytes.size() / 2);
-        writeBytes(dir.path(to), bytes);
+        writeBytes(dir.file(to), bytes);
     };
     truncated("noisy.png", "cut.png");
     truncated("noisy.jpg", "cut.jpg");
     truncated("noisy.gif", "cut.gif");
     // A header that claims 100000 x 100000 over a few bytes of data.
-    writeBytes(dir.path("liar.png"), lyingPngBytes(100000, 100000));
+    writeBytes(dir.file("liar.png"), lyingPngBytes(100000, 100000));
     // A valid picture of 12000 x 12000 pixels in some 60 KB: beyond the decoder's area.
-    writeBytes(dir.path("bomb.png"), blackPngBytes(12000, 12000));
+    writeBytes(dir.file("bomb.png"), blackPngBytes(12000, 12000));
     // Not pictures, whatever their names say.
-    writeBytes(dir.path("text.png"), {'h', 'e', 'l', 'l', 'o', '\n'});
-    writeBytes(dir.path("empty.png"), {});
+    writeBytes(dir.file("text.png"), {'h', 'e', 'l', 'l', 'o', '\n'});
+    writeBytes(dir.file("empty.png"), {});
     std::vector<uint8_t> fakePng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     fakePng.resize(200, 0x42);
-    writeBytes(dir.path("fake.png"), fakePng);
+    writeBytes(dir.file("fake.png"), fakePng);
     // Formats that draw from other files or run other programs are never decoded.
-    const std::string target = dir.path("good.png");
+    const std::string target = dir.file("good.png");
     const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
-    writeBytes(dir.path("draw.png"), text("push graphic-context\nviewbox 0 0 12 8\nimage over 0,0 12,8 '" +
+    writeBytes(dir.file("draw.png"), text("push graphic-context\nviewbox 0 0 12 8\nimage over 0,0 12,8 '" +
                                           target + "'\npop graphic-context\n"));
-    writeBytes(dir.path("draw.mvg"), readBytes(dir.path("draw.png")));
-    writeBytes(dir.path("vector.svg"),
+    writeBytes(dir.file("draw.mvg"), readBytes(dir.file("draw.png")));
+    writeBytes(dir.file("vector.svg"),
                text("<svg xmlns='http://www.w3.org/2000/svg' width='12' height='8'><image href='" + target +
                     "' width='12' height='8'/></svg>"));
-    writeBytes(dir.path("page.ps"), text("%!PS\nnewpath 0 0 moveto 10 10 lineto stroke showpage\n"));
-    writeBytes(dir.path("script.msl"), text("<?xml version='1.0'?><image><read filename='" + target +
+    writeBytes(dir.file("page.ps"), text("%!PS\nnewpath 0 0 moveto 10 10 lineto stroke showpage\n"));
+    writeBytes(dir.file("script.msl"), text("<?xml version='1.0'?><image><read filename='" + target +
                                             "'/></image>"));
-    ASSERT_EQ(::mkfifo(dir.path("pipe.png").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
 
     for (const char* name : {"cut.png", "cut.jpg", "cut.gif", "liar.png", "bomb.png", "text.png",
                              "empty.png", "fake.png", "draw.png", "draw.mvg", "vector.svg", "page.ps",
                              "script.msl", "pipe.png", ""}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(Image::initWithContentsOfFile(dir.path(name)), nullptr);
+        EXPECT_EQ(Image::initWithContentsOfFile(dir.file(name)), nullptr);
         LoaderView v;
-        v.load(dir.path("good.png"));
-        v.load(dir.path(name));
+        v.load(dir.file("good.png"));
+        v.load(dir.file(name));
         expectNoPicture(v);
-        v.load(dir.path("good.png"));
+        v.load(dir.file("good.png"));
         expectTableIs(v, colourPattern());
     }
 }
@@ -348,10 +348,10 @@ TEST(LogoLoading, PathsAreNamesNotDecoderInstructions) {
     TempDir dir;
     for (const char* name : {"logo[1].png", "PNG:logo.png", "logo%d.png", "@list.png"}) {
         SCOPED_TRACE(name);
-        writePicture(colourPattern(), dir.path("plain.png"), {.spec = "PNG24"});
-        std::filesystem::rename(dir.path("plain.png"), dir.path(name));
+        writePicture(colourPattern(), dir.file("plain.png"), {.coder = "PNG24"});
+        std::filesystem::rename(dir.file("plain.png"), dir.file(name));
         LoaderView v;
-        v.load(dir.path(name));
+        v.load(dir.file(name));
         expectTableIs(v, colourPattern());
     }
 }

@@ -18,18 +18,6 @@ Picture solidPicture(int width, int height, Rgba colour) {
     return p;
 }
 
-TempDir::TempDir() {
-    static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zorvan-logo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-}
-
 void writePicture(const Picture& picture, const std::string& path, const StoreAs& as) {
     Magick::InitializeMagick(nullptr);
     std::vector<uint8_t> rgba;
@@ -39,7 +27,7 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
     image.read(static_cast<size_t>(picture.width), static_cast<size_t>(picture.height), "RGBA",
                Magick::CharPixel, rgba.data());
     if (!as.alpha) image.matte(false);
-    const bool palette = as.spec == "PNG8" || as.spec == "GIF";
+    const bool palette = as.coder == "PNG8" || as.coder == "GIF";
     if (as.grey) {
         image.type(as.alpha ? Magick::GrayscaleMatteType : Magick::GrayscaleType);
     } else if (palette) {
@@ -50,13 +38,13 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
     if (as.planar) image.interlaceType(Magick::PlaneInterlace);
     if (as.depth > 0) image.depth(static_cast<size_t>(as.depth));
     // Left alone, the PNG writer stores 16-bit samples that fit in 8 bits as 8 bits.
-    if (as.depth == 16 && as.spec.rfind("PNG", 0) == 0) image.defineValue("png", "bit-depth", "16");
-    if (as.spec == "JPEG") image.quality(100);
+    if (as.depth == 16 && as.coder.rfind("PNG", 0) == 0) image.defineValue("png", "bit-depth", "16");
+    if (as.coder == "JPEG") image.quality(100);
     if (as.dpi > 0.0) {
         image.resolutionUnits(Magick::PixelsPerInchResolution);
         image.density(Magick::Geometry(static_cast<size_t>(as.dpi), static_cast<size_t>(as.dpi)));
     }
-    image.write(as.spec + ":" + path);
+    image.write(as.coder + ":" + path);
 }
 
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 namespace zorvan::test {
 
 struct Rgba {
@@ -23,29 +25,16 @@ struct Picture {
 
 Picture solidPicture(int width, int height, Rgba colour);
 
-// How to store a picture: `spec` is Magick's "FORMAT:" prefix ("PNG24", "PNG32", "PNG48",
+// How to store a picture: `coder` is Magick's "FORMAT:" prefix ("PNG24", "PNG32", "PNG48",
 // "PNG8", "GIF", "TIFF", "JPEG", "PICT" ...); grey stores it as greyscale; planar asks
 // for one plane a sample (TIFF); depth 0 leaves the format's default.
 struct StoreAs {
-    std::string spec = "PNG24";
+    std::string coder = "PNG24";
     bool grey = false;
     bool planar = false;
     bool alpha = false;
     int depth = 8;
     double dpi = 0.0;  // 0: no resolution written
-};
-
-// A temporary folder, removed with everything in it at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-private:
-    std::filesystem::path dir_;
 };
 
 // Writes `picture` to `path` through Magick++.

@@ -121,7 +121,7 @@ TEST_F(StoreTest, DefaultLocationIsTheUserConfigFolderCreatedOnSave) {
     EXPECT_EQ(s->path(), (dir / "cfg" / "zorvan" / "Zorvan.conf").string());
     s->setInteger(3, "n");
     ASSERT_TRUE(s->synchronize());
-    EXPECT_EQ(readBytes(dir / "cfg" / "zorvan" / "Zorvan.conf"), "[Zorvan]\nn=3\n");
+    EXPECT_EQ(readFile(dir / "cfg" / "zorvan" / "Zorvan.conf"), "[Zorvan]\nn=3\n");
 
     // Without XDG_CONFIG_HOME, or with a relative one, it lives under $HOME/.config.
     xdg.unset();
@@ -142,7 +142,7 @@ TEST_F(StoreTest, SaveThroughASymbolicLinkKeepsTheLink) {
     s->setInteger(2, "n");
     ASSERT_TRUE(s->synchronize());
     EXPECT_TRUE(fs::is_symlink(file));
-    EXPECT_EQ(readBytes(real), "[Zorvan]\nn=2\n");
+    EXPECT_EQ(readFile(real), "[Zorvan]\nn=2\n");
 }
 
 // A file that does not parse: defaults, one warning naming it, the file untouched until
@@ -158,12 +158,12 @@ TEST_F(StoreTest, UnparsableFileIsKeptAndBackedUpOnSave) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(err), 1) << err;
     EXPECT_TRUE(contains(err, file.string())) << err;
-    EXPECT_EQ(readBytes(file), garbage);
+    EXPECT_EQ(readFile(file), garbage);
     EXPECT_EQ(filesIn(dir), 1);
 
     s->setInteger(20, "numMotes");
     ASSERT_TRUE(s->synchronize());
-    EXPECT_EQ(readBytes(file.string() + ".bak"), garbage);
+    EXPECT_EQ(readFile(file.string() + ".bak"), garbage);
     EXPECT_EQ(fileText(), "[Zorvan]\nnumMotes=20\n");
 
     // The saved file is sound again: a later save keeps no further copy.
@@ -198,7 +198,7 @@ TEST_F(StoreTest, WrongTypedValuesReadAsDefaultsWhileGoodKeysStillRead) {
 
     s->setInteger(1500, "numMotes");
     ASSERT_TRUE(s->synchronize());
-    EXPECT_EQ(readBytes(file.string() + ".bak"), text);
+    EXPECT_EQ(readFile(file.string() + ".bak"), text);
     EXPECT_TRUE(contains(fileText(), "numMotes=1500\nmoteSize=7\n")) << fileText();
 }
 

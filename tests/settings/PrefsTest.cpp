@@ -214,7 +214,7 @@ TEST_F(PrefsTest, DamagedFileLoadsDefaultsAndIsKeptUntilSaved) {
 
     v->numMotes = 40;
     v->savePrefs();
-    EXPECT_EQ(readBytes(file.string() + ".bak"), damaged);
+    EXPECT_EQ(readFile(file.string() + ".bak"), damaged);
     EXPECT_EQ(load()->numMotes, 40);
 }
 

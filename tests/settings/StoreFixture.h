@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/prefs/ScreenSaverDefaults.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 
 namespace zorvan::test {
 
-std::string readBytes(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::string& bytes);
 // The non-empty lines of a captured stderr.
 int lineCount(const std::string& text);
@@ -28,7 +28,7 @@ protected:
     ScreenSaverDefaults* reload();
     ScreenSaverDefaults* store() { return ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"); }
     // The file's contents as a string ("" when missing).
-    std::string fileText() const { return readBytes(file); }
+    std::string fileText() const { return readFile(file); }
 
     std::filesystem::path dir;   // a fresh folder
     std::filesystem::path file;  // dir / "Zorvan.conf", the store's file
