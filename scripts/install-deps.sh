@@ -5,14 +5,12 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev mesa-utils
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libosmesa6-dev
   libx11-dev libxrandr-dev libxcomposite-dev
   libmagick++-dev imagemagick
-  libglib2.0-dev libgtk-3-dev
+  libglib2.0-dev
   xvfb xauth x11-utils
-  xscreensaver
-  libclang-rt-14-dev
 )
 
 missing=()
