@@ -1,5 +1,7 @@
 #include "host/MoteDump.h"
 
+#include "host/FileOutput.h"
+
 #include "saver/Zorvan.h"
 
 #include <algorithm>
@@ -56,20 +58,7 @@ std::string formatMoteDump(const Zorvan& view) {
 
 bool writeMoteDump(const Zorvan& view, const std::string& path, std::string& error) {
     const std::string text = formatMoteDump(view);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot write the mote dump " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int savedErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error = "cannot write the mote dump " + path + ": " +
-                std::strerror(written ? errno : savedErrno);
-        return false;
-    }
-    return true;
+    return writeWholeFile(path, text.data(), text.size(), "the mote dump", error);
 }
 
 }  // namespace zorvan::host

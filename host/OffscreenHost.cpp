@@ -1,5 +1,6 @@
 // --render: the view on an offscreen OSMesa context, a number of frames, and the last
 // frame written as a PNG picture. No display is needed.
+#include "host/FileOutput.h"
 #include "host/Host.h"
 #include "host/MoteDump.h"
 
@@ -99,20 +100,7 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
         return false;
     }
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(blob.data(), 1, blob.length(), file) == blob.length();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error = "cannot write " + path + ": " + std::strerror(written ? errno : writeErrno);
-        std::remove(path.c_str());  // no half-written picture left behind
-        return false;
-    }
-    return true;
+    return writeWholeFile(path, blob.data(), blob.length(), "", error);
 }
 
 int runOffscreen(const Options& options) {
