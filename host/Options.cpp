@@ -115,28 +115,18 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                             std::to_string(MAX_SIDE));
             options.width = static_cast<int>(*w);
             options.height = static_cast<int>(*h);
-        } else if (name == "--frames") {
+        } else if (name == "--frames" || name == "--seed" || name == "--mode") {
+            // Whole numbers from 0 up to each option's own limit.
+            const uint64_t max = name == "--frames" ? MAX_FRAMES : name == "--seed" ? UINT_MAX : 6;
             auto text = value();
-            if (!text) return fail("--frames needs a number");
-            auto n = parseCount(*text, MAX_FRAMES);
+            if (!text) return fail(name + " needs a number 0.." + std::to_string(max));
+            auto n = parseCount(*text, max);
             if (!n)
-                return fail("bad --frames " + quoted(*text) + ": want a whole number 0.." +
-                            std::to_string(MAX_FRAMES));
-            options.frames = static_cast<long>(*n);
-        } else if (name == "--seed") {
-            auto text = value();
-            if (!text) return fail("--seed needs a number");
-            auto n = parseCount(*text, UINT_MAX);
-            if (!n)
-                return fail("bad --seed " + quoted(*text) + ": want a whole number 0.." +
-                            std::to_string(UINT_MAX));
-            options.seed = static_cast<unsigned int>(*n);
-        } else if (name == "--mode") {
-            auto text = value();
-            if (!text) return fail("--mode needs a number 0..6");
-            auto n = parseCount(*text, 6);
-            if (!n) return fail("bad --mode " + quoted(*text) + ": want a motion mode 0..6");
-            options.mode = static_cast<int>(*n);
+                return fail("bad " + name + " " + quoted(*text) + ": want a whole number 0.." +
+                            std::to_string(max));
+            if (name == "--frames") options.frames = static_cast<long>(*n);
+            else if (name == "--seed") options.seed = static_cast<unsigned int>(*n);
+            else options.mode = static_cast<int>(*n);
         } else if (name.rfind("-", 0) == 0) {
             return fail("unknown option " + quoted(args[i]) + " (see --help)");
         } else {
