@@ -48,6 +48,8 @@ std::string usage() {
            "  --prefs FILE        read the settings from FILE instead of the usual place\n"
            "  --resources         print the paths of the picture \"zorvan.pict\" and the\n"
            "                      sheet \"Zorvan.nib\" (\"none\" when missing) and exit\n"
+           "  --settings          open the settings pane: a live preview and the Options…\n"
+           "                      button that edits the settings\n"
            "  --help              show this help and exit\n"
            "\n"
            "In a window, Esc or q quits. Exit status: 0 done, 1 failure while running,\n"
@@ -56,7 +58,7 @@ std::string usage() {
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     Options options;
-    bool render = false, resources = false, help = false;
+    bool render = false, resources = false, help = false, settings = false;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -88,6 +90,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             if (!flag(options.fullscreen)) return fail(name + " takes no value");
         } else if (name == "--preview") {
             if (!flag(options.preview)) return fail(name + " takes no value");
+        } else if (name == "--settings") {
+            if (!flag(settings)) return fail(name + " takes no value");
         } else if (name == "--resources") {
             if (!flag(resources)) return fail(name + " takes no value");
         } else if (name == "--render" || name == "--dump-motes" || name == "--prefs") {
@@ -138,6 +142,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         options.action = Options::Action::Help;
     } else if (resources) {
         options.action = Options::Action::Resources;
+    } else if (settings) {
+        options.action = Options::Action::Settings;
+        if (render || options.fullscreen || options.width || options.frames || options.dumpPath)
+            return fail("--settings opens its own window; it takes only --prefs, --seed and --mode");
     } else if (render) {
         options.action = Options::Action::Render;
         if (options.fullscreen) return fail("--fullscreen needs a window; it cannot go with --render");

@@ -11,7 +11,7 @@ namespace zorvan::host {
 inline constexpr int MAX_SIDE = 16384;
 
 struct Options {
-    enum class Action { Window, Render, Resources, Help };
+    enum class Action { Window, Render, Resources, Help, Settings };
     Action action = Action::Window;
 
     bool fullscreen = false;

@@ -13,12 +13,6 @@ using Value = ScreenSaverDefaults::Value;
 constexpr int DEFAULT_NUM_MOTES = 1500;
 constexpr int DEFAULT_MOTE_SIZE = 10;
 
-// A stored count above this is taken as damage rather than a wish: 2147483647 motes
-// would ask malloc for 96 GiB, and tens of millions stall every frame for seconds.
-// A million motes still animates (bench/ measures that count), so any count a user
-// could mean loads unchanged.
-constexpr int MAX_NUM_MOTES = 1000000;
-
 }  // namespace
 
 void Zorvan::loadPrefs() {
@@ -109,8 +103,9 @@ void Zorvan::savePrefs() {
     } else {
         prefs->removeObjectForKey("logoFile");
     }
-    // A failed save is reported by the store on stderr; the settings stay in effect.
-    prefs->synchronize();
+    // A failed save is reported by the store on stderr and remembered for the host;
+    // the settings stay in effect.
+    saveFailed = !prefs->synchronize();
 }
 
 }  // namespace zorvan

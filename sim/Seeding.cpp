@@ -34,23 +34,17 @@ Colour weightColour(float weight, const Colour& light, const Colour& heavy) {
             (heavy.b - light.b) * t + light.b};
 }
 
+Mote* newMoteArray(int count) {
+    if (count <= 0 || count > MAX_NUM_MOTES) return nullptr;
+    return static_cast<Mote*>(std::malloc(sizeof(Mote) * static_cast<size_t>(count)));
+}
+
 void Zorvan::allocateMotes() {
-    // Nothing to allocate for no motes; a count whose byte size cannot be had (too large
-    // to express, or refused by the allocator) leaves no motes at all rather than a null
-    // array that the frame loop would step through.
-    motes = nullptr;
-    numMotesAllocated = 0;
-    if (numMotes <= 0) return;
-    if (static_cast<size_t>(numMotes) > SIZE_MAX / sizeof(Mote)) {
-        numMotes = 0;
-        return;
-    }
-    motes = static_cast<Mote*>(std::malloc(sizeof(Mote) * static_cast<size_t>(numMotes)));
-    if (!motes) {
-        numMotes = 0;
-        return;
-    }
-    numMotesAllocated = numMotes;
+    // Nothing to allocate for no motes; a count that cannot be had leaves no motes at all
+    // rather than a null array that the frame loop would step through.
+    motes = newMoteArray(numMotes);
+    numMotesAllocated = motes ? numMotes : 0;
+    if (!motes && numMotes > 0) numMotes = 0;
 }
 
 void Zorvan::initMote(int i) {
