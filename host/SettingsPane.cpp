@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace zorvan::host {
 
@@ -40,12 +41,6 @@ gboolean quitMain(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-gboolean destroyLater(gpointer widget) {
-    gtk_widget_destroy(GTK_WIDGET(widget));
-    g_object_unref(widget);
-    return G_SOURCE_REMOVE;
-}
-
 }  // namespace
 
 struct SettingsPane::Impl {
@@ -54,6 +49,8 @@ struct SettingsPane::Impl {
     GtkWidget* status = nullptr;
     GtkWidget* sheet = nullptr;
     gulong sheetHidden = 0;
+    GtkWidget* endedSheet = nullptr;  // held until the action that ended it has returned
+    guint afterSheetIdle = 0;
 
     Display* display = nullptr;
     Window child = 0;
@@ -68,6 +65,8 @@ struct SettingsPane::Impl {
     ~Impl() {
         if (timer) g_source_remove(timer);
         if (sheet && sheetHidden) g_signal_handler_disconnect(sheet, sheetHidden);
+        if (afterSheetIdle) g_source_remove(afterSheetIdle);
+        if (endedSheet) g_object_unref(endedSheet);
         view.reset();  // its sheet, then its GL context, before the window they draw on
         if (child) XDestroyWindow(display, child);
         if (colormap) XFreeColormap(display, colormap);
@@ -148,20 +147,33 @@ struct SettingsPane::Impl {
         gtk_window_present(GTK_WINDOW(sheet));
     }
 
-    // The view has ended its sheet: its settings are in effect; say so if they could not
-    // be saved, and destroy the window once the action that ended it has returned.
+    // The view has ended its sheet. It goes on to save and apply once the window is
+    // hidden; when it has returned, the pane says whether the settings were saved and
+    // destroys the window.
     static void onSheetHidden(GtkWidget* widget, gpointer data) {
         auto* self = static_cast<Impl*>(data);
         g_signal_handler_disconnect(widget, self->sheetHidden);
         self->sheetHidden = 0;
         self->sheet = nullptr;
+        if (self->endedSheet) g_object_unref(self->endedSheet);
+        self->endedSheet = GTK_WIDGET(g_object_ref(widget));
+        if (!self->afterSheetIdle) self->afterSheetIdle = g_idle_add(&Impl::afterSheet, self);
+    }
+
+    static gboolean afterSheet(gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        self->afterSheetIdle = 0;
         if (self->view->saveFailed) {
             const std::string path = self->view->prefs ? self->view->prefs->path() : std::string("the settings file");
             self->setStatus("The new settings are in use, but they could not be saved to " + path + ".");
         } else {
             self->setStatus("");
         }
-        g_idle_add(destroyLater, g_object_ref(widget));
+        if (GtkWidget* ended = std::exchange(self->endedSheet, nullptr)) {
+            gtk_widget_destroy(ended);
+            g_object_unref(ended);
+        }
+        return G_SOURCE_REMOVE;
     }
 
     void setStatus(const std::string& text) {
@@ -263,14 +275,16 @@ int runSettings(const Options& options) {
                     (name && *name ? std::string(" (DISPLAY=") + name + ")" : " (DISPLAY is not set)"));
         return 2;
     }
+    // Caught from the start: a signal that comes while the pane is being made ends it
+    // as soon as the main loop runs.
+    const guint term = g_unix_signal_add(SIGTERM, quitMain, nullptr);
+    const guint interrupt = g_unix_signal_add(SIGINT, quitMain, nullptr);
     std::string error;
     std::unique_ptr<SettingsPane> pane = SettingsPane::create(options, error);
     if (!pane) {
         reportError(error);
         return 1;
     }
-    const guint term = g_unix_signal_add(SIGTERM, quitMain, nullptr);
-    const guint interrupt = g_unix_signal_add(SIGINT, quitMain, nullptr);
     gtk_main();
     g_source_remove(term);
     g_source_remove(interrupt);
