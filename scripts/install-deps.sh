@@ -11,6 +11,10 @@ PACKAGES=(
   libmagick++-dev imagemagick
   libglib2.0-dev
   xvfb xauth x11-utils
+  libgtk-3-dev
+  dbus dbus-x11 at-spi2-core libatk-adaptor
+  python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
+  xdotool
 )
 
 missing=()
