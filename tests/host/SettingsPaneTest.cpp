@@ -35,6 +35,9 @@ void quietGtkEnvironment() {
     setenv("NO_AT_BRIDGE", "1", 1);
     setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("GIO_USE_VFS", "local", 1);
+    // No session bus either: a bus that cannot be reached, so that nothing (the file
+    // chooser's places) starts one through the X display for the rest of the session.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/zorvan-test-bus", 1);
 }
 
 // Runs the main loop until `done` or `seconds` pass.
