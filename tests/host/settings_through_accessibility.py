@@ -98,7 +98,7 @@ def in_session(zorvan):
     runtime = os.path.join(folder, "runtime")
     os.makedirs(runtime, mode=0o700)
     os.environ.update({"HOME": folder, "XDG_CONFIG_HOME": os.path.join(folder, "config"),
-                       "XDG_RUNTIME_DIR": runtime, "GTK_MODULES": "gail:atk-bridge",
+                       "XDG_RUNTIME_DIR": runtime,
                        "GNOME_ACCESSIBILITY": "1", "GDK_BACKEND": "x11", "GSETTINGS_BACKEND": "memory",
                        "GIO_USE_VFS": "local"})
     os.environ.pop("NO_AT_BRIDGE", None)
