@@ -269,16 +269,16 @@ std::string SettingsPane::status() const {
 int runSettings(const Options& options) {
     // The preview is drawn through GLX on an X window: GTK must use X11 too.
     setenv("GDK_BACKEND", "x11", 1);
+    // Caught from the start: a signal that comes while the pane is being made ends it
+    // as soon as the main loop runs.
+    const guint term = g_unix_signal_add(SIGTERM, quitMain, nullptr);
+    const guint interrupt = g_unix_signal_add(SIGINT, quitMain, nullptr);
     if (!gtk_init_check(nullptr, nullptr)) {
         const char* name = std::getenv("DISPLAY");
         reportError(std::string("no X display for the settings pane") +
                     (name && *name ? std::string(" (DISPLAY=") + name + ")" : " (DISPLAY is not set)"));
         return 2;
     }
-    // Caught from the start: a signal that comes while the pane is being made ends it
-    // as soon as the main loop runs.
-    const guint term = g_unix_signal_add(SIGTERM, quitMain, nullptr);
-    const guint interrupt = g_unix_signal_add(SIGINT, quitMain, nullptr);
     std::string error;
     std::unique_ptr<SettingsPane> pane = SettingsPane::create(options, error);
     if (!pane) {

@@ -154,7 +154,8 @@ TEST(SettingsProgram, TermEndsThePaneWithStatus0) {
     test::TempDir dir;
     const int pid = test::startProcess(test::zorvanPath(), {"--settings", "--prefs", dir.file("p.conf")});
     ASSERT_GT(pid, 0);
-    // Its window shows once the pane is up.
+    // Its window shows once the pane is up (GTK's hidden leader window carries the pid
+    // from the start: the pane's own window is the one with the title).
     Display* display = XOpenDisplay(nullptr);
     ASSERT_TRUE(display);
     const Atom netWmPid = XInternAtom(display, "_NET_WM_PID", False);
@@ -172,6 +173,13 @@ TEST(SettingsProgram, TermEndsThePaneWithStatus0) {
                                        &format, &count, &after, &data) == Success && data) {
                     found = count == 1 && *reinterpret_cast<long*>(data) == pid;
                     XFree(data);
+                }
+                char* title = nullptr;
+                if (found && XFetchName(display, children[i], &title) && title) {
+                    found = std::string(title) == "Zorvan";
+                    XFree(title);
+                } else {
+                    found = false;
                 }
             }
             if (children) XFree(children);
