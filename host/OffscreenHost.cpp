@@ -5,6 +5,7 @@
 #include "host/MoteDump.h"
 
 #include "platform/gl/OsMesaView.h"
+#include "platform/image/MagickSetup.h"
 #include "saver/Zorvan.h"
 
 #include <Magick++.h>
@@ -83,6 +84,7 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
         }
     }
 
+    magick::ensureStarted();
     Magick::Blob blob;
     EncodeLimits limits;
     if (!EncodeLimits::fits(static_cast<size_t>(w), static_cast<size_t>(h))) {
@@ -104,7 +106,7 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
 }
 
 int runOffscreen(const Options& options) {
-    Magick::InitializeMagick(nullptr);
+    magick::ensureStarted();
     const int width = options.width.value_or(DEFAULT_WIDTH);
     const int height = options.height.value_or(DEFAULT_HEIGHT);
     const long frames = options.frames.value_or(1);
