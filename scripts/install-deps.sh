@@ -10,6 +10,7 @@ PACKAGES=(
   libx11-dev libxrandr-dev libxcomposite-dev
   libmagick++-dev imagemagick
   libglib2.0-dev
+  clang libclang-rt-14-dev
   xvfb xauth x11-utils
 )
 

@@ -79,6 +79,9 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--dump-motes", "d.txt"}, "--dump-motes"},
         {{"--render", "a.png", "--fullscreen"}, "--fullscreen"},
         {{"--fullscreen", "--size", "8x8"}, "--fullscreen"},
+        // Control characters in an argument are shown escaped: still one line.
+        {{"-\n"}, "'-\\x0a'"},
+        {{"--size", "8\x1b[2Jx6"}, "'8\\x1b[2Jx6'"},
     };
     for (const auto& [args, named] : cases) {
         const auto result = parseOptions(args);
