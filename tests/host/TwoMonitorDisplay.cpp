@@ -65,12 +65,18 @@ TwoMonitorDisplay::TwoMonitorDisplay() {
     if (!display_) why_ = "cannot open " + name_;
 }
 
-TwoMonitorDisplay::~TwoMonitorDisplay() {
+void TwoMonitorDisplay::stopServer() {
     if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
     if (serverPid_ > 0) {
         kill(serverPid_, SIGTERM);
         waitProcess(serverPid_, 5);
     }
+    serverPid_ = -1;
+}
+
+TwoMonitorDisplay::~TwoMonitorDisplay() {
+    stopServer();
     if (!name_.empty()) {
         if (oldDisplay_.empty()) unsetenv("DISPLAY");
         else setenv("DISPLAY", oldDisplay_.c_str(), 1);

@@ -24,6 +24,9 @@ public:
     const std::string& name() const { return name_; }
     Display* display() const { return display_; }
 
+    // Ends the server now (the test's own connection is closed first).
+    void stopServer();
+
     // The pixels that are not black in a rectangle of the screen.
     long litPixels(int x, int y, int width, int height) const;
     // Waits up to `seconds` for at least `count` lit pixels there.
