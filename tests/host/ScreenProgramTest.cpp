@@ -201,6 +201,12 @@ TEST_F(ScreenProgram, RootDrawsOnTheDaemonsWindowOnlyOnTheMainMonitorUnderMainSc
                                        {"--root", "--frames", "3", "--prefs", dir_.file("Zorvan.conf")},
                                        {"XSCREENSAVER_WINDOW"}, 10);
     EXPECT_EQ(root.exitCode, 0) << root.err;
+
+    setenv("XSCREENSAVER_WINDOW", "0xzz", 1);
+    const auto bad = test::runProcess(test::zorvanPath(), {"--root"}, {}, 10);
+    unsetenv("XSCREENSAVER_WINDOW");
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("XSCREENSAVER_WINDOW"), std::string::npos) << bad.err;
 }
 
 TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) {
