@@ -123,7 +123,8 @@ int runOffscreen(const Options& options) {
     }
 
     std::string error;
-    std::unique_ptr<Zorvan> view = makeView(OsMesaView::factory(), width, height, options, error);
+    const Rect frame{0.0, 0.0, double(width), double(height)};
+    std::unique_ptr<Zorvan> view = makeView(OsMesaView::factory(), frame, options.preview, options, error);
     if (!view) {
         reportError(error);
         return 1;
