@@ -3,6 +3,7 @@
 #include "host/FileOutput.h"
 #include "host/Host.h"
 #include "host/MoteDump.h"
+#include "host/StopSignals.h"
 
 #include "platform/gl/OsMesaView.h"
 #include "platform/image/MagickSetup.h"
@@ -106,6 +107,10 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
 }
 
 int runOffscreen(const Options& options) {
+    // Until the output is written there is nothing to keep or undo: a stop signal ends
+    // the run at once, with nothing written. While the files are written it waits.
+    StopSignals stop;
+    stop.setExitAtOnce(true);
     magick::ensureStarted();
     const int width = options.width.value_or(DEFAULT_WIDTH);
     const int height = options.height.value_or(DEFAULT_HEIGHT);
@@ -139,6 +144,7 @@ int runOffscreen(const Options& options) {
     view->startAnimation();
     for (long i = 0; i < frames; ++i) view->animateOneFrame();
 
+    stop.setExitAtOnce(false);
     if (!writeFramePng(*gl, options.renderPath, error)) {
         reportError(error);
         return 1;

@@ -14,10 +14,12 @@ namespace {
 constexpr int SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
 
 volatile sig_atomic_t stopFlag = 0;
+volatile sig_atomic_t exitAtOnce = 0;
 int pipeFds[2] = {-1, -1};
 struct sigaction previous[3];
 
 void onStop(int) {
+    if (exitAtOnce) _exit(0);
     const int saved = errno;
     stopFlag = 1;
     if (pipeFds[1] >= 0) {
@@ -39,7 +41,13 @@ StopSignals::StopSignals() {
     for (int i = 0; i < 3; ++i) sigaction(SIGNALS[i], &action, &previous[i]);
 }
 
+void StopSignals::setExitAtOnce(bool on) {
+    exitAtOnce = on ? 1 : 0;
+    if (on && stopFlag) _exit(0);
+}
+
 StopSignals::~StopSignals() {
+    exitAtOnce = 0;
     for (int i = 0; i < 3; ++i) sigaction(SIGNALS[i], &previous[i], nullptr);
     for (int& fd : pipeFds) {
         if (fd >= 0) close(fd);

@@ -292,6 +292,10 @@ void grabInput(Display* display, Window window, Cursor cursor) {
 }  // namespace
 
 int runWindow(const Options& options) {
+    // Until the views are made (the logo decoding among it) nothing needs undoing: a stop
+    // signal ends the process at once rather than after the start-up.
+    StopSignals stop;
+    stop.setExitAtOnce(true);
     Session session;
     session.display = XOpenDisplay(nullptr);
     if (!session.display) {
@@ -302,7 +306,6 @@ int runWindow(const Options& options) {
         return 2;
     }
     Display* display = session.display;
-    StopSignals stop;
     xErrorSeen = false;
     XSetErrorHandler(onXError);
     XSetIOErrorHandler(onXIOError);
@@ -332,6 +335,8 @@ int runWindow(const Options& options) {
         }
         s.view->setFrameSize(Size{double(s.width), double(s.height)});
     }
+
+    stop.setExitAtOnce(false);
 
     // A full-screen run fades the displays to black before the first frame, as the
     // view's class asks of a host (performGammaFade), where the server keeps gamma ramps.
