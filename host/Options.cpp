@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <algorithm>
 
 namespace zorvan::host {
 
@@ -21,141 +22,338 @@ std::optional<uint64_t> parseCount(const std::string& text, uint64_t max) {
     return value;
 }
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+// An argument quoted for an error line; control characters (a newline, an escape) are
+// shown as \xNN so the message stays one plain line.
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "'";
+}
+
+// What the parse gathers besides the options themselves.
+struct ParseState {
+    Options options;
+    bool render = false, resources = false, help = false, settings = false;
+    bool ownWindow = false, root = false, windowId = false;
+};
+
+// Applies an option with its value (empty for a flag) as spelled on the command line;
+// returns an error line, or nothing on success.
+using Apply = std::optional<std::string> (*)(ParseState&, const std::string& spelled,
+                                             const std::string& value);
+
+// One option: its names without dashes, the placeholder of its value (null for a
+// flag), the --help text (a '\n' starts a further line) and what it does.
+struct OptionSpec {
+    const char* name;
+    const char* alias;  // a second name, or null
+    const char* value;
+    const char* help;
+    Apply apply;
+};
+
+// Whole numbers from 0 up to `max`, for the option spelled `spelled`.
+std::optional<std::string> number(const std::string& spelled, const std::string& text,
+                                  uint64_t max, uint64_t& out) {
+    auto n = parseCount(text, max);
+    if (!n)
+        return "bad " + spelled + " " + quoted(text) + ": want a whole number 0.." +
+               std::to_string(max);
+    out = *n;
+    return std::nullopt;
+}
+
+static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L, "the --help text names the limits");
+
+// The options, in the order --help lists them. To add one, add a line here.
+const OptionSpec OPTIONS[] = {
+    {"window", nullptr, nullptr, "draw in a window of its own (the default)",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.ownWindow = true;
+         return std::nullopt;
+     }},
+    {"root", nullptr, nullptr,
+     "draw on the window that a screen-saver daemon hands over\n"
+     "in XSCREENSAVER_WINDOW, else on the root window",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.root = true;
+         return std::nullopt;
+     }},
+    {"window-id", nullptr, "ID",
+     "draw on the window ID (hex 0x... or decimal) as the small\n"
+     "preview, as a settings program asks; wins over --root",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         auto id = parseWindowId(text);
+         if (!id) return "bad " + spelled + " " + quoted(text) + ": want a window id, hex 0x... or decimal";
+         s.windowId = true;
+         s.options.windowId = *id;
+         return std::nullopt;
+     }},
+    {"fullscreen", nullptr, nullptr,
+     "cover every monitor, one borderless window and view each;\n"
+     "any key, button or pointer motion ends the run",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.options.fullscreen = true;
+         return std::nullopt;
+     }},
+    {"fps", nullptr, nullptr, "show the frame rate and the CPU time per frame in a corner",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.options.fps = true;
+         return std::nullopt;
+     }},
+    {"delay", nullptr, "N",
+     "frame interval in microseconds, 0..10000000 (default: the\n"
+     "view's own, 1/60 s)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         uint64_t n = 0;
+         if (auto error = number(spelled, text, MAX_DELAY_US, n)) return error;
+         s.options.delayMicros = static_cast<long>(n);
+         return std::nullopt;
+     }},
+    {"render", nullptr, "FILE",
+     "render offscreen (no display needed) and write the last\n"
+     "frame to FILE as PNG",
+     [](ParseState& s, const std::string&, const std::string& file) -> std::optional<std::string> {
+         s.render = true;
+         s.options.renderPath = file;
+         return std::nullopt;
+     }},
+    {"size", nullptr, "WxH",
+     "view size in pixels, each side 1..16384 (window 1280x720,\n"
+     "--render 800x600 by default)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         const size_t x = text.find('x');
+         std::optional<uint64_t> w, h;
+         if (x != std::string::npos) {
+             w = parseCount(text.substr(0, x), MAX_SIDE);
+             h = parseCount(text.substr(x + 1), MAX_SIDE);
+         }
+         if (!w || !h || *w == 0 || *h == 0)
+             return "bad " + spelled + " " + quoted(text) + ": want WxH with whole numbers 1.." +
+                    std::to_string(MAX_SIDE);
+         s.options.width = static_cast<int>(*w);
+         s.options.height = static_cast<int>(*h);
+         return std::nullopt;
+     }},
+    {"frames", nullptr, "N",
+     "frames to run: with --render 1 by default; in a window,\n"
+     "quit after N frames (default: run until closed)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         uint64_t n = 0;
+         if (auto error = number(spelled, text, MAX_FRAMES, n)) return error;
+         s.options.frames = static_cast<long>(n);
+         return std::nullopt;
+     }},
+    {"dump-motes", nullptr, "FILE",
+     "with --render: write the motion mode, the schedule, the\n"
+     "field vectors and every live mote after the last frame",
+     [](ParseState& s, const std::string&, const std::string& file) -> std::optional<std::string> {
+         s.options.dumpPath = file;
+         return std::nullopt;
+     }},
+    {"preview", nullptr, nullptr, "run as the small preview instance",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.options.preview = true;
+         return std::nullopt;
+     }},
+    {"seed", nullptr, "N", "seed the random numbers with N (default: the clock)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         uint64_t n = 0;
+         if (auto error = number(spelled, text, UINT_MAX, n)) return error;
+         s.options.seed = static_cast<unsigned int>(n);
+         return std::nullopt;
+     }},
+    {"mode", nullptr, "N",
+     "hold motion mode N (0 flow, 1 three leaders, 2 gather,\n"
+     "3 coast, 4 swirl, 5 scatter, 6 two leaders); the mode\n"
+     "schedule is switched off",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         uint64_t n = 0;
+         if (auto error = number(spelled, text, 6, n)) return error;
+         s.options.mode = static_cast<int>(n);
+         return std::nullopt;
+     }},
+    {"prefs", nullptr, "FILE", "read the settings from FILE instead of the usual place",
+     [](ParseState& s, const std::string&, const std::string& file) -> std::optional<std::string> {
+         s.options.prefsFile = file;
+         return std::nullopt;
+     }},
+    {"resources", nullptr, nullptr,
+     "print the paths of the picture \"zorvan.pict\" and the\n"
+     "sheet \"Zorvan.nib\" (\"none\" when missing) and exit",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.resources = true;
+         return std::nullopt;
+     }},
+    {"settings", nullptr, nullptr,
+     "open the settings pane: a live preview and the Options…\n"
+     "button that edits the settings",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.settings = true;
+         return std::nullopt;
+     }},
+    {"help", "h", nullptr, "show this help and exit",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.help = true;
+         return std::nullopt;
+     }},
+};
+
+// The option that `name` (dashes and any '=value' removed) names, or null.
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& spec : OPTIONS)
+        if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
+    return nullptr;
+}
+
+// The name of an argument spelled as an option (-x, --x, --x=value), without dashes
+// and value; empty when the argument is not spelled as one.
+std::string optionName(const std::string& arg) {
+    size_t start = 0;
+    if (arg.rfind("--", 0) == 0) start = 2;
+    else if (arg.size() > 1 && arg[0] == '-') start = 1;
+    else return {};
+    return arg.substr(start, arg.find('=') == std::string::npos ? std::string::npos
+                                                                 : arg.find('=') - start);
+}
+
+// The checks between options, once all are read.
+std::optional<std::string> checkCombination(ParseState& s) {
+    Options& o = s.options;
+    if (s.windowId) o.target = Options::Target::WindowId;
+    else if (s.root) o.target = Options::Target::Root;
+    const char* given = s.windowId ? "--window-id" : s.root ? "--root" : nullptr;
+
+    if (s.help) {
+        o.action = Options::Action::Help;
+        return std::nullopt;
+    }
+    if (s.resources) {
+        o.action = Options::Action::Resources;
+        return std::nullopt;
+    }
+    if (s.settings) {
+        o.action = Options::Action::Settings;
+        // The pane makes its own window and preview; only the settings file, the seed
+        // and a held mode carry over.
+        if (s.render || given || s.ownWindow || o.fullscreen || o.fps || o.delayMicros || o.width ||
+            o.frames || o.dumpPath)
+            return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
+        return std::nullopt;
+    }
+    if (s.render) {
+        o.action = Options::Action::Render;
+        const char* windowOnly = o.fullscreen ? "--fullscreen" : given ? given
+                                 : s.ownWindow                     ? "--window"
+                                 : o.fps                           ? "--fps"
+                                 : o.delayMicros                   ? "--delay"
+                                                                   : nullptr;
+        if (windowOnly) return std::string(windowOnly) + " needs a window; it cannot go with --render";
+        return std::nullopt;
+    }
+    o.action = Options::Action::Window;
+    if (o.dumpPath) return "--dump-motes needs --render";
+    if (given && s.ownWindow) return std::string("--window and ") + given + " cannot go together";
+    if (given && o.fullscreen) return std::string("--fullscreen and ") + given + " cannot go together";
+    if (given && o.width)
+        return std::string("--size cannot go with ") + given + ": that window has its own size";
+    if (o.fullscreen && o.width) return "--size and --fullscreen cannot go together";
+    // A window handed over by id is a settings program's preview.
+    if (s.windowId) o.preview = true;
+    return std::nullopt;
+}
 
 }  // namespace
 
+std::optional<unsigned long> parseWindowId(const std::string& text) {
+    std::optional<uint64_t> id;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        if (text.size() > 2 + 8) return std::nullopt;
+        uint64_t value = 0;
+        for (size_t i = 2; i < text.size(); ++i) {
+            const char c = text[i];
+            int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+            if (digit < 0) return std::nullopt;
+            value = value * 16 + static_cast<uint64_t>(digit);
+        }
+        id = value;
+    } else {
+        id = parseCount(text, UINT32_MAX);
+    }
+    if (!id || *id == 0) return std::nullopt;
+    return static_cast<unsigned long>(*id);
+}
+
 std::string usage() {
-    return "Usage: zorvan [OPTION]...\n"
-           "Shows the Zorvan mote swarm in a window, or renders it to a PNG picture.\n"
-           "\n"
-           "  --fullscreen        cover the whole screen with a borderless window\n"
-           "  --render FILE       render offscreen (no display needed) and write the last\n"
-           "                      frame to FILE as PNG\n"
-           "  --size WxH          view size in pixels, each side 1.." +
-           std::to_string(MAX_SIDE) +
-           " (window 1280x720,\n"
-           "                      --render 800x600 by default)\n"
-           "  --frames N          frames to run: with --render 1 by default; in a window,\n"
-           "                      quit after N frames (default: run until closed)\n"
-           "  --dump-motes FILE   with --render: write the motion mode, the schedule, the\n"
-           "                      field vectors and every live mote after the last frame\n"
-           "  --preview           run as the small preview instance\n"
-           "  --seed N            seed the random numbers with N (default: the clock)\n"
-           "  --mode N            hold motion mode N (0 flow, 1 three leaders, 2 gather,\n"
-           "                      3 coast, 4 swirl, 5 scatter, 6 two leaders); the mode\n"
-           "                      schedule is switched off\n"
-           "  --prefs FILE        read the settings from FILE instead of the usual place\n"
-           "  --resources         print the paths of the picture \"zorvan.pict\" and the\n"
-           "                      sheet \"Zorvan.nib\" (\"none\" when missing) and exit\n"
-           "  --settings          open the settings pane: a live preview and the Options…\n"
-           "                      button that edits the settings\n"
-           "  --help              show this help and exit\n"
-           "\n"
-           "In a window, Esc or q quits. Exit status: 0 done, 1 failure while running,\n"
-           "2 bad arguments or no display.\n";
+    std::string text =
+        "Usage: zorvan [OPTION]...\n"
+        "Shows the Zorvan mote swarm in a window, on every monitor, on a window that a\n"
+        "screen-saver daemon hands over, or renders it to a PNG picture.\n"
+        "\n";
+    constexpr size_t COLUMN = 22;
+    for (const OptionSpec& spec : OPTIONS) {
+        std::string head = "  --" + std::string(spec.name);
+        if (spec.alias) head = "  -" + std::string(spec.alias) + ", --" + spec.name;
+        if (spec.value) head += " " + std::string(spec.value);
+        head.resize(std::max(head.size() + 2, COLUMN), ' ');
+        text += head;
+        for (const char* c = spec.help; *c; ++c) {
+            text += *c;
+            if (*c == '\n') text += std::string(COLUMN, ' ');
+        }
+        text += '\n';
+    }
+    text +=
+        "\n"
+        "Every option may also be written with one dash (-root, -window-id 0x2a00007);\n"
+        "a value may follow '=' (--size=800x600). In a window, Esc or q quits.\n"
+        "SIGTERM, SIGINT and SIGHUP end a run. Exit status: 0 done, 1 failure while\n"
+        "running, 2 bad arguments or no display.\n";
+    return text;
 }
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
-    Options options;
-    bool render = false, resources = false, help = false, settings = false;
+    ParseState state;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
 
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (name.rfind("--", 0) == 0) {
-            const size_t eq = name.find('=');
-            if (eq != std::string::npos) {
-                inlineValue = name.substr(eq + 1);
-                name.resize(eq);
-            }
-        }
+        const std::string& arg = args[i];
+        const std::string name = optionName(arg);
+        if (name.empty()) return fail("unexpected argument " + quoted(arg) + " (see --help)");
+        const OptionSpec* spec = findOption(name);
+        if (!spec) return fail("unknown option " + quoted(arg) + " (see --help)");
 
-        auto flag = [&](bool& target) -> bool {
-            if (inlineValue) return false;
-            target = true;
-            return true;
-        };
-        // The option's value: after '=' or the next argument (never another option).
-        auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue) return inlineValue;
-            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) return args[++i];
-            return std::nullopt;
-        };
-
-        if (name == "--help" || name == "-h") {
-            if (!flag(help)) return fail(name + " takes no value");
-        } else if (name == "--fullscreen") {
-            if (!flag(options.fullscreen)) return fail(name + " takes no value");
-        } else if (name == "--preview") {
-            if (!flag(options.preview)) return fail(name + " takes no value");
-        } else if (name == "--settings") {
-            if (!flag(settings)) return fail(name + " takes no value");
-        } else if (name == "--resources") {
-            if (!flag(resources)) return fail(name + " takes no value");
-        } else if (name == "--render" || name == "--dump-motes" || name == "--prefs") {
-            auto file = value();
-            if (!file || file->empty()) return fail(name + " needs a file name");
-            if (name == "--render") {
-                render = true;
-                options.renderPath = *file;
-            } else if (name == "--dump-motes") {
-                options.dumpPath = *file;
-            } else {
-                options.prefsFile = *file;
-            }
-        } else if (name == "--size") {
-            auto text = value();
-            if (!text) return fail("--size needs a value WxH, e.g. 800x600");
-            const size_t x = text->find('x');
-            std::optional<uint64_t> w, h;
-            if (x != std::string::npos) {
-                w = parseCount(text->substr(0, x), MAX_SIDE);
-                h = parseCount(text->substr(x + 1), MAX_SIDE);
-            }
-            if (!w || !h || *w == 0 || *h == 0)
-                return fail("bad --size " + quoted(*text) + ": want WxH with whole numbers 1.." +
-                            std::to_string(MAX_SIDE));
-            options.width = static_cast<int>(*w);
-            options.height = static_cast<int>(*h);
-        } else if (name == "--frames" || name == "--seed" || name == "--mode") {
-            // Whole numbers from 0 up to each option's own limit.
-            const uint64_t max = name == "--frames" ? MAX_FRAMES : name == "--seed" ? UINT_MAX : 6;
-            auto text = value();
-            if (!text) return fail(name + " needs a number 0.." + std::to_string(max));
-            auto n = parseCount(*text, max);
-            if (!n)
-                return fail("bad " + name + " " + quoted(*text) + ": want a whole number 0.." +
-                            std::to_string(max));
-            if (name == "--frames") options.frames = static_cast<long>(*n);
-            else if (name == "--seed") options.seed = static_cast<unsigned int>(*n);
-            else options.mode = static_cast<int>(*n);
-        } else if (name.rfind("-", 0) == 0) {
-            return fail("unknown option " + quoted(args[i]) + " (see --help)");
+        const size_t eq = arg.find('=');
+        const std::string spelled = arg.substr(0, eq);
+        std::string value;
+        if (!spec->value) {
+            if (eq != std::string::npos) return fail(spelled + " takes no value");
+        } else if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < args.size() && !findOption(optionName(args[i + 1]))) {
+            // The next argument, unless it is itself an option.
+            value = args[++i];
         } else {
-            return fail("unexpected argument " + quoted(args[i]) + " (see --help)");
+            return fail(spelled + " needs a value " + spec->value);
         }
+        if (spec->value && value.empty()) return fail(spelled + " needs a value " + spec->value);
+        if (auto error = spec->apply(state, spelled, value)) return fail(*error);
     }
 
-    if (help) {
-        options.action = Options::Action::Help;
-    } else if (resources) {
-        options.action = Options::Action::Resources;
-    } else if (settings) {
-        options.action = Options::Action::Settings;
-        if (render || options.fullscreen || options.width || options.frames || options.dumpPath)
-            return fail("--settings opens its own window; it takes only --prefs, --seed and --mode");
-    } else if (render) {
-        options.action = Options::Action::Render;
-        if (options.fullscreen) return fail("--fullscreen needs a window; it cannot go with --render");
-    } else {
-        options.action = Options::Action::Window;
-        if (options.dumpPath) return fail("--dump-motes needs --render");
-        if (options.fullscreen && options.width)
-            return fail("--size and --fullscreen cannot go together");
-    }
-    return ParseResult{options, {}};
+    if (auto error = checkCombination(state)) return fail(*error);
+    return ParseResult{state.options, {}};
 }
 
 }  // namespace zorvan::host

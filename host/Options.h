@@ -9,13 +9,25 @@ namespace zorvan::host {
 
 // The largest side of a view, in window or offscreen.
 inline constexpr int MAX_SIDE = 16384;
+// The longest frame interval that --delay accepts, in microseconds (10 s).
+inline constexpr long MAX_DELAY_US = 10000000L;
 
 struct Options {
     enum class Action { Window, Render, Resources, Help, Settings };
     Action action = Action::Window;
 
+    // Where a window run draws: a window of its own (--window, the default), the window
+    // that a screen-saver daemon hands over in XSCREENSAVER_WINDOW or else the root
+    // window (--root), or a given window (--window-id, which wins over --root).
+    enum class Target { OwnWindow, Root, WindowId };
+    Target target = Target::OwnWindow;
+    unsigned long windowId = 0;  // with Target::WindowId
+
     bool fullscreen = false;
-    bool preview = false;
+    bool preview = false;  // also set by --window-id: a settings program's preview
+    bool fps = false;      // draw the frame rate in a corner
+    // The host's frame interval in microseconds; none: the view's own.
+    std::optional<long> delayMicros;
     std::optional<unsigned int> seed;  // srandom() before the view is made
     std::optional<int> mode;           // hold this motion mode, no schedule
     std::optional<std::string> prefsFile;
@@ -36,8 +48,14 @@ struct ParseResult {
     std::string error;               // one line naming the problem, otherwise
 };
 
-// Parses the arguments after the program name. Never throws.
+// Parses the arguments after the program name. Every option may be written with one
+// dash or two (-root, --root); a value follows as the next argument or after '='.
+// Never throws.
 ParseResult parseOptions(const std::vector<std::string>& args);
+
+// Parses a window id as X programs write it: hex with 0x, or decimal. Zero is no
+// window and is refused.
+std::optional<unsigned long> parseWindowId(const std::string& text);
 
 // The text of --help.
 std::string usage();

@@ -273,6 +273,7 @@ int runSettings(const Options& options) {
     // as soon as the main loop runs.
     const guint term = g_unix_signal_add(SIGTERM, quitMain, nullptr);
     const guint interrupt = g_unix_signal_add(SIGINT, quitMain, nullptr);
+    const guint hangup = g_unix_signal_add(SIGHUP, quitMain, nullptr);
     if (!gtk_init_check(nullptr, nullptr)) {
         const char* name = std::getenv("DISPLAY");
         reportError(std::string("no X display for the settings pane") +
@@ -288,6 +289,7 @@ int runSettings(const Options& options) {
     gtk_main();
     g_source_remove(term);
     g_source_remove(interrupt);
+    g_source_remove(hangup);
     pane.reset();
     return 0;
 }

@@ -42,7 +42,8 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// --settings: the pane until it is closed (window close, Esc, Ctrl+Q, SIGTERM or SIGINT).
+// --settings: the pane until it is closed (window close, Esc, Ctrl+Q, SIGTERM, SIGINT or
+// SIGHUP).
 int runSettings(const Options& options);
 
 }  // namespace zorvan::host

@@ -41,7 +41,9 @@ Mote* newMoteArray(int count) {
 
 void Zorvan::allocateMotes() {
     // Nothing to allocate for no motes; a count that cannot be had leaves no motes at all
-    // rather than a null array that the frame loop would step through.
+    // rather than a null array that the frame loop would step through. An array from
+    // before is freed first: the view owns exactly one.
+    std::free(motes);
     motes = newMoteArray(numMotes);
     numMotesAllocated = motes ? numMotes : 0;
     if (!motes && numMotes > 0) numMotes = 0;

@@ -87,6 +87,27 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--settings", "--size", "2x2"}, "--settings"},
         {{"--settings=1"}, "--settings"},
         {{"--fullscreen", "--size", "8x8"}, "--fullscreen"},
+        {{"-size", "8"}, "-size"},
+        {{"-fullscreen=1"}, "-fullscreen"},
+        {{"---root"}, "---root"},
+        {{"--window-id"}, "--window-id"},
+        {{"--window-id", "0"}, "--window-id"},
+        {{"--window-id", "0x"}, "--window-id"},
+        {{"--window-id", "0x1g"}, "--window-id"},
+        {{"--window-id", "0x100000000"}, "--window-id"},
+        {{"--window-id", "4294967296"}, "--window-id"},
+        {{"--window-id", "-5"}, "--window-id"},
+        {{"--delay", "10000001"}, "--delay"},
+        {{"-delay", "-1"}, "-delay"},
+        {{"--root", "--fullscreen"}, "--root"},
+        {{"--window-id", "7", "--size", "8x8"}, "--window-id"},
+        {{"--window", "--root"}, "--root"},
+        {{"--render", "a.png", "--root"}, "--root"},
+        {{"--render", "a.png", "--fps"}, "--fps"},
+        {{"--render", "a.png", "--delay", "5"}, "--delay"},
+        // Control characters in an argument are shown escaped: still one line.
+        {{"-\n"}, "'-\\x0a'"},
+        {{"--size", "8\x1b[2Jx6"}, "'8\\x1b[2Jx6'"},
     };
     for (const auto& [args, named] : cases) {
         const auto result = parseOptions(args);
@@ -96,4 +117,70 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         EXPECT_NE(result.error.find(named), std::string::npos) << joined << "-> " << result.error;
         EXPECT_EQ(result.error.find('\n'), std::string::npos) << result.error;
     }
+}
+
+TEST(Options, EveryOptionTakesOneDashOrTwo) {
+    const Options one = parsed({"-render", "a.png", "-size", "32x16", "-frames=3", "-seed", "9",
+                                "-mode", "2", "-preview", "-prefs", "p.ini", "-dump-motes", "d"});
+    const Options two = parsed({"--render", "a.png", "--size", "32x16", "--frames=3", "--seed", "9",
+                                "--mode", "2", "--preview", "--prefs", "p.ini", "--dump-motes", "d"});
+    EXPECT_EQ(one.action, Options::Action::Render);
+    EXPECT_EQ(one.renderPath, two.renderPath);
+    EXPECT_EQ(one.width, two.width);
+    EXPECT_EQ(one.height, two.height);
+    EXPECT_EQ(one.frames, two.frames);
+    EXPECT_EQ(one.seed, two.seed);
+    EXPECT_EQ(one.mode, two.mode);
+    EXPECT_EQ(one.preview, two.preview);
+    EXPECT_EQ(one.prefsFile, two.prefsFile);
+    EXPECT_EQ(one.dumpPath, two.dumpPath);
+
+    const Options w = parsed({"-fullscreen", "-fps", "-delay", "20000", "-window"});
+    EXPECT_TRUE(w.fullscreen);
+    EXPECT_TRUE(w.fps);
+    EXPECT_EQ(w.delayMicros, 20000);
+    EXPECT_EQ(w.target, Options::Target::OwnWindow);
+    EXPECT_EQ(parsed({"-help"}).action, Options::Action::Help);
+    EXPECT_EQ(parsed({"-resources"}).action, Options::Action::Resources);
+}
+
+TEST(Options, DaemonAndPreviewWindows) {
+    // The daemon's command line, and what its settings program appends for a preview.
+    const Options root = parsed({"-root"});
+    EXPECT_EQ(root.action, Options::Action::Window);
+    EXPECT_EQ(root.target, Options::Target::Root);
+    EXPECT_FALSE(root.preview);
+
+    const Options preview = parsed({"-root", "--window-id", "0x2a00007"});
+    EXPECT_EQ(preview.target, Options::Target::WindowId);
+    EXPECT_EQ(preview.windowId, 0x2a00007ul);
+    EXPECT_TRUE(preview.preview);
+
+    EXPECT_EQ(parsed({"-window-id", "44040199"}).windowId, 44040199ul);
+    EXPECT_EQ(parsed({"--window-id=0XFFFFFFFF"}).windowId, 0xFFFFFFFFul);
+    EXPECT_EQ(parsed({"--root", "--frames", "5", "--delay", "0", "--fps"}).delayMicros, 0);
+}
+
+TEST(Options, HelpListsOptionsThatParse) {
+    // Every option that --help shows is one the parser takes, with its sample value.
+    const std::string text = zorvan::host::usage();
+    size_t listed = 0, pos = 0;
+    while ((pos = text.find("\n  -", pos)) != std::string::npos) {
+        const size_t end = text.find('\n', pos + 1);
+        const std::string line = text.substr(pos + 1, end - pos - 1);
+        EXPECT_LE(line.size(), 80u) << line;
+        const size_t at = line.find("--");
+        std::string name = line.substr(at, line.find(' ', at) - at);
+        const std::string rest = line.substr(at + name.size());
+        const bool takesValue = rest.size() > 1 && rest[1] != ' ';
+        const std::string sample = name == "--size" ? "8x8" : name == "--window-id" ? "0x10" : "1";
+        std::vector<std::string> args = {name};
+        if (takesValue) args.push_back(sample);
+        const auto result = parseOptions(args);
+        EXPECT_EQ(result.error.find("unknown"), std::string::npos) << line << ": " << result.error;
+        EXPECT_EQ(result.error.find("value"), std::string::npos) << line << ": " << result.error;
+        ++listed;
+        pos = end;
+    }
+    EXPECT_GE(listed, 16u);
 }
