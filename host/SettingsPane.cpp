@@ -235,10 +235,8 @@ std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::
     if (!impl->makePreviewWindow(error)) return nullptr;
 
     // The preview instance, made the way a settings program makes one.
-    Options previewOptions = options;
-    previewOptions.preview = true;
-    impl->view = makeView(GlxView::factory(impl->display, impl->child), PREVIEW_WIDTH, PREVIEW_HEIGHT,
-                          previewOptions, error);
+    impl->view = makeView(GlxView::factory(impl->display, impl->child),
+                          Rect{0.0, 0.0, double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)}, true, options, error);
     if (!impl->view) return nullptr;
     impl->view->setFrameSize(Size{double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)});
     impl->view->startAnimation();
