@@ -78,6 +78,18 @@ def shape_statistics(pixels):
     return (statistics.median(fills) if fills else 0.0), len(fills), (tails / lit if lit else 0.0)
 
 
+def settled_statistics(x, y, w, h, folder):
+    """shape_statistics of the preview once enough lone motes show (a few tries: the
+    first frames of a slow start may not be on the screen yet)."""
+    stats = (0.0, 0, 0.0)
+    for _ in range(10):
+        stats = shape_statistics(preview_pixels(x, y, w, h, folder))
+        if stats[1] >= 10:
+            break
+        time.sleep(0.5)
+    return stats
+
+
 def find(root, role, name):
     import pyatspi
     return pyatspi.findDescendant(root, lambda a: a is not None and a.getRoleName() == role
@@ -135,7 +147,7 @@ def in_session(zorvan):
         if (w, h) != (480, 270):
             fail("the preview is %dx%d, expected 480x270" % (w, h))
         time.sleep(1.0)
-        before = shape_statistics(preview_pixels(x, y, w, h, folder))
+        before = settled_statistics(x, y, w, h, folder)
 
         click(options, "Options…")
         hexagon = wait_for("the Hexagon button", lambda: find(app, "radio button", "Hexagon"))
@@ -162,7 +174,7 @@ def in_session(zorvan):
                  and "drawMode=1\n" in open(prefs).read())
         wait_for("the sheet to go", lambda: not find(app, "push button", "Close"))
         time.sleep(1.0)
-        after = shape_statistics(preview_pixels(x, y, w, h, folder))
+        after = settled_statistics(x, y, w, h, folder)
         print("squares without tails: median fill %.2f of %d motes, tail share %.3f" % before)
         print("hexagons with tails:   median fill %.2f of %d motes, tail share %.3f" % after)
         if before[1] < 10 or after[1] < 10:
