@@ -8,6 +8,7 @@
 #include "saver/Zorvan.h"
 
 #include <gtest/gtest.h>
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include <X11/Xatom.h>
@@ -137,6 +138,45 @@ TEST_F(Pane, SettingsThatCannotBeSavedAreSaidSo) {
     pane_->openSheet();
     clickClose();
     EXPECT_TRUE(iterateUntil([&] { return pane_->status().empty(); }));
+}
+
+TEST_F(Pane, EscapeCtrlQAndTheWindowsCloseEndThePane) {
+    struct Ending {
+        const char* what;
+        guint key;
+        GdkModifierType state;
+    };
+    for (const Ending& e : {Ending{"Esc", GDK_KEY_Escape, GdkModifierType(0)},
+                            Ending{"Ctrl+Q", GDK_KEY_q, GDK_CONTROL_MASK}, Ending{"close", 0, GdkModifierType(0)}}) {
+        SCOPED_TRACE(e.what);
+        struct Run {
+            GtkWidget* window;
+            const Ending* ending;
+            bool timedOut = false;
+        } run{pane_->window(), &e};
+        g_idle_add(+[](gpointer data) -> gboolean {
+            auto* r = static_cast<Run*>(data);
+            if (r->ending->key == 0) {
+                gtk_window_close(GTK_WINDOW(r->window));
+                return G_SOURCE_REMOVE;
+            }
+            GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+            event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(r->window)));
+            event->key.keyval = r->ending->key;
+            event->key.state = r->ending->state;
+            gtk_widget_event(r->window, event);
+            gdk_event_free(event);
+            return G_SOURCE_REMOVE;
+        }, &run);
+        const guint guard = g_timeout_add(5000, +[](gpointer data) -> gboolean {
+            static_cast<Run*>(data)->timedOut = true;
+            gtk_main_quit();
+            return G_SOURCE_REMOVE;
+        }, &run);
+        gtk_main();
+        EXPECT_FALSE(run.timedOut) << "the pane stayed";
+        if (!run.timedOut) g_source_remove(guard);
+    }
 }
 
 TEST(SettingsProgram, WithoutADisplayOneLineAndStatus2) {
