@@ -57,8 +57,9 @@ int OpenPanel::runModalForDirectory(const std::string& directory,
                                     const std::vector<std::string>& types) {
     filename_.clear();
     if (!gdk_display_get_default()) return 0;
+    GtkWindow* parent = parentWindow();
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        "Choose a logo picture", parentWindow(), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+        "Choose a logo picture", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
         GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -80,6 +81,8 @@ int OpenPanel::runModalForDirectory(const std::string& directory,
         }
     }
     gtk_widget_destroy(dialog);
+    // The keyboard goes back to the sheet, also where no window manager hands it back.
+    if (parent) gtk_window_present(parent);
     return result;
 }
 
