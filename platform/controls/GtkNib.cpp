@@ -4,6 +4,7 @@
 // widget's control as sender: "clicked" and "color-set" always, "toggled" only when the
 // button turns on, and "delete-event" (the window's close, Esc on a dialog) in place of
 // closing the window.
+// A file that is not one whole XML document loads nothing.
 // Does not implement: other signals (warned about once, not connected), objects that are
 // not widgets as outlets.
 #include "platform/controls/Nib.h"
@@ -99,12 +100,33 @@ std::unique_ptr<Nib> Nib::loadNibNamed(const std::string& name, NibOwner& owner)
     return loadNibFile(*path, owner);
 }
 
+namespace {
+
+// Whether `text` is one whole XML document: GtkBuilder builds what it has read of a cut
+// off file without a word, which would leave a sheet with controls missing.
+bool wholeDocument(const gchar* text, gsize length, GError** error) {
+    static const GMarkupParser nothing = {};
+    GMarkupParseContext* context = g_markup_parse_context_new(&nothing, GMarkupParseFlags(0), nullptr, nullptr);
+    const bool whole = g_markup_parse_context_parse(context, text, static_cast<gssize>(length), error) &&
+                       g_markup_parse_context_end_parse(context, error);
+    g_markup_parse_context_free(context);
+    return whole;
+}
+
+}  // namespace
+
 std::unique_ptr<Nib> Nib::loadNibFile(const std::string& path, NibOwner& owner) {
     if (!gdk_display_get_default()) return nullptr;
     auto impl = std::make_unique<Impl>(owner);
     impl->builder = gtk_builder_new();
     GError* error = nullptr;
-    if (!gtk_builder_add_from_file(impl->builder, path.c_str(), &error)) {
+    gchar* text = nullptr;
+    gsize length = 0;
+    const bool loaded = g_file_get_contents(path.c_str(), &text, &length, &error) &&
+                        wholeDocument(text, length, &error) &&
+                        gtk_builder_add_from_string(impl->builder, text, length, &error);
+    g_free(text);
+    if (!loaded) {
         std::fprintf(stderr, "zorvan: cannot load the interface file %s: %s\n", path.c_str(),
                      error ? error->message : "unknown error");
         if (error) g_error_free(error);

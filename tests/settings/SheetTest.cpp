@@ -472,6 +472,21 @@ TEST_F(Sheet, ColourModesAndWells) {
     EXPECT_TRUE(contains(fileText(), "bgG=0\n"));
 }
 
+TEST_F(Sheet, ADamagedInterfaceFileLoadsNothing) {
+    Control* w = open();
+    Control* slider = view->motesSlider;
+    const std::string damaged = dir / "damaged.nib";
+    writeBytes(damaged, readFile(ZORVAN_SOURCE_DIR "/resources/Zorvan.nib").substr(0, 2000));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Nib::loadNibFile(damaged, *view), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(view->motesSlider, slider) << "a failed load left the outlets alone";
+    EXPECT_EQ(view->window, w);
+    close();
+    EXPECT_FALSE(gtk_widget_get_visible(widget(w)));
+}
+
 TEST_F(Sheet, ASettingsFileThatCannotBeSavedStillApplies) {
     const std::filesystem::path blocker = dir / "not-a-folder";
     writeBytes(blocker, "x");
