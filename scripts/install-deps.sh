@@ -11,6 +11,7 @@ PACKAGES=(
   libmagick++-dev imagemagick
   libglib2.0-dev
   clang libclang-rt-14-dev
+  libpng-dev
   xvfb xauth x11-utils
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
