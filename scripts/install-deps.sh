@@ -11,6 +11,7 @@ PACKAGES=(
   libmagick++-dev imagemagick
   libglib2.0-dev
   xvfb xauth x11-utils
+  dpkg-dev man-db
 )
 
 missing=()
