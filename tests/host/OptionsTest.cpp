@@ -173,3 +173,15 @@ TEST(Options, HelpListsOptionsThatParse) {
     }
     EXPECT_GE(listed, 16u);
 }
+
+TEST(Options, SettingsBecomeStoreValuesAndVersionIsAnAction) {
+    using Value = zorvan::ScreenSaverDefaults::Value;
+    const Options o = parsed({"-count=5", "--shape", "diamond", "--tails", "--count", "6"});
+    const zorvan::ScreenSaverDefaults::Dictionary want = {{"numMotes", Value(5)},
+                                                           {"moteShape", Value(1)},
+                                                           {"drawMode", Value(1)},
+                                                           {"numMotes", Value(6)}};
+    EXPECT_EQ(o.settings, want);
+    EXPECT_EQ(parsed({"--render", "a.png", "--version"}).action, Options::Action::Version);
+    EXPECT_EQ(zorvan::host::versionText().rfind("zorvan ", 0), 0u);
+}
