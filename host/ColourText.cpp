@@ -4,18 +4,23 @@
 
 namespace zorvan::host {
 
+// MagickCore's query rather than Magick::Color: that constructor leaks its pixel when it
+// throws for a name it does not know.
 std::optional<Colour> parseColourText(const std::string& text) {
     static const bool initialised = (Magick::InitializeMagick(nullptr), true);
     (void)initialised;
     if (text.empty()) return std::nullopt;
-    try {
-        const Magick::ColorRGB colour{text};
-        // ImageMagick 6 counts alpha as opacity taken away: 0 is fully opaque.
-        if (!colour.isValid() || colour.alpha() != 0.0) return std::nullopt;
-        return Colour{float(colour.red()), float(colour.green()), float(colour.blue())};
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    MagickCore::PixelPacket pixel{};
+    MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+    const bool known = MagickCore::QueryColorCompliance(text.c_str(), MagickCore::AllCompliance,
+                                                        &pixel, exception) == MagickCore::MagickTrue;
+    MagickCore::DestroyExceptionInfo(exception);
+    // ImageMagick 6 keeps opacity taken away: 0 is fully opaque.
+    if (!known || pixel.opacity != 0) return std::nullopt;
+    using MagickCore::Quantum;  // QuantumRange is written in terms of it
+    const double range = double(QuantumRange);
+    return Colour{float(double(pixel.red) / range), float(double(pixel.green) / range),
+                  float(double(pixel.blue) / range)};
 }
 
 }  // namespace zorvan::host

@@ -124,7 +124,8 @@ std::optional<std::string> colour(ParseState& s, const char* prefix, const std::
          return std::nullopt;                                                                   \
      }}
 
-static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L, "the --help text names the limits");
+static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L && MAX_NUM_MOTES == 1000000,
+              "the --help text names the limits");
 
 // The options, in the order --help lists them. To add one, add a line here.
 const OptionSpec OPTIONS[] = {
@@ -241,7 +242,8 @@ const OptionSpec OPTIONS[] = {
      }},
     {"count", nullptr, "N", "number of motes, 1..1000000 (default 1500)",
      [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         return checkedInteger(s, "numMotes", numMotesInRange, spelled, text, "1..1000000");
+         return checkedInteger(s, "numMotes", numMotesInRange, spelled, text,
+                               "1.." + std::to_string(MAX_NUM_MOTES));
      }},
     {"mote-size", nullptr, "N",
      "divisor of the mote size: a mote's radius is its weight\n"
