@@ -286,15 +286,6 @@ const OptionSpec OPTIONS[] = {
          int mode = 0;
          if (auto error = choice(spelled, text, {"default", "custom", "logo"}, mode)) return error;
          setting(s, "colourMode", Value(mode));
-         if (mode == 0) {
-             // As the sheet's "default colours" does; colours given anywhere on the
-             // command line still win, so they go first.
-             const ScreenSaverDefaults::Dictionary defaults = {
-                 {"bgR", Value(0.0f)},   {"bgG", Value(0.0f)},    {"bgB", Value(0.0f)},
-                 {"lightR", Value(LIGHT.r)}, {"lightG", Value(LIGHT.g)}, {"lightB", Value(LIGHT.b)},
-                 {"heavyR", Value(HEAVY.r)}, {"heavyG", Value(HEAVY.g)}, {"heavyB", Value(HEAVY.b)}};
-             s.options.settings.insert(s.options.settings.begin(), defaults.begin(), defaults.end());
-         }
          return std::nullopt;
      }},
     {"bg", nullptr, "COLOUR", "background colour, #rrggbb or a name (default black)",
@@ -375,9 +366,24 @@ std::string optionName(const std::string& arg) {
                                                                  : arg.find('=') - start);
 }
 
+// Default colours bring the default background and mote colours, as the settings
+// sheet's button does; colours given anywhere on the command line still win, so these
+// go first.
+void addDefaultColours(ScreenSaverDefaults::Dictionary& settings) {
+    auto last = std::find_if(settings.rbegin(), settings.rend(),
+                             [](const auto& entry) { return entry.first == "colourMode"; });
+    if (last == settings.rend() || last->second != Value(0)) return;
+    const ScreenSaverDefaults::Dictionary defaults = {
+        {"bgR", Value(0.0f)},       {"bgG", Value(0.0f)},       {"bgB", Value(0.0f)},
+        {"lightR", Value(LIGHT.r)}, {"lightG", Value(LIGHT.g)}, {"lightB", Value(LIGHT.b)},
+        {"heavyR", Value(HEAVY.r)}, {"heavyG", Value(HEAVY.g)}, {"heavyB", Value(HEAVY.b)}};
+    settings.insert(settings.begin(), defaults.begin(), defaults.end());
+}
+
 // The checks between options, once all are read.
 std::optional<std::string> checkCombination(ParseState& s) {
     Options& o = s.options;
+    addDefaultColours(o.settings);
     if (s.windowId) o.target = Options::Target::WindowId;
     else if (s.root) o.target = Options::Target::Root;
     const char* given = s.windowId ? "--window-id" : s.root ? "--root" : nullptr;
