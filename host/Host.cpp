@@ -35,11 +35,8 @@ void prepareProcess(const Options& options) {
     }
 }
 
-std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, int width, int height,
+std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool isPreview,
                                  const Options& options, std::string& error) {
-    // Asked as a screen-saver host does; a window or a picture has no gamma to fade.
-    (void)Zorvan::performGammaFade();
-
     // A view that declines to draw never asks for a GL view; one that asked and got none
     // would stay blank for its whole life, which is a failure to report, not a decline.
     auto glFailed = std::make_shared<bool>(false);  // the view keeps its factory
@@ -50,7 +47,7 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, int width, int he
         return glView;
     };
     auto view = std::make_unique<Zorvan>(factory);
-    if (!view->initWithFrame(Rect{0.0, 0.0, double(width), double(height)}, options.preview)) {
+    if (!view->initWithFrame(frame, isPreview)) {
         error = "cannot create the saver view";
         return nullptr;
     }

@@ -19,11 +19,12 @@ namespace zorvan::host {
 // from the clock).
 void prepareProcess(const Options& options);
 
-// A view created on `makeGLView` with the frame (0, 0, w, h), the way a screen-saver host
-// makes one: the gamma-fade query, then initWithFrame. With --mode the motion mode is
-// held: the play list is emptied, so the schedule never switches. Returns null, with
-// `error` set, when the view or its GL view cannot be made.
-std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, int width, int height,
+// A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left
+// corner of the primary monitor), the way a screen-saver host makes one: initWithFrame
+// as the preview or not. With --mode the motion mode is held: the play list is emptied,
+// so the schedule never switches. Returns null, with `error` set, when the view or its
+// GL view cannot be made; a view that declines to draw is no failure.
+std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool isPreview,
                                  const Options& options, std::string& error);
 
 // --resources: the resolved resource paths, one a line.
@@ -36,7 +37,8 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
 // --render: offscreen frames to a PNG picture (and the mote dump).
 int runOffscreen(const Options& options);
 
-// The saver in an X11 window until it is closed.
+// The saver on X11 windows (its own, one per monitor, or one handed over) until the
+// run ends.
 int runWindow(const Options& options);
 
 // Prints "zorvan: <message>" as one line on stderr.

@@ -57,8 +57,7 @@ std::string formatMoteDump(const Zorvan& view) {
         appendFloat(out, view.fields[k].y);
         out += '\n';
     }
-    // Only motes that exist: a view that declined, or was never sized, has none to show.
-    const int live = view.motes ? std::min(view.numMotes, view.numMotesAllocated) : 0;
+    const int live = view.liveMotes();
     for (int i = 0; i < live; ++i) {
         const Mote& m = view.motes[i];
         appendf(out, "%d", i);

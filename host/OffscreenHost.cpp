@@ -3,8 +3,10 @@
 #include "host/FileOutput.h"
 #include "host/Host.h"
 #include "host/MoteDump.h"
+#include "host/StopSignals.h"
 
 #include "platform/gl/OsMesaView.h"
+#include "platform/image/MagickSetup.h"
 #include "saver/Zorvan.h"
 
 #include <Magick++.h>
@@ -83,6 +85,7 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
         }
     }
 
+    magick::ensureStarted();
     Magick::Blob blob;
     EncodeLimits limits;
     if (!EncodeLimits::fits(static_cast<size_t>(w), static_cast<size_t>(h))) {
@@ -104,7 +107,11 @@ bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& e
 }
 
 int runOffscreen(const Options& options) {
-    Magick::InitializeMagick(nullptr);
+    // Until the output is written there is nothing to keep or undo: a stop signal ends
+    // the run at once, with nothing written. While the files are written it waits.
+    StopSignals stop;
+    stop.setExitAtOnce(true);
+    magick::ensureStarted();
     const int width = options.width.value_or(DEFAULT_WIDTH);
     const int height = options.height.value_or(DEFAULT_HEIGHT);
     const long frames = options.frames.value_or(1);
@@ -121,7 +128,8 @@ int runOffscreen(const Options& options) {
     }
 
     std::string error;
-    std::unique_ptr<Zorvan> view = makeView(OsMesaView::factory(), width, height, options, error);
+    const Rect frame{0.0, 0.0, double(width), double(height)};
+    std::unique_ptr<Zorvan> view = makeView(OsMesaView::factory(), frame, options.preview, options, error);
     if (!view) {
         reportError(error);
         return 1;
@@ -136,6 +144,7 @@ int runOffscreen(const Options& options) {
     view->startAnimation();
     for (long i = 0; i < frames; ++i) view->animateOneFrame();
 
+    stop.setExitAtOnce(false);
     if (!writeFramePng(*gl, options.renderPath, error)) {
         reportError(error);
         return 1;

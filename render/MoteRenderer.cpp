@@ -22,8 +22,7 @@ void Zorvan::drawMotes() {
     glLoadIdentity();
     glTranslatef(0.375f, 0.375f, 0.0f);
 
-    // Only motes that exist are drawn, whatever the count says.
-    const int count = motes ? (numMotes < numMotesAllocated ? numMotes : numMotesAllocated) : 0;
+    const int count = liveMotes();
 
     // The line width changes only outside begin/end, so each tail is its own primitive.
     if (drawsTails(drawMode, moteSize)) {

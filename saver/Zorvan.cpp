@@ -96,7 +96,7 @@ void Zorvan::setFrameSize(Size size) {
     displayWidth = truncatedSize(size.width);
     displayHeight = truncatedSize(size.height);
 
-    for (int i = 0; i < numMotes; ++i) initMote(i);
+    for (int i = 0; i < liveMotes(); ++i) initMote(i);
     sized_ = true;
 
     if (logo && colourMode == 2) bg = logo[0];

@@ -46,6 +46,12 @@ public:
     // Mote population and seeding.
     void allocateMotes();
     void initMote(int i);
+    // How many motes every per-mote loop runs over: the live count, never past the
+    // array that exists (none without one).
+    int liveMotes() const {
+        if (!motes || numMotes <= 0) return 0;
+        return numMotes < numMotesAllocated ? numMotes : numMotesAllocated;
+    }
 
     // Vector field.
     void initVectorField();

@@ -7,10 +7,13 @@ PACKAGES=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libosmesa6-dev
-  libx11-dev libxrandr-dev libxcomposite-dev
+  libx11-dev libxrandr-dev libxcomposite-dev libxdamage-dev
   libmagick++-dev imagemagick
   libglib2.0-dev
+  clang libclang-rt-14-dev
   xvfb xauth x11-utils
+  # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
+  x11-xserver-utils xscreensaver
   dpkg-dev man-db
 )
 

@@ -145,8 +145,8 @@ void stepTwoLeaders(Mote* motes, int n, float s, float k, float cx, float cy, fl
 }  // namespace
 
 void Zorvan::advanceMotes() {
-    const int n = numMotes;
-    if (n <= 0 || !motes) return;
+    const int n = liveMotes();
+    if (n == 0) return;
 
     const float s = smoothness;
     const float k = speed;

@@ -37,7 +37,9 @@ Colour weightColour(float weight, const Colour& light, const Colour& heavy) {
 void Zorvan::allocateMotes() {
     // Nothing to allocate for no motes; a count whose byte size cannot be had (too large
     // to express, or refused by the allocator) leaves no motes at all rather than a null
-    // array that the frame loop would step through.
+    // array that the frame loop would step through. An array from before is freed
+    // first: the view owns exactly one.
+    std::free(motes);
     motes = nullptr;
     numMotesAllocated = 0;
     if (numMotes <= 0) return;

@@ -182,6 +182,7 @@ void GlxView::setValuesForParameter(const int* values, int parameter) {
 }
 
 void GlxView::present() {
+    if (overlay_) overlay_();
     glXSwapBuffers(display_, window_);
     ++swapCount_;
 }

@@ -5,7 +5,8 @@
 // format's depth size, on the window's own visual; swap interval 1 through
 // GLX_EXT_swap_control, GLX_MESA_swap_control or GLX_SGI_swap_control when the server
 // offers one; presenting at flushBuffer and at unlockFocus (the module's frame ends in
-// glFlush only, so the back buffer is swapped here).
+// glFlush only, so the back buffer is swapped here); an overlay that the host draws
+// over each frame right before it is presented.
 // Does not implement: making or sizing the window (the host does; a window drawable
 // follows its window's size by itself), the accelerated / policy wishes of the pixel
 // format (any renderer that meets the visual will do), multisampling, stereo.
@@ -13,6 +14,7 @@
 
 #include "platform/gl/OpenGLView.h"
 
+#include <functional>
 #include <memory>
 
 typedef struct _XDisplay Display;
@@ -50,6 +52,10 @@ public:
     void unlockFocus() override;
     void setFrameSize(Size size) override;
 
+    // Drawn over every frame, with the view's context current, right before the frame
+    // is presented (the host's frame-rate display); none by default.
+    void setOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
+
     // The swap interval in force, or 0 when no swap-control extension was available.
     int swapInterval() const { return swapInterval_; }
     // How many times the back buffer was presented (for tests and diagnostics).
@@ -67,6 +73,7 @@ private:
     // Set by flushBuffer inside a focus lock: the frame is already on screen, and a
     // second swap at unlockFocus would show the stale back buffer.
     bool presentedInFocus_ = false;
+    std::function<void()> overlay_;
 };
 
 }  // namespace zorvan

@@ -4,10 +4,35 @@
 #include "platform/gl/OsMesaView.h"
 
 #include <GL/gl.h>
+#include "platform/image/MagickSetup.h"
+
 #include <Magick++.h>
 #include <gtest/gtest.h>
 
 using namespace zorvan;
+
+// Every way into ImageMagick starts it first, once, with the saver's limits: a call
+// into it before that deadlocks on some releases. Run in a fresh process, the encoder
+// is the first user, and the limits that the start-up sets must be in force after it.
+namespace {
+
+// Encodes a small frame as the first call into ImageMagick; exits 0 when that worked and
+// left the start-up's limits in force.
+[[noreturn]] void encodeFirstThing() {
+    const uint32_t attributes[] = {NSOpenGLPFADepthSize, 16, 0};
+    auto gl = OsMesaView::create(Rect{0, 0, 4, 4}, OpenGLPixelFormat(attributes));
+    test::TempDir dir;
+    std::string error;
+    const bool written = gl && host::writeFramePng(*gl, dir.file("f.png"), error);
+    std::_Exit(written && Magick::ResourceLimits::listLength() == 16 ? 0 : 3);
+}
+
+}  // namespace
+
+TEST(FramePng, TheEncoderStartsImageMagickFirst) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(encodeFirstThing(), testing::ExitedWithCode(0), "");
+}
 
 // GL keeps the bottom row first; a picture starts at the top. A frame red in its lower
 // half must come out red at the bottom of the picture.
@@ -29,7 +54,7 @@ TEST(FramePng, PictureIsUprightAndOpaque) {
     std::string error;
     ASSERT_TRUE(host::writeFramePng(*gl, dir.file("f.png"), error)) << error;
 
-    Magick::InitializeMagick(nullptr);
+    zorvan::magick::ensureStarted();
     Magick::Image picture(dir.file("f.png"));
     ASSERT_EQ(picture.columns(), 8u);
     ASSERT_EQ(picture.rows(), 6u);

@@ -97,6 +97,9 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--render", "a.png", "--root"}, "--root"},
         {{"--render", "a.png", "--fps"}, "--fps"},
         {{"--render", "a.png", "--delay", "5"}, "--delay"},
+        // Control characters in an argument are shown escaped: still one line.
+        {{"-\n"}, "'-\\x0a'"},
+        {{"--size", "8\x1b[2Jx6"}, "'8\\x1b[2Jx6'"},
     };
     for (const auto& [args, named] : cases) {
         const auto result = parseOptions(args);

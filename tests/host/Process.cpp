@@ -31,10 +31,16 @@ std::vector<char*> argvOf(const std::string& program, const std::vector<std::str
 
 std::string zorvanPath() { return ZORVAN_BIN_DIR "/zorvan"; }
 
-int startProcess(const std::string& program, const std::vector<std::string>& args) {
+int startProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env) {
     std::vector<char*> argv = argvOf(program, args);
     const pid_t pid = fork();
     if (pid == 0) {
+        for (const auto& entry : env) {
+            const size_t eq = entry.find('=');
+            if (eq == std::string::npos) unsetenv(entry.c_str());
+            else setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }

@@ -3,6 +3,8 @@
 
 #include "sim/Mote.h"
 
+#include "platform/image/MagickSetup.h"
+
 #include <Magick++.h>
 #include <gtest/gtest.h>
 
@@ -34,7 +36,7 @@ TEST(Program, RenderWritesAPictureOfTheSwarm) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
 
-    Magick::InitializeMagick(nullptr);
+    zorvan::magick::ensureStarted();
     Magick::Image picture;
     ASSERT_NO_THROW(picture.read(dir.file("out.png")));
     EXPECT_EQ(picture.magick(), "PNG");

@@ -6,6 +6,8 @@
 #include "platform/image/Image.h"
 #include "saver/Zorvan.h"
 
+#include "platform/image/MagickSetup.h"
+
 #include <Magick++.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -359,7 +361,7 @@ TEST(LogoLoading, PathsAreNamesNotDecoderInstructions) {
 TEST(LogoLoading, TheDefaultPictureLoads) {
     const std::string path = defaultPicturePath();
     // Its pixels, read independently of the loader from the source it was made from.
-    Magick::InitializeMagick(nullptr);
+    zorvan::magick::ensureStarted();
     Magick::Image source(ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png");
     ASSERT_EQ(source.columns(), 400u);
     ASSERT_EQ(source.rows(), 200u);

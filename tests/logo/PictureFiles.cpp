@@ -1,5 +1,7 @@
 #include "PictureFiles.h"
 
+#include "platform/image/MagickSetup.h"
+
 #include <Magick++.h>
 #include <unistd.h>
 
@@ -19,7 +21,7 @@ Picture solidPicture(int width, int height, Rgba colour) {
 }
 
 void writePicture(const Picture& picture, const std::string& path, const StoreAs& as) {
-    Magick::InitializeMagick(nullptr);
+    zorvan::magick::ensureStarted();
     std::vector<uint8_t> rgba;
     rgba.reserve(picture.pixels.size() * 4);
     for (const Rgba& p : picture.pixels) rgba.insert(rgba.end(), {p.r, p.g, p.b, p.a});

@@ -4,6 +4,7 @@
 
 #include <glib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cfloat>
@@ -280,4 +281,50 @@ TEST_F(StoreTest, SaveIntoAReadOnlyFolderFails) {
 }
 
 }  // namespace
+// Two programs saving the same store at once (the settings pane and a second one):
+// every reader, during and after, sees one whole version or the other, never a mixture.
+TEST_F(StoreTest, ConcurrentSavesLeaveOneWholeVersion) {
+    auto saver = [&](int count, float speed) {
+        const pid_t pid = fork();
+        if (pid != 0) return pid;
+        ScreenSaverDefaults* s = store();
+        for (int round = 0; round < 150; ++round) {
+            s->setInteger(count, "numMotes");
+            s->setFloat(speed, "speed");
+            s->setObject(std::string(2000, char('a' + count % 26)), "logoFile");
+            s->synchronize();
+        }
+        _exit(0);
+    };
+    const pid_t a = saver(111, 0.25f), b = saver(222, 2.5f);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+
+    auto whole = [](const std::string& text) {
+        GKeyFile* k = g_key_file_new();
+        const bool parsed = g_key_file_load_from_data(k, text.data(), text.size(), G_KEY_FILE_NONE, nullptr);
+        const int n = parsed ? g_key_file_get_integer(k, "Zorvan", "numMotes", nullptr) : -1;
+        const double speed = parsed ? g_key_file_get_double(k, "Zorvan", "speed", nullptr) : -1;
+        gchar* logo = parsed ? g_key_file_get_string(k, "Zorvan", "logoFile", nullptr) : nullptr;
+        const std::string file = logo ? logo : "";
+        g_free(logo);
+        g_key_file_free(k);
+        return (n == 111 && speed == 0.25 && file == std::string(2000, char('a' + 111 % 26))) ||
+               (n == 222 && speed == 2.5 && file == std::string(2000, char('a' + 222 % 26)));
+    };
+    int reads = 0, torn = 0, status = 0;
+    while (waitpid(a, &status, WNOHANG) == 0 || waitpid(b, &status, WNOHANG) == 0) {
+        const std::string text = fileText();
+        if (text.empty()) continue;  // not yet saved by either
+        ++reads;
+        torn += !whole(text);
+    }
+    waitpid(a, &status, 0);
+    waitpid(b, &status, 0);
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    EXPECT_TRUE(whole(fileText())) << fileText();
+    // No temporary file is left beside the store.
+    EXPECT_EQ(filesIn(dir), 1);
+}
+
 }  // namespace zorvan::test

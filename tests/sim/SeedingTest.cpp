@@ -304,3 +304,25 @@ TEST(Seeding, RefusedAllocationLeavesNoMotes) {
     seedAll(*view);
     view->advanceMotes();
 }
+
+// However the live count and the array's capacity disagree, every pass runs over the
+// motes that exist: the sanitizer build catches a step past the array.
+TEST(Seeding, EveryPassStaysInsideTheArray) {
+    auto view = test::makeBareView(200, 100, 10);
+    test::seedAll(*view);
+    view->numMotes = 25;
+    EXPECT_EQ(view->liveMotes(), 10);
+    for (int mode = 0; mode <= 6; ++mode) {
+        view->mode = mode;
+        view->advanceMotes();
+    }
+    view->numMotes = -3;
+    EXPECT_EQ(view->liveMotes(), 0);
+    view->advanceMotes();
+
+    // Allocating again replaces the array (the leak checker sees a lost first one).
+    view->numMotes = 30;
+    view->allocateMotes();
+    EXPECT_EQ(view->numMotesAllocated, 30);
+    EXPECT_EQ(view->liveMotes(), 30);
+}

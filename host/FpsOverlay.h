@@ -1,0 +1,49 @@
+// --fps: the frame rate and the CPU time per frame, drawn in the lower-left corner of
+// every view, as X screen savers show them.
+// Implements: a meter that the host ticks around each frame (frames and the process's
+// CPU time, GL driver threads included, summed over about a second), and the text
+// drawn with the X server's "fixed" font through glXUseXFont on the view's context.
+// Does not implement: a font of its own, scaling, or a backing box behind the text.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+typedef struct _XDisplay Display;
+
+namespace zorvan::host {
+
+class FpsMeter {
+public:
+    FpsMeter();
+    // Around the frame calls of every view in one turn of the host's loop.
+    void beginFrame();
+    void endFrame();
+    // "FPS: 59.8  CPU: 4.1 ms/frame", updated about once a second; empty at first.
+    const std::string& text() const { return text_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point windowStart_;
+    double cpuAtBegin_ = 0.0, cpuSum_ = 0.0;
+    long frames_ = 0;
+    std::string text_;
+};
+
+// The text on one GL context; made and used with that context current.
+class FpsText {
+public:
+    explicit FpsText(Display* display);
+    ~FpsText();
+    FpsText(const FpsText&) = delete;
+    FpsText& operator=(const FpsText&) = delete;
+
+    void draw(const std::string& text);
+
+private:
+    Display* display_;
+    void* font_ = nullptr;  // the XFontStruct of "fixed"
+    unsigned int lists_ = 0;  // display lists of the glyphs, 0 until made
+};
+
+}  // namespace zorvan::host

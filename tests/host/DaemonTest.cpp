@@ -1,0 +1,197 @@
+// Zorvan under the real xscreensaver daemon on a private two-monitor X server. The
+// daemon refuses to run as root: under root it runs as nobody (through setpriv), with a
+// private HOME that holds its ~/.xscreensaver, a copy of the program with its resources,
+// and Zorvan's store, found from HOME alone as the daemon passes no XDG variables.
+#include "host/Process.h"
+#include "host/TwoMonitorDisplay.h"
+
+// GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace zorvan;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int HALF = test::TwoMonitorDisplay::MONITOR_WIDTH;
+const char DAEMON[] = "/usr/bin/xscreensaver";
+const char COMMAND[] = "/usr/bin/xscreensaver-command";
+const char SETPRIV[] = "/usr/bin/setpriv";
+
+class Daemon : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(DAEMON) || !fs::exists(COMMAND))
+            GTEST_SKIP() << "the xscreensaver daemon is not installed";
+        if (getuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            if (!nobody || !fs::exists(SETPRIV))
+                GTEST_SKIP() << "running as root without a nobody user or setpriv to drop to";
+            uid_ = nobody->pw_uid;
+            gid_ = nobody->pw_gid;
+        }
+        if (!x_.ok()) GTEST_SKIP() << x_.why();
+
+        // A HOME that the daemon's user owns, with the program and its resources.
+        char pattern[] = "/tmp/zorvan-daemon-XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        home_ = pattern;
+        fs::create_directories(home_ / "bin");
+        fs::copy_file(test::zorvanPath(), program());
+        fs::copy(fs::path(ZORVAN_BIN_DIR) / ".." / "share", home_ / "share", fs::copy_options::recursive);
+        std::ofstream(home_ / ".xscreensaver")
+            << "mode: one\nselected: 0\ntimeout: 0:30:00\nlock: False\nfade: False\n"
+               "unfade: False\nsplash: False\ndpmsEnabled: False\n"
+               "programs: GL: \"Zorvan\" " << program().string() << " --root \\n\n";
+        writeStore("");
+    }
+    void TearDown() override {
+        stopDaemon();
+        for (int pid : zorvanPids()) kill(pid, SIGKILL);
+        if (!home_.empty()) {
+            std::error_code ec;
+            fs::remove_all(home_, ec);
+        }
+    }
+
+    fs::path program() const { return home_ / "bin" / "zorvan"; }
+
+    void writeStore(const std::string& lines) {
+        fs::create_directories(home_ / ".config" / "zorvan");
+        std::ofstream(home_ / ".config" / "zorvan" / "Zorvan.conf") << "[Zorvan]\n" << lines;
+        if (uid_ != getuid()) {
+            for (const auto& entry : fs::recursive_directory_iterator(home_))
+                if (lchown(entry.path().c_str(), uid_, gid_) != 0) ADD_FAILURE() << entry.path();
+            if (lchown(home_.c_str(), uid_, gid_) != 0) ADD_FAILURE() << home_;
+        }
+        fs::permissions(home_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec);
+    }
+
+    // The daemon in its own process group, with the environment that a session gives
+    // it: HOME and DISPLAY, no XDG variables.
+    void startDaemon() {
+        const std::string log = (home_ / "daemon.log").string();
+        daemon_ = fork();
+        if (daemon_ == 0) {
+            setpgid(0, 0);
+            std::FILE* out = std::fopen(log.c_str(), "w");
+            if (out) {
+                dup2(fileno(out), 1);
+                dup2(fileno(out), 2);
+            }
+            const std::string home = "HOME=" + home_.string();
+            const std::string display = "DISPLAY=" + x_.name();
+            const char* env[] = {home.c_str(), display.c_str(), "PATH=/usr/bin:/bin",
+                                 // A sanitizer build's leak report would only slow the exit.
+                                 "ASAN_OPTIONS=detect_leaks=0", nullptr};
+            const std::string reuid = "--reuid=" + std::to_string(uid_);
+            const std::string regid = "--regid=" + std::to_string(gid_);
+            if (uid_ != getuid()) {
+                const char* argv[] = {SETPRIV, reuid.c_str(), regid.c_str(), "--clear-groups",
+                                      DAEMON, nullptr};
+                execve(SETPRIV, const_cast<char**>(argv), const_cast<char**>(env));
+            } else {
+                const char* argv[] = {DAEMON, nullptr};
+                execve(DAEMON, const_cast<char**>(argv), const_cast<char**>(env));
+            }
+            _exit(127);
+        }
+        ASSERT_GT(daemon_, 0);
+        group_ = daemon_;
+    }
+    // Whatever is left of the daemon's process group goes.
+    void stopDaemon() {
+        if (group_ > 0) kill(-group_, SIGKILL);
+        if (daemon_ > 0) test::waitProcess(daemon_, 5);
+        daemon_ = group_ = -1;
+    }
+    std::string daemonLog() const { return test::readFile((home_ / "daemon.log").string()); }
+
+    // xscreensaver-command, retried while the daemon is still starting.
+    bool command(const std::string& what) {
+        const auto begin = Clock::now();
+        do {
+            if (test::runProcess(COMMAND, {what}, {}, 10).exitCode == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        } while (Clock::now() - begin < std::chrono::seconds(10));
+        return false;
+    }
+
+    // The live processes of our copy of the program.
+    std::vector<int> zorvanPids() const {
+        std::vector<int> pids;
+        if (home_.empty()) return pids;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::error_code ignored;
+            if (fs::read_symlink(entry.path() / "exe", ignored) != program()) continue;
+            const std::string stat = test::readFile((entry.path() / "stat").string());
+            const size_t close = stat.rfind(')');
+            if (close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0) continue;
+            pids.push_back(std::stoi(name));
+        }
+        return pids;
+    }
+    bool waitForZorvans(size_t count, double seconds) const {
+        const auto begin = Clock::now();
+        while (zorvanPids().size() != count) {
+            if (Clock::now() - begin > std::chrono::duration<double>(seconds)) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+
+    // Blanks, checks both monitors, and leaves with -exit: no Zorvan within 2 s.
+    void blankAndExit(bool mainScreenOnly, const std::string& shot) {
+        startDaemon();
+        ASSERT_TRUE(command("-activate")) << daemonLog();
+        EXPECT_TRUE(waitForZorvans(2, 15)) << "one per monitor\n" << daemonLog();
+        EXPECT_TRUE(x_.waitForLit(0, 0, HALF, 1024, 500, 15)) << "left monitor\n" << daemonLog();
+        if (mainScreenOnly) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            EXPECT_EQ(x_.litPixels(HALF, 0, HALF, 1024), 0) << "right monitor";
+            EXPECT_EQ(zorvanPids().size(), 2u) << "the declined one idles until told to go";
+        } else {
+            EXPECT_TRUE(x_.waitForLit(HALF, 0, HALF, 1024, 500, 15)) << "right monitor";
+        }
+        std::printf("screenshot: %s\n", x_.screenshot(shot).c_str());
+
+        ASSERT_TRUE(command("-exit")) << daemonLog();
+        EXPECT_TRUE(waitForZorvans(0, 2)) << daemonLog();
+        EXPECT_EQ(test::waitProcess(daemon_, 10), 0) << daemonLog();
+        daemon_ = -1;
+        stopDaemon();
+    }
+
+    test::TwoMonitorDisplay x_;
+    fs::path home_;
+    uid_t uid_ = getuid();
+    gid_t gid_ = getgid();
+    int daemon_ = -1, group_ = -1;
+};
+
+}  // namespace
+
+TEST_F(Daemon, RunsZorvanOnEveryMonitorAndEndsItOnExit) {
+    blankAndExit(false, "daemon-two-monitors");
+}
+
+TEST_F(Daemon, MainScreenOnlyFromTheStoreInHomeLeavesTheOtherMonitorBlack) {
+    writeStore("mainScreenOnly=true\n");
+    blankAndExit(true, "daemon-main-screen-only");
+}

@@ -1,0 +1,116 @@
+#include "host/TwoMonitorDisplay.h"
+
+#include "host/Process.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace zorvan::test {
+
+TwoMonitorDisplay::TwoMonitorDisplay() {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        why_ = "no pipe";
+        return;
+    }
+    serverPid_ = fork();
+    if (serverPid_ == 0) {
+        close(fds[0]);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2560x1024x24",
+               "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    // The server writes its display number once it listens.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char c;
+        if (read(fds[0], &c, 1) != 1) break;
+        if (c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        why_ = "Xvfb did not start";
+        return;
+    }
+    name_ = ":" + number;
+    if (const char* old = std::getenv("DISPLAY")) oldDisplay_ = old;
+    setenv("DISPLAY", name_.c_str(), 1);
+    const auto a = runProcess("/usr/bin/xrandr", {"--setmonitor", "left", "1280/338x1024/270+0+0", "screen"}, {}, 10);
+    const auto b = runProcess("/usr/bin/xrandr", {"--setmonitor", "right", "1280/338x1024/270+1280+0", "none"}, {}, 10);
+    if (a.exitCode != 0 || b.exitCode != 0) {
+        why_ = "xrandr --setmonitor failed: " + a.err + b.err;
+        return;
+    }
+    display_ = XOpenDisplay(name_.c_str());
+    if (!display_) why_ = "cannot open " + name_;
+}
+
+void TwoMonitorDisplay::stopServer() {
+    if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+    if (serverPid_ > 0) {
+        kill(serverPid_, SIGTERM);
+        waitProcess(serverPid_, 5);
+    }
+    serverPid_ = -1;
+}
+
+TwoMonitorDisplay::~TwoMonitorDisplay() {
+    stopServer();
+    if (!name_.empty()) {
+        if (oldDisplay_.empty()) unsetenv("DISPLAY");
+        else setenv("DISPLAY", oldDisplay_.c_str(), 1);
+    }
+}
+
+long TwoMonitorDisplay::litPixels(int x, int y, int width, int height) const {
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, unsigned(width),
+                              unsigned(height), AllPlanes, ZPixmap);
+    if (!image) return 0;
+    long lit = 0;
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i)
+            if ((XGetPixel(image, i, j) & 0xFFFFFF) != 0) ++lit;
+    XDestroyImage(image);
+    return lit;
+}
+
+bool TwoMonitorDisplay::waitForLit(int x, int y, int width, int height, long count,
+                                   double seconds) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do {
+        if (litPixels(x, y, width, height) >= count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+std::string TwoMonitorDisplay::screenshot(const std::string& name) const {
+    const std::string dir = ZORVAN_BIN_DIR "/../test-shots";
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/" + name + ".png";
+    runProcess("/usr/bin/import", {"-window", "root", path}, {}, 20);
+    return path;
+}
+
+}  // namespace zorvan::test
