@@ -22,6 +22,8 @@ void reportError(const std::string& message) {
 
 void prepareProcess(const Options& options) {
     if (options.prefsFile) ScreenSaverDefaults::setStorePathOverride(*options.prefsFile);
+    if (!options.settings.empty())
+        ScreenSaverDefaults::defaultsForModuleWithName("Zorvan")->setRunOnlyValues(options.settings);
     if (options.seed) {
         srandom(*options.seed);
     } else {

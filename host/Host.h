@@ -14,8 +14,9 @@ class Zorvan;
 
 namespace zorvan::host {
 
-// Process set-up that must come before the first view: the preference file override
-// and the seed of random() (the given one, or one from the clock).
+// Process set-up that must come before the first view: the preference file override,
+// the settings given for this run, and the seed of random() (the given one, or one
+// from the clock).
 void prepareProcess(const Options& options);
 
 // A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left

@@ -36,6 +36,20 @@ std::string formatMoteDump(const Zorvan& view) {
     std::string out;
     appendf(out, "mode %d index %d count %d limit %d\n", view.mode, view.playListIndex,
             view.frameCount, view.frameLimit);
+    appendf(out, "settings numMotes %d moteSize %d mainScreenOnly %d logoMode %d drawMode %d "
+                 "colourMode %d moteShape %d directional %d",
+            view.numMotes, view.moteSize, int(view.mainScreenOnly), view.logoMode, view.drawMode,
+            view.colourMode, view.moteShape, int(view.directional));
+    out += " minimumContrast";
+    appendFloat(out, view.minimumContrast);
+    out += " speed";
+    appendFloat(out, view.speed);
+    for (const auto& [name, c] : {std::pair{" bg", view.bg}, {" light", view.light}, {" heavy", view.heavy}}) {
+        out += name;
+        for (float f : {c.r, c.g, c.b}) appendFloat(out, f);
+    }
+    // Last, as it may hold blanks.
+    out += " logoFile " + (view.logoFile ? *view.logoFile : std::string("none")) + "\n";
     out += "fields\n";
     for (int k = 0; k < 9; ++k) {
         appendf(out, "%d", k);

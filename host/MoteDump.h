@@ -9,8 +9,9 @@ class Zorvan;
 
 namespace zorvan::host {
 
-// Line 1: "mode M index I count C limit L"; then "fields" and nine lines "k x y"; then
-// one line per live mote: "i pos.x pos.y lastPos.x lastPos.y vel.x vel.y weight
+// Line 1: "mode M index I count C limit L"; line 2: "settings" and the view's settings
+// as name-value pairs, "logoFile PATH" (or "none") last; then "fields" and nine lines
+// "k x y"; then one line per live mote: "i pos.x pos.y lastPos.x lastPos.y vel.x vel.y weight
 // home.x home.y colour.r colour.g colour.b". Every float is written exactly, in C's
 // hexadecimal "%a" form.
 std::string formatMoteDump(const Zorvan& view);

@@ -1,8 +1,18 @@
 #include "host/Options.h"
 
-#include <climits>
-#include <cstdint>
+#include "host/ColourText.h"
+#include "settings/PrefsChecks.h"
+
+#include <unistd.h>
+
 #include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <system_error>
 
 namespace zorvan::host {
 
@@ -42,7 +52,7 @@ std::string quoted(const std::string& text) {
 // What the parse gathers besides the options themselves.
 struct ParseState {
     Options options;
-    bool render = false, resources = false, help = false, settings = false;
+    bool render = false, resources = false, help = false, version = false, settingsPane = false;
     bool ownWindow = false, root = false, windowId = false;
 };
 
@@ -72,7 +82,65 @@ std::optional<std::string> number(const std::string& spelled, const std::string&
     return std::nullopt;
 }
 
-static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L, "the --help text names the limits");
+using Value = ScreenSaverDefaults::Value;
+
+// A setting for this run: read as if the store held it under `key`.
+void setting(ParseState& s, const char* key, Value value) {
+    s.options.settings.emplace_back(key, std::move(value));
+}
+
+// Which of `words` the value is (its index); an error line naming them otherwise.
+std::optional<std::string> choice(const std::string& spelled, const std::string& text,
+                                  std::initializer_list<const char*> words, int& out) {
+    int index = 0;
+    std::string wanted;
+    for (const char* word : words) {
+        if (text == word) {
+            out = index;
+            return std::nullopt;
+        }
+        wanted += (index == 0 ? "" : index + 1 == int(words.size()) ? " or " : ", ");
+        wanted += word;
+        ++index;
+    }
+    return "bad " + spelled + " " + quoted(text) + ": want " + wanted;
+}
+
+// A count or size setting, held to the range that loading the store keeps.
+std::optional<std::string> checkedInteger(ParseState& s, const char* key, bool (*inRange)(long long),
+                                          const std::string& spelled, const std::string& text,
+                                          const std::string& range) {
+    auto n = parseCount(text, uint64_t(INT_MAX));
+    if (!n || !inRange(static_cast<long long>(*n)))
+        return "bad " + spelled + " " + quoted(text) + ": want a whole number " + range;
+    setting(s, key, Value(static_cast<int>(*n)));
+    return std::nullopt;
+}
+
+// A colour setting: the three channels under `prefix` R, G, B.
+std::optional<std::string> colour(ParseState& s, const char* prefix, const std::string& spelled,
+                                  const std::string& text) {
+    auto c = parseColourText(text);
+    if (!c)
+        return "bad " + spelled + " " + quoted(text) +
+               ": want an opaque colour, #rrggbb or a name such as navy";
+    const std::string p = prefix;
+    s.options.settings.emplace_back(p + "R", Value(c->r));
+    s.options.settings.emplace_back(p + "G", Value(c->g));
+    s.options.settings.emplace_back(p + "B", Value(c->b));
+    return std::nullopt;
+}
+
+// An on/off setting given by either of two flags.
+#define SETTING_FLAG(flag, key, on, helpText)                                                   \
+    {flag, nullptr, nullptr, helpText,                                                          \
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> { \
+         setting(s, key, Value(on));                                                            \
+         return std::nullopt;                                                                   \
+     }}
+
+static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L && MAX_NUM_MOTES == 1000000,
+              "the --help text names the limits");
 
 // The options, in the order --help lists them. To add one, add a line here.
 const OptionSpec OPTIONS[] = {
@@ -187,6 +255,93 @@ const OptionSpec OPTIONS[] = {
          s.options.prefsFile = file;
          return std::nullopt;
      }},
+    {"count", nullptr, "N", "number of motes, 1..1000000 (default 1500)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         return checkedInteger(s, "numMotes", numMotesInRange, spelled, text,
+                               "1.." + std::to_string(MAX_NUM_MOTES));
+     }},
+    {"mote-size", nullptr, "N",
+     "divisor of the mote size: a mote's radius is its weight\n"
+     "(25..40) divided by N pixels; 1 or more, 1 largest\n"
+     "(default 10; the settings sheet offers 1..19)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         return checkedInteger(s, "moteSize", moteSizeInRange, spelled, text,
+                               "1.." + std::to_string(INT_MAX));
+     }},
+    {"speed", nullptr, "X", "scale of the steering, a decimal number (default 0.8)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         float speed = 0.0f;
+         const char* end = text.data() + text.size();
+         const auto [stop, ec] = std::from_chars(text.data(), end, speed);
+         if (ec != std::errc() || stop != end || !std::isfinite(speed))
+             return "bad " + spelled + " " + quoted(text) + ": want a decimal number such as 0.8";
+         setting(s, "speed", Value(speed));
+         return std::nullopt;
+     }},
+    {"shape", nullptr, "SHAPE", "mote shape: square, diamond (default) or hexagon",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         int shape = 0;
+         if (auto error = choice(spelled, text, {"square", "diamond", "hexagon"}, shape)) return error;
+         setting(s, "moteShape", Value(shape));
+         return std::nullopt;
+     }},
+    SETTING_FLAG("directional", "directional", true,
+                 "turn the shapes along the direction of travel (default)"),
+    SETTING_FLAG("no-directional", "directional", false, "keep the shapes upright"),
+    SETTING_FLAG("tails", "drawMode", 1,
+                 "draw each mote with a tail from its last position\n"
+                 "(drawn while the mote-size divisor is 6 or more)"),
+    SETTING_FLAG("no-tails", "drawMode", 0, "draw the motes without tails (default)"),
+    {"colours", nullptr, "MODE",
+     "mote colours: default (on black, #ff33b0 for the lightest\n"
+     "to #ffcc80 for the heaviest), custom (--bg, --light and\n"
+     "--heavy, given or saved) or logo (each mote the colour\n"
+     "of its logo pixel, the background the logo's)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         int mode = 0;
+         if (auto error = choice(spelled, text, {"default", "custom", "logo"}, mode)) return error;
+         setting(s, "colourMode", Value(mode));
+         return std::nullopt;
+     }},
+    {"bg", nullptr, "COLOUR", "background colour, #rrggbb or a name (default black)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         return colour(s, "bg", spelled, text);
+     }},
+    {"light", nullptr, "COLOUR", "colour of the lightest motes (default #ff33b0)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         return colour(s, "light", spelled, text);
+     }},
+    {"heavy", nullptr, "COLOUR", "colour of the heaviest motes (default #ffcc80)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         return colour(s, "heavy", spelled, text);
+     }},
+    {"logo", nullptr, "LOGO",
+     "the picture the motes gather into: default (Zorvan's own),\n"
+     "none (a small box at the centre) or a picture FILE",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         if (text == "default" || text == "none") {
+             setting(s, "logoMode", Value(text == "default" ? 0 : 1));
+             return std::nullopt;
+         }
+         namespace fs = std::filesystem;
+         std::error_code ec;
+         const fs::path path = fs::absolute(text, ec);
+         if (ec || !fs::is_regular_file(path, ec) || access(path.c_str(), R_OK) != 0)
+             return "bad " + spelled + " " + quoted(text) +
+                    ": want default, none or a readable picture file";
+         setting(s, "logoMode", Value(2));
+         setting(s, "logoFile", Value(path.lexically_normal().string()));
+         return std::nullopt;
+     }},
+    SETTING_FLAG("contrast", "contrastCheck", true,
+                 "count logo pixels close to the background colour as\n"
+                 "background"),
+    SETTING_FLAG("no-contrast", "contrastCheck", false,
+                 "only pixels of the background colour itself are\n"
+                 "background (default)"),
+    SETTING_FLAG("main-screen-only", "mainScreenOnly", true,
+                 "draw only on the main monitor; the others stay black"),
+    SETTING_FLAG("all-screens", "mainScreenOnly", false, "draw on every monitor (default)"),
     {"resources", nullptr, nullptr,
      "print the paths of the picture \"zorvan.pict\" and the\n"
      "sheet \"Zorvan.nib\" (\"none\" when missing) and exit",
@@ -198,7 +353,7 @@ const OptionSpec OPTIONS[] = {
      "open the settings pane: a live preview and the Options…\n"
      "button that edits the settings",
      [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.settings = true;
+         s.settingsPane = true;
          return std::nullopt;
      }},
     {"help", "h", nullptr, "show this help and exit",
@@ -206,7 +361,14 @@ const OptionSpec OPTIONS[] = {
          s.help = true;
          return std::nullopt;
      }},
+    {"version", nullptr, nullptr, "print the version and exit",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.version = true;
+         return std::nullopt;
+     }},
 };
+
+#undef SETTING_FLAG
 
 // The option that `name` (dashes and any '=value' removed) names, or null.
 const OptionSpec* findOption(const std::string& name) {
@@ -226,9 +388,24 @@ std::string optionName(const std::string& arg) {
                                                                  : arg.find('=') - start);
 }
 
+// Default colours bring the default background and mote colours, as the settings
+// sheet's button does; colours given anywhere on the command line still win, so these
+// go first.
+void addDefaultColours(ScreenSaverDefaults::Dictionary& settings) {
+    auto last = std::find_if(settings.rbegin(), settings.rend(),
+                             [](const auto& entry) { return entry.first == "colourMode"; });
+    if (last == settings.rend() || last->second != Value(0)) return;
+    const ScreenSaverDefaults::Dictionary defaults = {
+        {"bgR", Value(0.0f)},       {"bgG", Value(0.0f)},       {"bgB", Value(0.0f)},
+        {"lightR", Value(LIGHT.r)}, {"lightG", Value(LIGHT.g)}, {"lightB", Value(LIGHT.b)},
+        {"heavyR", Value(HEAVY.r)}, {"heavyG", Value(HEAVY.g)}, {"heavyB", Value(HEAVY.b)}};
+    settings.insert(settings.begin(), defaults.begin(), defaults.end());
+}
+
 // The checks between options, once all are read.
 std::optional<std::string> checkCombination(ParseState& s) {
     Options& o = s.options;
+    addDefaultColours(o.settings);
     if (s.windowId) o.target = Options::Target::WindowId;
     else if (s.root) o.target = Options::Target::Root;
     const char* given = s.windowId ? "--window-id" : s.root ? "--root" : nullptr;
@@ -237,17 +414,25 @@ std::optional<std::string> checkCombination(ParseState& s) {
         o.action = Options::Action::Help;
         return std::nullopt;
     }
+    if (s.version) {
+        o.action = Options::Action::Version;
+        return std::nullopt;
+    }
     if (s.resources) {
         o.action = Options::Action::Resources;
         return std::nullopt;
     }
-    if (s.settings) {
+    if (s.settingsPane) {
         o.action = Options::Action::Settings;
         // The pane makes its own window and preview; only the settings file, the seed
         // and a held mode carry over.
         if (s.render || given || s.ownWindow || o.fullscreen || o.fps || o.delayMicros || o.width ||
             o.frames || o.dumpPath)
             return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
+        // The pane edits and saves the stored settings: values for one run only would
+        // end up saved by its sheet.
+        if (!o.settings.empty())
+            return std::string("--settings edits the stored settings; settings for one run cannot go with it");
         return std::nullopt;
     }
     if (s.render) {
@@ -317,12 +502,16 @@ std::string usage() {
     }
     text +=
         "\n"
-        "Every option may also be written with one dash (-root, -window-id 0x2a00007);\n"
-        "a value may follow '=' (--size=800x600). In a window, Esc or q quits.\n"
+        "The options from --count to --all-screens change the saved settings for this\n"
+        "run only; they are never saved. Every option may also be written with one\n"
+        "dash (-root, -window-id 0x2a00007); a value may follow '=' (--size=800x600).\n"
+        "In a window, Esc or q quits.\n"
         "SIGTERM, SIGINT and SIGHUP end a run. Exit status: 0 done, 1 failure while\n"
         "running, 2 bad arguments or no display.\n";
     return text;
 }
+
+std::string versionText() { return std::string("zorvan ") + ZORVAN_VERSION + "\n"; }
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseState state;

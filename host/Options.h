@@ -1,6 +1,8 @@
 // The command line of `zorvan`.
 #pragma once
 
+#include "platform/prefs/ScreenSaverDefaults.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ inline constexpr int MAX_SIDE = 16384;
 inline constexpr long MAX_DELAY_US = 10000000L;
 
 struct Options {
-    enum class Action { Window, Render, Resources, Help, Settings };
+    enum class Action { Window, Render, Resources, Help, Version, Settings };
     Action action = Action::Window;
 
     // Where a window run draws: a window of its own (--window, the default), the window
@@ -31,6 +33,9 @@ struct Options {
     std::optional<unsigned int> seed;  // srandom() before the view is made
     std::optional<int> mode;           // hold this motion mode, no schedule
     std::optional<std::string> prefsFile;
+    // Settings given for this run, as the store's keys and values, in the order given
+    // (a later one replaces an earlier one). Read as if stored; never saved.
+    ScreenSaverDefaults::Dictionary settings;
 
     // View size; nullopt means the default of the action (window 1280x720,
     // offscreen 800x600).
@@ -59,5 +64,8 @@ std::optional<unsigned long> parseWindowId(const std::string& text);
 
 // The text of --help.
 std::string usage();
+
+// The text of --version.
+std::string versionText();
 
 }  // namespace zorvan::host

@@ -451,6 +451,10 @@ int runWindow(const Options& options) {
             }
             running = false;
         }
+        // A server that shuts down destroys every window before it drops its clients:
+        // one round trip tells a window destroyed by its owner (the run is over) from a
+        // display that is going away (the I/O error handler reports that).
+        if (windowGone) XSync(display, False);
         if (!running || stop.requested()) break;
 
         // A new size re-seeds the swarm and re-applies the GL state at the new start.

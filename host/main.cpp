@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     case Options::Action::Help:
         std::fputs(usage().c_str(), stdout);
         return 0;
+    case Options::Action::Version:
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
     case Options::Action::Resources:
         return printResources();
     case Options::Action::Render:

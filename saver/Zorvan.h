@@ -22,11 +22,6 @@ class BitmapImageRep;
 class ScreenSaverDefaults;
 class Control;
 
-// The most motes a view keeps: a larger count from the store or the sheet is refused.
-// 2147483647 motes would ask malloc for 96 GiB, and tens of millions stall every frame
-// for seconds; a million still animates (bench/ measures that count).
-inline constexpr int MAX_NUM_MOTES = 1000000;
-
 class Zorvan : public ScreenSaverView, public NibOwner {
 public:
     // `makeGLView` is the host's choice of OpenGL backend. An empty factory, or one that

@@ -3,15 +3,13 @@
 
 #include "platform/bundle/Bundle.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
+#include "settings/PrefsChecks.h"
 
 namespace zorvan {
 
 namespace {
 
 using Value = ScreenSaverDefaults::Value;
-
-constexpr int DEFAULT_NUM_MOTES = 1500;
-constexpr int DEFAULT_MOTE_SIZE = 10;
 
 }  // namespace
 
@@ -41,10 +39,9 @@ void Zorvan::loadPrefs() {
     prefs->registerDefaults(defaults);
 
     numMotes = prefs->integerForKey("numMotes");
-    if (numMotes <= 0 || numMotes > MAX_NUM_MOTES) numMotes = DEFAULT_NUM_MOTES;
-    // No upper bound on the size divisor: a huge one only draws motes too small to see.
+    if (!numMotesInRange(numMotes)) numMotes = DEFAULT_NUM_MOTES;
     moteSize = prefs->integerForKey("moteSize");
-    if (moteSize <= 0) moteSize = DEFAULT_MOTE_SIZE;
+    if (!moteSizeInRange(moteSize)) moteSize = DEFAULT_MOTE_SIZE;
     mainScreenOnly = prefs->boolForKey("mainScreenOnly");
     logoMode = prefs->integerForKey("logoMode");
     if (logoMode == 0) {
@@ -58,7 +55,7 @@ void Zorvan::loadPrefs() {
     colourMode = prefs->integerForKey("colourMode");
     minimumContrast = prefs->boolForKey("contrastCheck") ? 0.5f : 0.0f;
     moteShape = prefs->integerForKey("moteShape");
-    if (moteShape < 0 || moteShape > 2) moteShape = 0;
+    if (!moteShapeInRange(moteShape)) moteShape = 0;
     directional = prefs->boolForKey("directional");
     // The store hands out finite floats only: a NaN or infinite speed or channel in the
     // file reads as its registered default.

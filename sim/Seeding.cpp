@@ -4,6 +4,7 @@
 #include "sim/Seeding.h"
 
 #include "saver/Zorvan.h"
+#include "settings/PrefsChecks.h"
 
 #include <cstdint>
 #include <cstdlib>

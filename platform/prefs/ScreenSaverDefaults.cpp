@@ -1,6 +1,6 @@
 // The preference store on GLib's key file (GKeyFile).
 //
-// Implements: registered defaults, typed reads and writes, one group per module, the
+// Implements: registered defaults, run-only values, typed reads and writes, one group per module, the
 // default location under the user's config folder, the --prefs override, atomic saves
 // (temporary file, fsync, rename) and the keeping of an unreadable file as <file>.bak.
 // Does not: merge edits made to the file by another process while this one runs (the
@@ -63,6 +63,40 @@ std::string writeTarget(const std::string& path) {
     return result;
 }
 
+using Value = ScreenSaverDefaults::Value;
+
+// A registered or run-only value read as the type asked for.
+int asInteger(const Value* v) {
+    if (!v) return 0;
+    if (auto* i = std::get_if<int>(v)) return *i;
+    if (auto* b = std::get_if<bool>(v)) return *b ? 1 : 0;
+    if (auto* f = std::get_if<float>(v)) {
+        return std::isfinite(*f) && std::fabs(*f) < 2147483520.0f ? int(*f) : 0;
+    }
+    return 0;
+}
+
+bool asBool(const Value* v) {
+    if (!v) return false;
+    if (auto* b = std::get_if<bool>(v)) return *b;
+    if (auto* i = std::get_if<int>(v)) return *i != 0;
+    if (auto* f = std::get_if<float>(v)) return *f != 0.0f;
+    return false;
+}
+
+float asFloat(const Value* v) {
+    if (!v) return 0.0f;
+    if (auto* f = std::get_if<float>(v)) return std::isfinite(*f) ? *f : 0.0f;
+    if (auto* i = std::get_if<int>(v)) return float(*i);
+    if (auto* b = std::get_if<bool>(v)) return *b ? 1.0f : 0.0f;
+    return 0.0f;
+}
+
+std::optional<std::string> asString(const Value* v) {
+    if (auto* s = v ? std::get_if<std::string>(v) : nullptr) return *s;
+    return std::nullopt;
+}
+
 }  // namespace
 
 struct ScreenSaverDefaults::Impl {
@@ -70,6 +104,7 @@ struct ScreenSaverDefaults::Impl {
     std::string path;
     GKeyFile* file = nullptr;
     std::map<std::string, Value> defaults;
+    std::map<std::string, Value> runOnly;
     bool damaged = false;  // the file on disk holds something this store could not read
     bool warned = false;   // the one warning line for this file has been printed
 
@@ -123,6 +158,11 @@ struct ScreenSaverDefaults::Impl {
     const Value* registered(const std::string& key) const {
         auto it = defaults.find(key);
         return it == defaults.end() ? nullptr : &it->second;
+    }
+
+    const Value* runOnlyValue(const std::string& key) const {
+        auto it = runOnly.find(key);
+        return it == runOnly.end() ? nullptr : &it->second;
     }
 
     bool report(const std::string& what) {
@@ -230,7 +270,12 @@ void ScreenSaverDefaults::registerDefaults(const Dictionary& defaults) {
     for (const auto& [key, value] : defaults) impl_->defaults[key] = value;
 }
 
+void ScreenSaverDefaults::setRunOnlyValues(const Dictionary& values) {
+    for (const auto& [key, value] : values) impl_->runOnly[key] = value;
+}
+
 int ScreenSaverDefaults::integerForKey(const std::string& key) {
+    if (const Value* v = impl_->runOnlyValue(key)) return asInteger(v);
     if (impl_->has(key)) {
         GError* error = nullptr;
         int value = g_key_file_get_integer(impl_->file, impl_->moduleName.c_str(),
@@ -238,17 +283,11 @@ int ScreenSaverDefaults::integerForKey(const std::string& key) {
         if (!error) return value;
         impl_->badValue(key, "an integer", error);
     }
-    const Value* d = impl_->registered(key);
-    if (!d) return 0;
-    if (auto* i = std::get_if<int>(d)) return *i;
-    if (auto* b = std::get_if<bool>(d)) return *b ? 1 : 0;
-    if (auto* f = std::get_if<float>(d)) {
-        return std::isfinite(*f) && std::fabs(*f) < 2147483520.0f ? int(*f) : 0;
-    }
-    return 0;
+    return asInteger(impl_->registered(key));
 }
 
 bool ScreenSaverDefaults::boolForKey(const std::string& key) {
+    if (const Value* v = impl_->runOnlyValue(key)) return asBool(v);
     if (impl_->has(key)) {
         GError* error = nullptr;
         gboolean value = g_key_file_get_boolean(impl_->file, impl_->moduleName.c_str(),
@@ -256,15 +295,11 @@ bool ScreenSaverDefaults::boolForKey(const std::string& key) {
         if (!error) return value;
         impl_->badValue(key, "true or false", error);
     }
-    const Value* d = impl_->registered(key);
-    if (!d) return false;
-    if (auto* b = std::get_if<bool>(d)) return *b;
-    if (auto* i = std::get_if<int>(d)) return *i != 0;
-    if (auto* f = std::get_if<float>(d)) return *f != 0.0f;
-    return false;
+    return asBool(impl_->registered(key));
 }
 
 float ScreenSaverDefaults::floatForKey(const std::string& key) {
+    if (const Value* v = impl_->runOnlyValue(key)) return asFloat(v);
     if (impl_->has(key)) {
         GError* error = nullptr;
         double value = g_key_file_get_double(impl_->file, impl_->moduleName.c_str(),
@@ -277,15 +312,11 @@ float ScreenSaverDefaults::floatForKey(const std::string& key) {
         }
         impl_->badValue(key, "a finite number", error);
     }
-    const Value* d = impl_->registered(key);
-    if (!d) return 0.0f;
-    if (auto* f = std::get_if<float>(d)) return std::isfinite(*f) ? *f : 0.0f;
-    if (auto* i = std::get_if<int>(d)) return float(*i);
-    if (auto* b = std::get_if<bool>(d)) return *b ? 1.0f : 0.0f;
-    return 0.0f;
+    return asFloat(impl_->registered(key));
 }
 
 std::optional<std::string> ScreenSaverDefaults::stringForKey(const std::string& key) {
+    if (const Value* v = impl_->runOnlyValue(key)) return asString(v);
     if (impl_->has(key)) {
         GError* error = nullptr;
         gchar* value = g_key_file_get_string(impl_->file, impl_->moduleName.c_str(),
@@ -297,29 +328,32 @@ std::optional<std::string> ScreenSaverDefaults::stringForKey(const std::string& 
         }
         impl_->badValue(key, "a UTF-8 string", error);
     }
-    const Value* d = impl_->registered(key);
-    if (auto* s = d ? std::get_if<std::string>(d) : nullptr) return *s;
-    return std::nullopt;
+    return asString(impl_->registered(key));
 }
 
 void ScreenSaverDefaults::setInteger(int value, const std::string& key) {
+    impl_->runOnly.erase(key);
     g_key_file_set_integer(impl_->file, impl_->moduleName.c_str(), key.c_str(), value);
 }
 
 void ScreenSaverDefaults::setBool(bool value, const std::string& key) {
+    impl_->runOnly.erase(key);
     g_key_file_set_boolean(impl_->file, impl_->moduleName.c_str(), key.c_str(), value);
 }
 
 void ScreenSaverDefaults::setFloat(float value, const std::string& key) {
+    impl_->runOnly.erase(key);
     g_key_file_set_value(impl_->file, impl_->moduleName.c_str(), key.c_str(),
                          formatFloat(value).c_str());
 }
 
 void ScreenSaverDefaults::setObject(const std::string& value, const std::string& key) {
+    impl_->runOnly.erase(key);
     g_key_file_set_string(impl_->file, impl_->moduleName.c_str(), key.c_str(), value.c_str());
 }
 
 void ScreenSaverDefaults::removeObjectForKey(const std::string& key) {
+    impl_->runOnly.erase(key);
     g_key_file_remove_key(impl_->file, impl_->moduleName.c_str(), key.c_str(), nullptr);
 }
 

@@ -7,6 +7,9 @@
 //          back as the same float, strings.
 // Saving:  synchronize writes a temporary file beside the store, syncs it and renames
 //          it into place, so a crash or a full disk never leaves a half-written file.
+// Run-only: values given for one run (the host's command line) answer before the file
+//          and the defaults and are never written to the file; a write or removal of
+//          the key drops them.
 // Damage:  a file that cannot be read or parsed, or a value that is not of the type
 //          asked for, reads as the registered default; one line on stderr names the
 //          file. The file is left alone until the next save, which first keeps its
@@ -43,7 +46,11 @@ public:
     // Adds to (or replaces) the registered defaults; they are never written to the file.
     void registerDefaults(const Dictionary& defaults);
 
-    // The stored value, else the registered default, else 0, false, 0.0 or nullopt.
+    // Adds to (or replaces) the values for this run only, which every read sees first.
+    void setRunOnlyValues(const Dictionary& values);
+
+    // The run-only value, else the stored value, else the registered default, else 0,
+    // false, 0.0 or nullopt.
     int integerForKey(const std::string& key);
     bool boolForKey(const std::string& key);
     float floatForKey(const std::string& key);  // never NaN or infinite

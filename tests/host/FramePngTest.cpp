@@ -3,35 +3,32 @@
 
 #include "platform/gl/OsMesaView.h"
 
-#include <GL/gl.h>
 #include "platform/image/MagickSetup.h"
 
+#include <GL/gl.h>
 #include <Magick++.h>
 #include <gtest/gtest.h>
 
 using namespace zorvan;
 
-// Every way into ImageMagick starts it first, once, with the saver's limits: a call
-// into it before that deadlocks on some releases. Run in a fresh process, the encoder
-// is the first user, and the limits that the start-up sets must be in force after it.
 namespace {
 
-// Encodes a small frame as the first call into ImageMagick; exits 0 when that worked and
-// left the start-up's limits in force.
-[[noreturn]] void encodeFirstThing() {
+// Encodes a small frame; exits 0 when the picture was written.
+[[noreturn]] void encodeAFrame() {
     const uint32_t attributes[] = {NSOpenGLPFADepthSize, 16, 0};
     auto gl = OsMesaView::create(Rect{0, 0, 4, 4}, OpenGLPixelFormat(attributes));
     test::TempDir dir;
     std::string error;
-    const bool written = gl && host::writeFramePng(*gl, dir.file("f.png"), error);
-    std::_Exit(written && Magick::ResourceLimits::listLength() == 16 ? 0 : 3);
+    std::_Exit(gl && host::writeFramePng(*gl, dir.file("f.png"), error) ? 0 : 3);
 }
 
 }  // namespace
 
-TEST(FramePng, TheEncoderStartsImageMagickFirst) {
+// The encoder needs nothing started before it: run first thing in a fresh process, it
+// writes the picture (a decoder library called before its start-up can deadlock).
+TEST(FramePng, TheEncoderWorksAsTheFirstThingAProcessDoes) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(encodeFirstThing(), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(encodeAFrame(), testing::ExitedWithCode(0), "");
 }
 
 // GL keeps the bottom row first; a picture starts at the top. A frame red in its lower

@@ -46,20 +46,22 @@ TEST(MoteDump, HoldsTheExactStateOfTheView) {
     for (int i = 0; i < 3; ++i) view->animateOneFrame();
 
     const auto lines = linesOf(host::formatMoteDump(*view));
-    ASSERT_EQ(lines.size(), 11u + static_cast<size_t>(view->numMotes));
+    ASSERT_EQ(lines.size(), 12u + static_cast<size_t>(view->numMotes));
     EXPECT_EQ(lines[0], "mode " + std::to_string(view->mode) + " index " +
                             std::to_string(view->playListIndex) + " count " +
                             std::to_string(view->frameCount) + " limit " +
                             std::to_string(view->frameLimit));
-    EXPECT_EQ(lines[1], "fields");
+    EXPECT_EQ(lines[1].rfind("settings numMotes " + std::to_string(view->numMotes) + " ", 0), 0u)
+        << lines[1];
+    EXPECT_EQ(lines[2], "fields");
     for (int k = 0; k < 9; ++k) {
-        const auto v = floatsOf(lines[2 + k]);
+        const auto v = floatsOf(lines[3 + k]);
         ASSERT_EQ(v.size(), 2u);
-        EXPECT_EQ(lines[2 + k].substr(0, 2), std::to_string(k) + " ");
+        EXPECT_EQ(lines[3 + k].substr(0, 2), std::to_string(k) + " ");
         EXPECT_TRUE(sameBits(v[0], view->fields[k].x) && sameBits(v[1], view->fields[k].y)) << k;
     }
     for (int i = 0; i < view->numMotes; ++i) {
-        const std::string& line = lines[11 + i];
+        const std::string& line = lines[12 + i];
         ASSERT_EQ(line.substr(0, line.find(' ')), std::to_string(i));
         const auto v = floatsOf(line);
         ASSERT_EQ(v.size(), 12u) << line;
@@ -74,7 +76,7 @@ TEST(MoteDump, HoldsTheExactStateOfTheView) {
 TEST(MoteDump, AViewWithoutMotesDumpsOnlyTheSchedule) {
     Zorvan view{OpenGLViewFactory{}};  // no GL backend: the view draws nothing
     ASSERT_TRUE(view.initWithFrame(Rect{0, 0, 100, 100}, false));
-    EXPECT_EQ(linesOf(host::formatMoteDump(view)).size(), 11u);
+    EXPECT_EQ(linesOf(host::formatMoteDump(view)).size(), 12u);
 }
 
 TEST(MoteDump, AnUnwritablePathIsReported) {

@@ -86,6 +86,7 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--render", "a.png", "--fullscreen"}, "--fullscreen"},
         {{"--settings", "--size", "2x2"}, "--settings"},
         {{"--settings=1"}, "--settings"},
+        {{"--settings", "--shape", "hexagon"}, "--settings"},
         {{"--fullscreen", "--size", "8x8"}, "--fullscreen"},
         {{"-size", "8"}, "-size"},
         {{"-fullscreen=1"}, "-fullscreen"},
@@ -183,4 +184,22 @@ TEST(Options, HelpListsOptionsThatParse) {
         pos = end;
     }
     EXPECT_GE(listed, 16u);
+}
+
+TEST(Options, SettingsBecomeStoreValuesAndVersionIsAnAction) {
+    using Value = zorvan::ScreenSaverDefaults::Value;
+    const Options o = parsed({"-count=5", "--shape", "diamond", "--tails", "--count", "6"});
+    const zorvan::ScreenSaverDefaults::Dictionary want = {{"numMotes", Value(5)},
+                                                           {"moteShape", Value(1)},
+                                                           {"drawMode", Value(1)},
+                                                           {"numMotes", Value(6)}};
+    EXPECT_EQ(o.settings, want);
+    // Default colours bring the default colours, unless a later choice replaces them.
+    const auto defaults = parsed({"--bg", "red", "--colours", "default"}).settings;
+    ASSERT_EQ(defaults.size(), 9u + 3u + 1u);
+    EXPECT_EQ(defaults[0], (std::pair<std::string, Value>{"bgR", Value(0.0f)}));
+    EXPECT_EQ(defaults[9], (std::pair<std::string, Value>{"bgR", Value(1.0f)}));
+    EXPECT_EQ(parsed({"--colours", "default", "--colours", "custom"}).settings.size(), 2u);
+    EXPECT_EQ(parsed({"--render", "a.png", "--version"}).action, Options::Action::Version);
+    EXPECT_EQ(zorvan::host::versionText().rfind("zorvan ", 0), 0u);
 }

@@ -79,6 +79,36 @@ TEST_F(StoreTest, HandEditedFileKeepsCommentsAndOtherGroupsOnSave) {
     EXPECT_FALSE(fs::exists(file.string() + ".bak"));
 }
 
+// The command line's settings for one run: read before the file, never written to it.
+TEST_F(StoreTest, RunOnlyValuesAnswerFirstAndAreNeverSaved) {
+    ScreenSaverDefaults* s = store();
+    s->registerDefaults({{"count", Value(1500)}, {"speed", Value(0.8f)}});
+    s->setInteger(40, "count");
+    s->setBool(false, "on");
+    ASSERT_TRUE(s->synchronize());
+    const std::string saved = fileText();
+
+    s->setRunOnlyValues({{"count", Value(7)}, {"on", Value(true)}, {"speed", Value(2.5f)},
+                         {"name", Value(std::string("/pictures/a.png"))}});
+    s->setRunOnlyValues({{"count", Value(8)}});  // a later value replaces an earlier one
+    EXPECT_EQ(s->integerForKey("count"), 8);
+    EXPECT_TRUE(s->boolForKey("on"));
+    EXPECT_EQ(s->floatForKey("speed"), 2.5f);
+    EXPECT_EQ(s->stringForKey("name"), "/pictures/a.png");
+    ASSERT_TRUE(s->synchronize());
+    EXPECT_EQ(fileText(), saved);
+
+    // What is written afterwards (the settings sheet closing) is the user's choice again.
+    s->setInteger(9, "count");
+    s->removeObjectForKey("speed");
+    EXPECT_EQ(s->integerForKey("count"), 9);
+    EXPECT_EQ(s->floatForKey("speed"), 0.8f);
+    // Nothing of this run is left for the next test in this process.
+    s->removeObjectForKey("on");
+    s->removeObjectForKey("name");
+    EXPECT_EQ(s->stringForKey("name"), std::nullopt);
+}
+
 TEST(FloatFormat, EveryFloatReadsBackAsTheSameFloat) {
     std::vector<float> values = {0.0f, -0.0f, 0.2f, 0.69f, 0.8f, 0.99f, 1.0f, 0.1f, 1e-45f,
                                  FLT_MIN, FLT_MAX, -FLT_MAX, 16777217.0f, 3.4e38f, 1.17549e-38f};

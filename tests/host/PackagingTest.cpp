@@ -1,0 +1,265 @@
+// What an install and the Debian package give a user: the daemon's settings dialog,
+// the man page, the files and where they lie.
+#include "host/Options.h"
+#include "host/Process.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+using namespace zorvan;
+using test::runProcess;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string BUILD_DIR = fs::path(ZORVAN_BIN_DIR).parent_path().string();
+const std::string XML_FILE = ZORVAN_SOURCE_DIR "/packaging/zorvan.xml";
+const std::string LOGO_PNG = ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png";
+
+// The controls of a settings-dialog file, as the daemon's dialog reads them.
+struct Dialog {
+    std::map<std::string, std::string> saver;  // attributes of <screensaver>
+    std::string command;                        // the <command arg>
+    struct Slider {
+        std::string arg, low, high, fallback;
+    };
+    std::vector<Slider> sliders;
+    std::vector<std::string> booleanArgs;  // arg-set and arg-unset
+    std::vector<std::vector<std::string>> selects;  // per select, each option's arg-set ("" none)
+    std::vector<std::string> fileArgs;
+    std::string description;
+};
+
+void onStart(GMarkupParseContext*, const gchar* element, const gchar** names,
+             const gchar** values, gpointer data, GError**) {
+    auto& d = *static_cast<Dialog*>(data);
+    std::map<std::string, std::string> a;
+    for (int i = 0; names[i]; ++i) a[names[i]] = values[i];
+    const std::string e = element;
+    if (e == "screensaver") d.saver = a;
+    else if (e == "command") d.command = a["arg"];
+    else if (e == "number") d.sliders.push_back({a["arg"], a["low"], a["high"], a["default"]});
+    else if (e == "boolean") {
+        for (const char* key : {"arg-set", "arg-unset"})
+            if (a.count(key)) d.booleanArgs.push_back(a[key]);
+    } else if (e == "select") d.selects.emplace_back();
+    else if (e == "option" && !d.selects.empty()) d.selects.back().push_back(a["arg-set"]);
+    else if (e == "file") d.fileArgs.push_back(a["arg"]);
+}
+
+void onText(GMarkupParseContext* context, const gchar* text, gsize length, gpointer data, GError**) {
+    if (std::string(g_markup_parse_context_get_element(context)) == "_description")
+        static_cast<Dialog*>(data)->description.append(text, length);
+}
+
+std::optional<Dialog> readDialog(const std::string& path, std::string& error) {
+    gchar* text = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(path.c_str(), &text, &length, nullptr)) return std::nullopt;
+    // GMarkup reads UTF-8; the daemon's files declare Latin-1 and keep to ASCII.
+    const bool ascii = std::all_of(text, text + length, [](char c) { return (c & 0x80) == 0; });
+    Dialog d;
+    GMarkupParser parser = {onStart, nullptr, onText, nullptr, nullptr};
+    GMarkupParseContext* context = g_markup_parse_context_new(&parser, G_MARKUP_DEFAULT_FLAGS, &d, nullptr);
+    GError* gerror = nullptr;
+    const bool ok = g_markup_parse_context_parse(context, text, gssize(length), &gerror) &&
+                    g_markup_parse_context_end_parse(context, &gerror);
+    if (!ok) error = gerror->message, g_error_free(gerror);
+    g_markup_parse_context_free(context);
+    g_free(text);
+    if (!ascii) error = "not ASCII";
+    return ok && ascii ? std::optional<Dialog>(d) : std::nullopt;
+}
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+std::string withValue(const std::string& arg, const std::string& value) {
+    std::string out = arg;
+    out.replace(out.find('%'), 1, value);
+    return out;
+}
+
+// Every --name that a text mentions.
+std::set<std::string> optionsIn(const std::string& text) {
+    std::set<std::string> names;
+    static const std::regex option("--[a-z][a-z-]*[a-z]");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        names.insert(it->str());
+    return names;
+}
+
+// Every file, link and folder under `root`, as "/usr/..." paths.
+std::set<std::string> treeOf(const fs::path& root) {
+    std::set<std::string> paths;
+    for (auto& entry : fs::recursive_directory_iterator(root))
+        paths.insert("/" + entry.path().lexically_relative(root).string());
+    return paths;
+}
+
+const std::set<std::string> LAYOUT = {
+    "/usr", "/usr/bin", "/usr/bin/zorvan",
+    "/usr/libexec", "/usr/libexec/xscreensaver", "/usr/libexec/xscreensaver/zorvan",
+    "/usr/share", "/usr/share/zorvan", "/usr/share/zorvan/zorvan.pict",
+    "/usr/share/zorvan/Zorvan.nib",
+    "/usr/share/xscreensaver", "/usr/share/xscreensaver/config",
+    "/usr/share/xscreensaver/config/zorvan.xml",
+    "/usr/share/applications", "/usr/share/applications/screensavers",
+    "/usr/share/applications/screensavers/zorvan.desktop",
+    "/usr/share/man", "/usr/share/man/man6", "/usr/share/man/man6/zorvan.6"};
+
+}  // namespace
+
+TEST(Packaging, EveryArgumentTheDaemonsDialogCanGiveIsAccepted) {
+    std::string error;
+    const auto dialog = readDialog(XML_FILE, error);
+    ASSERT_TRUE(dialog) << error;
+    EXPECT_EQ(dialog->saver.at("name"), "zorvan");
+    EXPECT_EQ(dialog->saver.at("_label"), "Zorvan");
+    EXPECT_EQ(dialog->saver.at("gl"), "yes");
+    EXPECT_EQ(dialog->command, "--root");
+    EXPECT_FALSE(dialog->description.empty());
+
+    // What each control can add to the daemon's command line. A control at its default
+    // adds nothing: an untouched dialog runs the saved settings.
+    std::vector<std::string> produced;
+    for (const auto& s : dialog->sliders) {
+        EXPECT_LE(std::stod(s.low), std::stod(s.fallback)) << s.arg;
+        EXPECT_LE(std::stod(s.fallback), std::stod(s.high)) << s.arg;
+        for (const auto& v : {s.low, s.high, s.fallback}) produced.push_back(withValue(s.arg, v));
+    }
+    produced.insert(produced.end(), dialog->booleanArgs.begin(), dialog->booleanArgs.end());
+    for (const auto& options : dialog->selects) {
+        ASSERT_FALSE(options.empty());
+        EXPECT_EQ(options.front(), "") << "the first option of a select is the saved setting";
+        EXPECT_EQ(std::count(options.begin(), options.end(), ""), 1);
+        produced.insert(produced.end(), options.begin() + 1, options.end());
+    }
+    for (const auto& f : dialog->fileArgs) produced.push_back(withValue(f, LOGO_PNG));
+
+    std::set<std::string> covered;
+    for (const auto& arg : produced) {
+        std::vector<std::string> args = wordsOf(dialog->command);
+        for (const auto& w : wordsOf(arg)) args.push_back(w);
+        const auto parsed = host::parseOptions(args);
+        EXPECT_TRUE(parsed.options) << arg << ": " << parsed.error;
+        covered.merge(optionsIn(arg));
+    }
+    // A control for every setting, the frame rate and the frame-rate display.
+    for (const char* option : {"--count", "--mote-size", "--speed", "--shape", "--directional",
+                               "--no-directional", "--tails", "--no-tails", "--colours", "--bg",
+                               "--light", "--heavy", "--logo", "--contrast", "--no-contrast",
+                               "--main-screen-only", "--all-screens", "--delay", "--fps"})
+        EXPECT_TRUE(covered.count(option)) << option << " has no control";
+
+    // And the program runs with a setting from every control at once.
+    test::TempDir dir;
+    std::vector<std::string> args = {"--prefs", dir.file("Zorvan.conf"), "--render",
+                                     dir.file("all.png"), "--size", "64x48", "--frames", "2"};
+    for (const auto& s : dialog->sliders)
+        if (s.arg.rfind("--delay", 0) != 0)
+            for (const auto& w : wordsOf(withValue(s.arg, s.high))) args.push_back(w);
+    for (const auto& options : dialog->selects)
+        for (const auto& w : wordsOf(options.back())) args.push_back(w);
+    for (const auto& f : dialog->fileArgs)
+        for (const auto& w : wordsOf(withValue(f, LOGO_PNG))) args.push_back(w);
+    const auto r = runProcess(test::zorvanPath(), args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST(Packaging, ManPageRendersCleanlyAndAgreesWithHelp) {
+    const std::string page = BUILD_DIR + "/packaging/zorvan.6";
+    const auto r = runProcess("/usr/bin/env", {"LC_ALL=C", "MANWIDTH=100", "man", "--warnings",
+                                               "-l", page});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // Undo the line breaks the formatter may put after a hyphen.
+    const std::string text = std::regex_replace(r.out, std::regex("-\n\\s*"), "-");
+    for (const char* section : {"NAME", "SYNOPSIS", "OPTIONS", "FILES", "ENVIRONMENT",
+                                "EXIT STATUS", "SEE ALSO"})
+        EXPECT_NE(text.find(std::string("\n") + section + "\n"), std::string::npos) << section;
+    for (const char* name : {"XSCREENSAVER_WINDOW", "HOME", "XDG_CONFIG_HOME", "DISPLAY",
+                             "xscreensaver(1)", "Zorvan.conf", "/usr/share/zorvan"})
+        EXPECT_NE(text.find(name), std::string::npos) << name;
+    EXPECT_EQ(text.find("@ZORVAN_VERSION@"), std::string::npos);
+    EXPECT_EQ(optionsIn(text), optionsIn(host::usage()));
+}
+
+TEST(Packaging, InstallLaysOutTheSaverForTheDaemonAndMate) {
+    test::TempDir dir;
+    const fs::path dest = dir.file("dest");
+    const auto install = runProcess(ZORVAN_CMAKE_COMMAND, {"-E", "env", "DESTDIR=" + dest.string(),
+                                                           ZORVAN_CMAKE_COMMAND, "--install",
+                                                           BUILD_DIR, "--prefix", "/usr"});
+    ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
+    EXPECT_EQ(treeOf(dest), LAYOUT);
+
+    const fs::path saver = dest / "usr/libexec/xscreensaver/zorvan";
+    EXPECT_EQ(fs::read_symlink(saver), "../../bin/zorvan");
+    EXPECT_EQ(test::readFile((dest / "usr/share/xscreensaver/config/zorvan.xml").string()),
+              test::readFile(XML_FILE));
+    const std::string desktop =
+        test::readFile((dest / "usr/share/applications/screensavers/zorvan.desktop").string());
+    for (const char* line : {"[Desktop Entry]\n", "\nType=Application\n", "\nName=Zorvan\n",
+                             "\nExec=/usr/libexec/xscreensaver/zorvan --root\n",
+                             "\nTryExec=/usr/libexec/xscreensaver/zorvan\n",
+                             "\nCategories=Screensaver;\n", "\nOnlyShowIn=MATE;\n"})
+        EXPECT_NE(desktop.find(line), std::string::npos) << line << desktop;
+
+    // Started as the daemon starts it, the program finds the installed resources.
+    const auto where = runProcess(saver.string(), {"--resources"});
+    EXPECT_EQ(where.exitCode, 0) << where.err;
+    EXPECT_EQ(where.out, (dest / "usr/share/zorvan/zorvan.pict").string() + "\n" +
+                             (dest / "usr/share/zorvan/Zorvan.nib").string() + "\n");
+    EXPECT_EQ(runProcess(saver.string(), {"--version"}).out, "zorvan " ZORVAN_VERSION "\n");
+}
+
+TEST(Packaging, DebianPackageHoldsTheLayoutAndComputedDependencies) {
+    test::TempDir dir;
+    const auto pack = runProcess(ZORVAN_CPACK_COMMAND,
+                                 {"-G", "DEB", "--config", BUILD_DIR + "/CPackConfig.cmake", "-B",
+                                  dir.path()},
+                                 {}, 120.0);
+    ASSERT_EQ(pack.exitCode, 0) << pack.out << pack.err;
+    const std::string deb = dir.file("zorvan_" ZORVAN_VERSION "_amd64.deb");
+    ASSERT_TRUE(fs::exists(deb)) << pack.out;
+
+    const auto list = runProcess("/usr/bin/dpkg-deb", {"-c", deb});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    std::set<std::string> paths;
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);) {
+        // "perms owner size date time ./path[/] [-> target]"
+        const size_t start = line.find(" ./");
+        ASSERT_NE(start, std::string::npos) << line;
+        std::string path = line.substr(start + 2, line.find(" -> ") - start - 2);
+        if (path.size() > 1 && path.back() == '/') path.pop_back();
+        paths.insert(path);
+        if (path == "/usr/libexec/xscreensaver/zorvan") {
+            EXPECT_NE(line.find(" -> ../../bin/zorvan"), std::string::npos) << line;
+        }
+    }
+    paths.erase("/");
+    EXPECT_EQ(paths, LAYOUT);
+
+    const auto fields = runProcess("/usr/bin/dpkg-deb", {"-f", deb, "Package", "Version",
+                                                         "Architecture", "Depends"});
+    EXPECT_NE(fields.out.find("Package: zorvan\n"), std::string::npos) << fields.out;
+    EXPECT_NE(fields.out.find("Version: " ZORVAN_VERSION "\n"), std::string::npos) << fields.out;
+    EXPECT_NE(fields.out.find("Architecture: amd64\n"), std::string::npos) << fields.out;
+    // Found from the libraries the program links, with the versions the system has.
+    for (const char* library : {"libosmesa6", "libmagick++-6.q16-8", "libx11-6", "libglib2.0-0"})
+        EXPECT_NE(fields.out.find(library), std::string::npos) << library << ": " << fields.out;
+}
