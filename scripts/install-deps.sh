@@ -15,7 +15,7 @@ PACKAGES=(
   xvfb xauth x11-utils
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
-  dpkg-dev man-db
+  dpkg-dev file man-db
 )
 
 missing=()
