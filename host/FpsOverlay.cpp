@@ -71,7 +71,7 @@ void FpsText::draw(const std::string& text) {
     // Glyph by glyph: the lists that glXUseXFont makes for blank glyphs do not advance
     // the raster position, so a space moves it by the (fixed) cell width here.
     const float advance = float(static_cast<XFontStruct*>(font_)->max_bounds.width);
-    for (char c : text) {
+    for (unsigned char c : text) {
         if (c == ' ') {
             glBitmap(0, 0, 0.0f, 0.0f, advance, 0.0f, nullptr);
             continue;

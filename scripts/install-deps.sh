@@ -15,7 +15,7 @@ PACKAGES=(
   xvfb xauth x11-utils
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
-  dpkg-dev man-db
+  dpkg-dev file man-db
   # The settings dialog, and its test through the accessibility tree.
   libgtk-3-dev
   dbus dbus-x11 at-spi2-core libatk-adaptor

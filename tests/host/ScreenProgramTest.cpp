@@ -319,6 +319,10 @@ TEST_F(ScreenProgram, LosingTheDisplayIsOneLineAndStatusOne) {
                                   {"--window-id", hex(w), "--prefs", dir_.file("Zorvan.conf")}, {}, 20);
     });
     EXPECT_TRUE(x_.waitForLit(10, 10, 64, 48, 10, 15));
+    // The window outlives our connection, so only the server's end can end the run (a
+    // window destroyed by its owner is a normal end, with status 0).
+    XSetCloseDownMode(d_, RetainPermanent);
+    XSync(d_, False);
     x_.stopServer();
     run.join();
     EXPECT_EQ(result.exitCode, 1) << result.err;
