@@ -52,7 +52,7 @@ std::string quoted(const std::string& text) {
 // What the parse gathers besides the options themselves.
 struct ParseState {
     Options options;
-    bool render = false, resources = false, help = false, version = false;
+    bool render = false, resources = false, help = false, version = false, settingsPane = false;
     bool ownWindow = false, root = false, windowId = false;
 };
 
@@ -349,6 +349,13 @@ const OptionSpec OPTIONS[] = {
          s.resources = true;
          return std::nullopt;
      }},
+    {"settings", nullptr, nullptr,
+     "open the settings pane: a live preview and the Options…\n"
+     "button that edits the settings",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.settingsPane = true;
+         return std::nullopt;
+     }},
     {"help", "h", nullptr, "show this help and exit",
      [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
          s.help = true;
@@ -413,6 +420,19 @@ std::optional<std::string> checkCombination(ParseState& s) {
     }
     if (s.resources) {
         o.action = Options::Action::Resources;
+        return std::nullopt;
+    }
+    if (s.settingsPane) {
+        o.action = Options::Action::Settings;
+        // The pane makes its own window and preview; only the settings file, the seed
+        // and a held mode carry over.
+        if (s.render || given || s.ownWindow || o.fullscreen || o.fps || o.delayMicros || o.width ||
+            o.frames || o.dumpPath)
+            return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
+        // The pane edits and saves the stored settings: values for one run only would
+        // end up saved by its sheet.
+        if (!o.settings.empty())
+            return std::string("--settings edits the stored settings; settings for one run cannot go with it");
         return std::nullopt;
     }
     if (s.render) {

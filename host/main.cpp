@@ -1,6 +1,7 @@
 // zorvan: the mote swarm in a window, or rendered offscreen to a picture.
 #include "host/Host.h"
 #include "host/Options.h"
+#include "host/SettingsPane.h"
 
 #include <cstdio>
 #include <string>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
     case Options::Action::Render:
         prepareProcess(options);
         return runOffscreen(options);
+    case Options::Action::Settings:
+        prepareProcess(options);
+        return runSettings(options);
     case Options::Action::Window:
         break;
     }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/ScreenSaverView.h"
+#include "platform/controls/Nib.h"
 #include "platform/gl/OpenGLView.h"
 #include "sim/Mote.h"
 
@@ -19,8 +20,9 @@ namespace zorvan {
 class Image;
 class BitmapImageRep;
 class ScreenSaverDefaults;
+class Control;
 
-class Zorvan : public ScreenSaverView {
+class Zorvan : public ScreenSaverView, public NibOwner {
 public:
     // `makeGLView` is the host's choice of OpenGL backend. An empty factory, or one that
     // returns null, leaves the view without a GL view: it then draws nothing.
@@ -71,6 +73,26 @@ public:
     // Preferences.
     void loadPrefs();
     void savePrefs();
+
+    // Configuration sheet: the sheet's window (null when the interface file never
+    // loaded), and its end, which applies and saves what the controls show.
+    Control* configureSheet();
+    void closeSheet(Control* sender);
+
+    // Sheet actions.
+    void chooseLogo(Control* sender);
+    void defaultLogo(Control* sender);
+    void noLogo(Control* sender);
+    void setColourMode(Control* sender);
+    void setBg(Control* sender);
+    void setLight(Control* sender);
+    void setHeavy(Control* sender);
+
+    // The interface file's owner: outlets and actions by name.
+    void outletsWillChange() override;
+    Control** outlet(const std::string& name) override;
+    bool respondsToAction(const std::string& name) const override;
+    void performAction(const std::string& name, Control* sender) override;
 
     // --- state: saver view lifecycle and frame loop ---
     OpenGLView* _view = nullptr;  // owned by the subviews of the base view
@@ -123,6 +145,33 @@ public:
 
     // --- configuration sheet ---
     bool reinitMotes = false;
+    // Outlets: the controls of the sheet loaded last (owned by sheetNib).
+    Control* window = nullptr;
+    Control* motesSlider = nullptr;
+    Control* sizeSlider = nullptr;
+    Control* speedSlider = nullptr;
+    Control* tailsBox = nullptr;
+    Control* contrastBox = nullptr;
+    Control* screensBox = nullptr;
+    Control* directionalButton = nullptr;
+    Control* squareButton = nullptr;
+    Control* diamondButton = nullptr;
+    Control* hexButton = nullptr;
+    Control* defaultColours = nullptr;
+    Control* customColours = nullptr;
+    Control* imageColours = nullptr;
+    Control* bgWell = nullptr;
+    Control* lightWell = nullptr;
+    Control* heavyWell = nullptr;
+    Control* bgLabel = nullptr;
+    Control* motesLabel = nullptr;
+    Control* logoImage = nullptr;
+    // The line under the logo that says why a chosen picture was not taken.
+    Control* logoMessage = nullptr;
+    std::unique_ptr<Nib> sheetNib;
+    // The last savePrefs could not write the store: the settings are in effect but
+    // will not be there at the next start.
+    bool saveFailed = false;
 
 private:
     OpenGLViewFactory makeGLView_;

@@ -16,6 +16,11 @@ PACKAGES=(
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
   dpkg-dev file man-db
+  # The settings dialog, and its test through the accessibility tree.
+  libgtk-3-dev
+  dbus dbus-x11 at-spi2-core libatk-adaptor
+  python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
+  xdotool
 )
 
 missing=()

@@ -100,8 +100,9 @@ void Zorvan::savePrefs() {
     } else {
         prefs->removeObjectForKey("logoFile");
     }
-    // A failed save is reported by the store on stderr; the settings stay in effect.
-    prefs->synchronize();
+    // A failed save is reported by the store on stderr and remembered for the host;
+    // the settings stay in effect.
+    saveFailed = !prefs->synchronize();
 }
 
 }  // namespace zorvan

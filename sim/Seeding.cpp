@@ -4,6 +4,7 @@
 #include "sim/Seeding.h"
 
 #include "saver/Zorvan.h"
+#include "settings/PrefsChecks.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -34,25 +35,19 @@ Colour weightColour(float weight, const Colour& light, const Colour& heavy) {
             (heavy.b - light.b) * t + light.b};
 }
 
+Mote* newMoteArray(int count) {
+    if (count <= 0 || count > MAX_NUM_MOTES) return nullptr;
+    return static_cast<Mote*>(std::malloc(sizeof(Mote) * static_cast<size_t>(count)));
+}
+
 void Zorvan::allocateMotes() {
-    // Nothing to allocate for no motes; a count whose byte size cannot be had (too large
-    // to express, or refused by the allocator) leaves no motes at all rather than a null
-    // array that the frame loop would step through. An array from before is freed
-    // first: the view owns exactly one.
+    // Nothing to allocate for no motes; a count that cannot be had leaves no motes at all
+    // rather than a null array that the frame loop would step through. An array from
+    // before is freed first: the view owns exactly one.
     std::free(motes);
-    motes = nullptr;
-    numMotesAllocated = 0;
-    if (numMotes <= 0) return;
-    if (static_cast<size_t>(numMotes) > SIZE_MAX / sizeof(Mote)) {
-        numMotes = 0;
-        return;
-    }
-    motes = static_cast<Mote*>(std::malloc(sizeof(Mote) * static_cast<size_t>(numMotes)));
-    if (!motes) {
-        numMotes = 0;
-        return;
-    }
-    numMotesAllocated = numMotes;
+    motes = newMoteArray(numMotes);
+    numMotesAllocated = motes ? numMotes : 0;
+    if (!motes && numMotes > 0) numMotes = 0;
 }
 
 void Zorvan::initMote(int i) {

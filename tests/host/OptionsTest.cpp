@@ -53,6 +53,12 @@ TEST(Options, HelpAndResourcesWinOverOtherActions) {
     EXPECT_EQ(parsed({"--render", "a.png", "--resources"}).action, Options::Action::Resources);
 }
 
+TEST(Options, SettingsOpensThePaneWithItsStore) {
+    const Options o = parsed({"--settings", "--prefs", "p.conf"});
+    EXPECT_EQ(o.action, Options::Action::Settings);
+    EXPECT_EQ(o.prefsFile, "p.conf");
+}
+
 TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--bogus"}, "--bogus"},
@@ -78,6 +84,9 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--preview=yes"}, "--preview"},
         {{"--dump-motes", "d.txt"}, "--dump-motes"},
         {{"--render", "a.png", "--fullscreen"}, "--fullscreen"},
+        {{"--settings", "--size", "2x2"}, "--settings"},
+        {{"--settings=1"}, "--settings"},
+        {{"--settings", "--shape", "hexagon"}, "--settings"},
         {{"--fullscreen", "--size", "8x8"}, "--fullscreen"},
         {{"-size", "8"}, "-size"},
         {{"-fullscreen=1"}, "-fullscreen"},

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <fstream>
 #include <random>
+#include <string>
 #include <thread>
 
 using namespace zorvan;
@@ -49,9 +50,22 @@ struct Stopped {
     double seconds = 0;  // from the signal to the exit
 };
 
-// Starts zorvan with `args`, sends SIGTERM after `after`, and waits for it.
+// Whether process `pid` catches SIGTERM yet (its SigCgt mask in /proc).
+bool catchesTerm(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
+// Starts zorvan with `args`, sends SIGTERM `after` it has set up its handler (a loaded
+// machine may take a while to get there: a signal before it would test the loader, not
+// the program), and waits for it.
 Stopped stopAfter(const std::vector<std::string>& args, std::chrono::milliseconds after) {
     const int pid = test::startProcess(test::zorvanPath(), args);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!catchesTerm(pid) && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(after);
     const auto sent = Clock::now();
     kill(pid, SIGTERM);

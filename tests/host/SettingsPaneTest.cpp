@@ -1,0 +1,235 @@
+// The settings pane: in-process on an X display (Xvfb in CI) for the pane around the
+// sheet, and `zorvan --settings` as a program for its start and end.
+#include "host/Process.h"
+#include "host/SettingsPane.h"
+
+#include "platform/controls/GtkControl.h"
+#include "platform/prefs/ScreenSaverDefaults.h"
+#include "saver/Zorvan.h"
+
+#include <gtest/gtest.h>
+#include <gdk/gdkkeysyms.h>
+#include <gtk/gtk.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace zorvan;
+
+namespace {
+
+bool haveDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    return name && *name;
+}
+
+// GTK on X11 alone: no accessibility bus, desktop settings or virtual file systems.
+void quietGtkEnvironment() {
+    setenv("GDK_BACKEND", "x11", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("GIO_USE_VFS", "local", 1);
+    // No session bus either: a bus that cannot be reached, so that nothing (the file
+    // chooser's places) starts one through the X display for the rest of the session.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/zorvan-test-bus", 1);
+}
+
+// Runs the main loop until `done` or `seconds` pass.
+template <typename Done>
+bool iterateUntil(Done done, double seconds = 5.0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        g_main_context_iteration(nullptr, FALSE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class Pane : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!haveDisplay()) return;
+        quietGtkEnvironment();
+        ready_ = gtk_init_check(nullptr, nullptr);
+    }
+    void SetUp() override {
+        if (!ready_) GTEST_SKIP() << "no X display for GTK";
+        prefsFile_ = dir_.file("Zorvan.conf");
+        ScreenSaverDefaults::setStorePathOverride(prefsFile_);
+        std::string error;
+        pane_ = host::SettingsPane::create(host::Options{}, error);
+        ASSERT_TRUE(pane_) << error;
+    }
+    void TearDown() override {
+        pane_.reset();
+        if (ready_) {
+            iterateUntil([] { return false; }, 0.05);
+            ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+        }
+    }
+    void clickClose() {
+        gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(pane_->view().sheetNib->objectNamed("closeButton"))));
+    }
+
+    static inline bool ready_ = false;
+    test::TempDir dir_;
+    std::string prefsFile_;
+    std::unique_ptr<host::SettingsPane> pane_;
+};
+
+}  // namespace
+
+TEST_F(Pane, OptionsShowTheSheetOverALivePreviewAndClosingApplies) {
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(pane_->window())), "Zorvan");
+    EXPECT_TRUE(pane_->view().isPreview());
+    ASSERT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= 5; })) << "the preview does not animate";
+
+    pane_->openSheet();
+    GtkWidget* sheet = pane_->sheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(sheet));
+    EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(sheet)));
+    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(sheet)), GTK_WINDOW(pane_->window()));
+
+    // The preview goes on under the sheet.
+    const long before = pane_->framesDrawn();
+    ASSERT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= before + 5; }));
+
+    bool destroyed = false;
+    g_signal_connect(sheet, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer flag) {
+                         *static_cast<bool*>(flag) = true;
+                     }), &destroyed);
+    gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(pane_->view().hexButton)));
+    clickClose();
+    EXPECT_EQ(pane_->view().moteShape, 2) << "the preview draws the new shape from its next frame";
+    EXPECT_TRUE(iterateUntil([&] { return destroyed; })) << "the ended sheet stays";
+    EXPECT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= before + 10; }));
+    EXPECT_EQ(pane_->sheet(), nullptr);
+    EXPECT_EQ(pane_->status(), "");
+    EXPECT_NE(test::readFile(prefsFile_).find("moteShape=2"), std::string::npos);
+}
+
+TEST_F(Pane, SettingsThatCannotBeSavedAreSaidSo) {
+    const std::string blocker = dir_.file("not-a-folder");
+    std::ofstream(blocker) << "x";
+    ScreenSaverDefaults::setStorePathOverride(blocker + "/Zorvan.conf");
+    pane_->openSheet();
+    ASSERT_NE(pane_->sheet(), nullptr);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(GtkControl::widgetOf(pane_->view().tailsBox)), TRUE);
+    testing::internal::CaptureStderr();
+    clickClose();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(pane_->view().drawMode, 1) << "the settings apply all the same";
+    iterateUntil([&] { return !pane_->status().empty(); });
+    const std::string status = pane_->status();
+    EXPECT_NE(status.find("could not be saved"), std::string::npos) << status;
+    EXPECT_EQ(status.find('\n'), std::string::npos);
+
+    // A later save that works clears the line.
+    ScreenSaverDefaults::setStorePathOverride(prefsFile_);
+    pane_->openSheet();
+    clickClose();
+    EXPECT_TRUE(iterateUntil([&] { return pane_->status().empty(); }));
+}
+
+TEST_F(Pane, EscapeCtrlQAndTheWindowsCloseEndThePane) {
+    struct Ending {
+        const char* what;
+        guint key;
+        GdkModifierType state;
+    };
+    for (const Ending& e : {Ending{"Esc", GDK_KEY_Escape, GdkModifierType(0)},
+                            Ending{"Ctrl+Q", GDK_KEY_q, GDK_CONTROL_MASK}, Ending{"close", 0, GdkModifierType(0)}}) {
+        SCOPED_TRACE(e.what);
+        struct Run {
+            GtkWidget* window;
+            const Ending* ending;
+            bool timedOut = false;
+        } run{pane_->window(), &e};
+        g_idle_add(+[](gpointer data) -> gboolean {
+            auto* r = static_cast<Run*>(data);
+            if (r->ending->key == 0) {
+                gtk_window_close(GTK_WINDOW(r->window));
+                return G_SOURCE_REMOVE;
+            }
+            GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+            event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(r->window)));
+            event->key.keyval = r->ending->key;
+            event->key.state = r->ending->state;
+            gtk_widget_event(r->window, event);
+            gdk_event_free(event);
+            return G_SOURCE_REMOVE;
+        }, &run);
+        const guint guard = g_timeout_add(5000, +[](gpointer data) -> gboolean {
+            static_cast<Run*>(data)->timedOut = true;
+            gtk_main_quit();
+            return G_SOURCE_REMOVE;
+        }, &run);
+        gtk_main();
+        EXPECT_FALSE(run.timedOut) << "the pane stayed";
+        if (!run.timedOut) g_source_remove(guard);
+    }
+}
+
+TEST(SettingsProgram, WithoutADisplayOneLineAndStatus2) {
+    const auto r = test::runProcess(test::zorvanPath(), {"--settings"}, {"DISPLAY", "WAYLAND_DISPLAY"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err.find("zorvan: no X display"), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    const auto bad = test::runProcess(test::zorvanPath(), {"--settings", "--render", "x.png"});
+    EXPECT_EQ(bad.exitCode, 2);
+}
+
+TEST(SettingsProgram, TermEndsThePaneWithStatus0) {
+    if (!haveDisplay()) GTEST_SKIP() << "no DISPLAY";
+    quietGtkEnvironment();
+    test::TempDir dir;
+    const int pid = test::startProcess(test::zorvanPath(), {"--settings", "--prefs", dir.file("p.conf")});
+    ASSERT_GT(pid, 0);
+    // Its window shows once the pane is up (GTK's hidden leader window carries the pid
+    // from the start: the pane's own window is the one with the title).
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_TRUE(display);
+    const Atom netWmPid = XInternAtom(display, "_NET_WM_PID", False);
+    auto paneShown = [&] {
+        Window root, parent, *children = nullptr;
+        unsigned int n = 0;
+        bool found = false;
+        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) {
+            for (unsigned int i = 0; i < n && !found; ++i) {
+                Atom type;
+                int format;
+                unsigned long count, after;
+                unsigned char* data = nullptr;
+                if (XGetWindowProperty(display, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type,
+                                       &format, &count, &after, &data) == Success && data) {
+                    found = count == 1 && *reinterpret_cast<long*>(data) == pid;
+                    XFree(data);
+                }
+                char* title = nullptr;
+                if (found && XFetchName(display, children[i], &title) && title) {
+                    found = std::string(title) == "Zorvan";
+                    XFree(title);
+                } else {
+                    found = false;
+                }
+            }
+            if (children) XFree(children);
+        }
+        return found;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!paneShown() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    XCloseDisplay(display);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitProcess(pid, 10), 0);
+}

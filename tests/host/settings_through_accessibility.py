@@ -1,0 +1,229 @@
+#!/usr/bin/python3
+"""`zorvan --settings` driven as a person with assistive technology would: through its
+accessibility tree (AT-SPI), on the test's X display, with a private session bus and
+accessibility bus, a private HOME and settings file. Options..., Hexagon, Tails, Close;
+then the store must hold the new shape and tails, and the preview on the screen must
+show hexagons with tails. Every wait is bounded; exit status 0 passes, 77 skips.
+
+Usage: settings_through_accessibility.py ZORVAN [--in-session]
+"""
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+TIMEOUT = 20.0  # seconds for each wait
+
+
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def wait_for(what, probe, timeout=TIMEOUT):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.1)
+    fail("timed out waiting for " + what)
+
+
+def preview_pixels(x, y, w, h, folder):
+    """The preview's pixels read back from the screen, as (r, g, b) rows."""
+    path = os.path.join(folder, "preview.rgb")
+    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y),
+                    "-depth", "8", "rgb:" + path], check=True, timeout=TIMEOUT)
+    data = open(path, "rb").read()
+    if len(data) != w * h * 3:
+        fail("read back %d bytes of the preview, expected %d" % (len(data), w * h * 3))
+    return [[tuple(data[(r * w + c) * 3:(r * w + c) * 3 + 3]) for c in range(w)] for r in range(h)]
+
+
+def shape_statistics(pixels):
+    """The median fill of the bounding boxes of the lone mote bodies (full-red pixels:
+    every default colour has red 1.0), and the share of lit pixels in tail colours
+    (halfway to the black background: red about one half)."""
+    h, w = len(pixels), len(pixels[0])
+    body = [[p[0] >= 250 for p in row] for row in pixels]
+    seen = [[False] * w for _ in range(h)]
+    fills = []
+    for y in range(h):
+        for x in range(w):
+            if not body[y][x] or seen[y][x]:
+                continue
+            stack, blob = [(x, y)], []
+            seen[y][x] = True
+            while stack:
+                cx, cy = stack.pop()
+                blob.append((cx, cy))
+                for nx, ny in ((cx + 1, cy), (cx - 1, cy), (cx, cy + 1), (cx, cy - 1)):
+                    if 0 <= nx < w and 0 <= ny < h and body[ny][nx] and not seen[ny][nx]:
+                        seen[ny][nx] = True
+                        stack.append((nx, ny))
+            xs = [p[0] for p in blob]
+            ys = [p[1] for p in blob]
+            bw, bh = max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+            # Lone motes only: touching ones make boxes of no particular shape.
+            if 20 <= len(blob) <= 200 and 0.7 <= bw / bh <= 1.4 and min(xs) > 0 and min(ys) > 0 \
+                    and max(xs) < w - 1 and max(ys) < h - 1:
+                fills.append(len(blob) / (bw * bh))
+    lit = sum(1 for row in pixels for p in row if p != (0, 0, 0))
+    tails = sum(1 for row in pixels for p in row if 110 <= p[0] <= 145)
+    return (statistics.median(fills) if fills else 0.0), len(fills), (tails / lit if lit else 0.0)
+
+
+def settled_statistics(x, y, w, h, folder):
+    """shape_statistics of the preview once enough lone motes show (a few tries: the
+    first frames of a slow start may not be on the screen yet)."""
+    stats = (0.0, 0, 0.0)
+    for _ in range(10):
+        stats = shape_statistics(preview_pixels(x, y, w, h, folder))
+        if stats[1] >= 10:
+            break
+        time.sleep(0.5)
+    return stats
+
+
+def find(root, role, name):
+    import pyatspi
+    return pyatspi.findDescendant(root, lambda a: a is not None and a.getRoleName() == role
+                                  and a.name == name, True)
+
+
+def click(accessible, what):
+    action = accessible.queryAction()
+    for i in range(action.nActions):
+        if action.getName(i) in ("click", "press", "activate"):
+            action.doAction(i)
+            return
+    fail("no click action on " + what)
+
+
+def in_session(zorvan):
+    folder = tempfile.mkdtemp(prefix="zorvan-a11y-")
+    runtime = os.path.join(folder, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    os.environ.update({"HOME": folder, "XDG_CONFIG_HOME": os.path.join(folder, "config"),
+                       "XDG_RUNTIME_DIR": runtime,
+                       "GNOME_ACCESSIBILITY": "1", "GDK_BACKEND": "x11", "GSETTINGS_BACKEND": "memory",
+                       "GIO_USE_VFS": "local"})
+    os.environ.pop("NO_AT_BRIDGE", None)
+    prefs = os.path.join(folder, "Zorvan.conf")
+    # Few, plain, axis-aligned squares without tails to start from, big enough to tell
+    # their shape on the screen.
+    with open(prefs, "w") as f:
+        f.write("[Zorvan]\nnumMotes=120\nmoteSize=6\nmoteShape=0\ndrawMode=0\ndirectional=false\n"
+                "logoMode=1\n")
+
+    launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                start_new_session=True)
+    app_process = None
+    try:
+        import pyatspi
+        desktop = pyatspi.Registry.getDesktop(0)
+        app_process = subprocess.Popen([zorvan, "--settings", "--prefs", prefs, "--seed", "5"],
+                                       start_new_session=True)
+
+        def application():
+            for i in range(desktop.childCount):
+                a = desktop.getChildAtIndex(i)
+                if a is not None and a.get_process_id() == app_process.pid:
+                    return a
+            if app_process.poll() is not None:
+                fail("zorvan --settings ended with status %d" % app_process.returncode)
+            return None
+
+        app = wait_for("the pane in the accessibility tree", application)
+        options = wait_for("the Options button", lambda: find(app, "push button", "Options…"))
+        preview = wait_for("the preview", lambda: find(app, "drawing area", "Preview"))
+        ext = preview.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        x, y, w, h = ext.x, ext.y, ext.width, ext.height
+        if (w, h) != (480, 270):
+            fail("the preview is %dx%d, expected 480x270" % (w, h))
+        time.sleep(1.0)
+        before = settled_statistics(x, y, w, h, folder)
+
+        click(options, "Options…")
+        hexagon = wait_for("the Hexagon button", lambda: find(app, "radio button", "Hexagon"))
+        tails = wait_for("the Tails box", lambda: find(app, "check box", "Tails"))
+        close = wait_for("the Close button", lambda: find(app, "push button", "Close"))
+        for name, role in (("Number of motes", "slider"), ("Mote size", "slider"), ("Speed", "slider"),
+                           ("Background", "push button"), ("Light", "push button"),
+                           ("Heavy", "push button"), ("Choose…", "push button"),
+                           ("Default logo", "push button"), ("No logo", "push button"),
+                           ("Contrast check", "check box"), ("Main screen only", "check box"),
+                           ("Directional", "check box"), ("Square", "radio button"),
+                           ("Diamond", "radio button"), ("Default colours", "radio button"),
+                           ("Custom colours", "radio button"), ("Colours from the logo", "radio button")):
+            if not find(app, role, name):
+                fail("the sheet has no %s named %r" % (role, name))
+        click(hexagon, "Hexagon")
+        click(tails, "Tails")
+        wait_for("Hexagon and Tails on", lambda: hexagon.getState().contains(pyatspi.STATE_CHECKED)
+                 and tails.getState().contains(pyatspi.STATE_CHECKED))
+        click(close, "Close")
+
+        wait_for("the store to hold the new settings",
+                 lambda: os.path.exists(prefs) and "moteShape=2\n" in open(prefs).read()
+                 and "drawMode=1\n" in open(prefs).read())
+        wait_for("the sheet to go", lambda: not find(app, "push button", "Close"))
+        time.sleep(1.0)
+        after = settled_statistics(x, y, w, h, folder)
+        print("squares without tails: median fill %.2f of %d motes, tail share %.3f" % before)
+        print("hexagons with tails:   median fill %.2f of %d motes, tail share %.3f" % after)
+        if before[1] < 10 or after[1] < 10:
+            fail("too few lone motes on the screen to judge their shape")
+        if not before[0] >= 0.9:
+            fail("the preview did not show squares to begin with")
+        if not 0.6 <= after[0] <= 0.88:
+            fail("the preview does not show hexagons (median fill %.2f)" % after[0])
+        if not (before[2] < 0.01 and after[2] > 0.05):
+            fail("the preview does not show tails (share %.3f before, %.3f after)" % (before[2], after[2]))
+
+        app_process.send_signal(signal.SIGTERM)
+        try:
+            status = app_process.wait(timeout=TIMEOUT)
+        except subprocess.TimeoutExpired:
+            fail("zorvan --settings did not end on SIGTERM")
+        if status != 0:
+            fail("zorvan --settings ended with status %d" % status)
+        app_process = None
+        print("PASS")
+    finally:
+        for p in (app_process, launcher):
+            if p is not None and p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                p.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) < 2:
+        fail(__doc__)
+    zorvan = os.path.abspath(sys.argv[1])
+    if not os.environ.get("DISPLAY"):
+        print("SKIP: no DISPLAY")
+        sys.exit(77)
+    if len(sys.argv) > 2 and sys.argv[2] == "--in-session":
+        in_session(zorvan)
+        return
+    for tool in ("dbus-run-session", "import", "/usr/libexec/at-spi-bus-launcher"):
+        if not shutil.which(tool):
+            fail(tool + " is missing (scripts/install-deps.sh installs it)")
+    # A private session bus for this run only; it ends with the script.
+    result = subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
+                             zorvan, "--in-session"], timeout=240)
+    sys.exit(result.returncode)
+
+
+if __name__ == "__main__":
+    main()
