@@ -11,7 +11,7 @@ bash "$root/scripts/install-deps.sh"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(picture store options)
+[ ${#targets[@]} -eq 0 ] && targets=(picture store options sheet)
 
 dir="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVAN_FUZZ=ON >/dev/null

@@ -159,7 +159,7 @@ void Zorvan::closeSheet(Control* /*sender*/) {
     Application::endSheet(window);
     savePrefs();
     if (reinitMotes)
-        for (int i = 0; i < numMotes; ++i) initMote(i);
+        for (int i = 0; i < liveMotes(); ++i) initMote(i);
     if (logo && colourMode == 2) bg = logo[0];
 }
 
