@@ -22,5 +22,5 @@ cmake --build "$dir" -j2
 if [ -n "${DISPLAY:-}" ]; then
   ctest --test-dir "$dir" --output-on-failure -j2
 else
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$dir" --output-on-failure -j2
+  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir "$dir" --output-on-failure -j2
 fi
