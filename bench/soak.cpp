@@ -8,6 +8,8 @@
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -31,6 +33,10 @@ long peakRssKiB() {
     std::fclose(f);
     return kib;
 }
+
+// Bytes the C allocator has handed out and not had back: grows with a leak, where the
+// peak RSS also grows with the largest frame seen so far.
+long heapInUseKiB() { return static_cast<long>(mallinfo2().uordblks / 1024); }
 
 bool allFinite(const Zorvan& view) {
     for (int i = 0; i < view.liveMotes(); ++i) {
@@ -74,7 +80,7 @@ int main(int argc, char** argv) {
     view.startAnimation();
 
     const auto start = std::chrono::steady_clock::now();
-    long peakAfterWarmUp = -1;
+    long peakAfterWarmUp = -1, heapAfterWarmUp = -1;
     for (long i = 0; i < frames; ++i) {
         // A new shape every 1000 frames: square, diamond, hexagon, each turned and plain.
         if (i % 1000 == 0) {
@@ -83,7 +89,13 @@ int main(int argc, char** argv) {
             view.directional = (turn / 3) % 2 == 0;
         }
         view.animateOneFrame();
-        if (i + 1 == warmUp) peakAfterWarmUp = peakRssKiB();
+        if ((i + 1) % (frames / 10 > 0 ? frames / 10 : 1) == 0)
+            std::printf("soak: frame %ld: peak RSS %ld KiB, heap in use %ld KiB\n", i + 1,
+                        peakRssKiB(), heapInUseKiB());
+        if (i + 1 == warmUp) {
+            peakAfterWarmUp = peakRssKiB();
+            heapAfterWarmUp = heapInUseKiB();
+        }
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -95,6 +107,8 @@ int main(int argc, char** argv) {
                 view.liveMotes(), W, H, seconds, frames / seconds);
     std::printf("soak: peak RSS %ld KiB after %ld frames, %ld KiB at the end (+%ld KiB)\n",
                 peakAfterWarmUp, warmUp, peakAtEnd, peakAtEnd - peakAfterWarmUp);
+    std::printf("soak: heap in use %ld KiB after %ld frames, %ld KiB at the end\n", heapAfterWarmUp,
+                warmUp, heapInUseKiB());
     std::printf("soak: final state %s\n", finite ? "finite" : "holds NaN or infinity");
     const bool grew = frames > warmUp && peakAtEnd - peakAfterWarmUp > 1024;
     return finite && !grew ? 0 : 1;
