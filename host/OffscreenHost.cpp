@@ -1,6 +1,5 @@
 // --render: the view on an offscreen OSMesa context, a number of frames, and the last
 // frame written as a PNG picture. No display is needed.
-#include "host/FileOutput.h"
 #include "host/Host.h"
 #include "host/MoteDump.h"
 #include "host/StopSignals.h"
