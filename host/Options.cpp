@@ -3,7 +3,6 @@
 #include "host/ColourText.h"
 #include "settings/PrefsChecks.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -323,12 +322,13 @@ const OptionSpec OPTIONS[] = {
              setting(s, "logoMode", Value(text == "default" ? 0 : 1));
              return std::nullopt;
          }
+         // The file is not looked at here: one that has gone or is no picture warns
+         // when the view loads it and the saver draws all the same, as for a stored one.
          namespace fs = std::filesystem;
          std::error_code ec;
-         const fs::path path = fs::absolute(text, ec);
-         if (ec || !fs::is_regular_file(path, ec) || access(path.c_str(), R_OK) != 0)
-             return "bad " + spelled + " " + quoted(text) +
-                    ": want default, none or a readable picture file";
+         const fs::path path = text.empty() ? fs::path() : fs::absolute(text, ec);
+         if (ec || path.empty())
+             return "bad " + spelled + " " + quoted(text) + ": want default, none or a picture file";
          setting(s, "logoMode", Value(2));
          setting(s, "logoFile", Value(path.lexically_normal().string()));
          return std::nullopt;

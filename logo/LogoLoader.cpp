@@ -2,9 +2,14 @@
 // pixels, record its size in pixels and replace the pixel table.
 #include "saver/Zorvan.h"
 
+#include "platform/bundle/Bundle.h"
 #include "platform/image/Image.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 namespace zorvan {
 
@@ -22,7 +27,42 @@ bool readableAsDecoded(const BitmapImageRep& rep) {
            (rep.samplesPerPixel() == 3 || rep.samplesPerPixel() == 4);
 }
 
+// One line on stderr, once a process: every screen's view loads the same picture.
+void warnOnce(const std::string& message) {
+    static std::set<std::string> said;
+    if (!said.insert(message).second) return;
+    std::string line = "zorvan: warning: " + message;
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
+
+bool Zorvan::logoTableUsable() const {
+    if (!logo || logoWidth <= 0 || logoHeight <= 0 || numNonBGPixels < MIN_LOGO_PIXELS) return false;
+    const int64_t entries = int64_t{logoWidth} * logoHeight;
+    return int64_t{numNonBGPixels} * MAX_ENTRIES_PER_LOGO_PIXEL >= entries;
+}
+
+void Zorvan::loadLogoAtStart() {
+    loadLogo();
+    if (!logoImageSrc) {
+        // The file has gone or changed since it was chosen: the motes gather in the box
+        // at the centre, as for any picture that cannot be read.
+        warnOnce("cannot read the logo picture " + *logoFile + "; the motes gather at the centre instead");
+        return;
+    }
+    if (logoTableUsable() || logoMode == 0) return;
+    // Too little picture to gather into (and, sparse enough, a search for home points
+    // that would take hours): the module's own picture, as the sheet does.
+    warnOnce("the logo picture " + *logoFile + " has too few pixels apart from its background (" +
+             std::to_string(numNonBGPixels) + " of " + std::to_string(int64_t{logoWidth} * logoHeight) +
+             "); using Zorvan's own picture");
+    logoMode = 0;
+    logoFile = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
+    loadLogo();
+}
 
 void Zorvan::loadLogo() {
     logoImageSrc.reset();

@@ -1,6 +1,7 @@
 // The view's lifecycle: creation, sizing, start and the per-frame step.
 #include "saver/Zorvan.h"
 
+#include "platform/controls/OpenPanel.h"
 #include "platform/image/Image.h"
 
 #include <GL/gl.h>
@@ -76,7 +77,7 @@ Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
     glFlush();
     _view->flushBuffer();
 
-    if (logoFile) loadLogo();
+    if (logoFile) loadLogoAtStart();
 
     initVectorField();
     allocateMotes();

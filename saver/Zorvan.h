@@ -21,6 +21,7 @@ class Image;
 class BitmapImageRep;
 class ScreenSaverDefaults;
 class Control;
+class OpenPanel;
 
 class Zorvan : public ScreenSaverView, public NibOwner {
 public:
@@ -69,6 +70,13 @@ public:
     // Logo.
     void loadLogo();
     Colour* getPixelColoursFromBitmapRep(const BitmapImageRep& rep);
+    // Whether seeding can draw home points from the table at a bounded cost: a table
+    // with at least MIN_LOGO_PIXELS pixels that are not background, and at least one in
+    // every MAX_ENTRIES_PER_LOGO_PIXEL entries (so an average home point costs at most
+    // that many attempts).
+    bool logoTableUsable() const;
+    static constexpr int MIN_LOGO_PIXELS = 50;
+    static constexpr int MAX_ENTRIES_PER_LOGO_PIXEL = 4096;
 
     // Preferences.
     void loadPrefs();
@@ -169,11 +177,19 @@ public:
     // The line under the logo that says why a chosen picture was not taken.
     Control* logoMessage = nullptr;
     std::unique_ptr<Nib> sheetNib;
+    // The file chooser chooseLogo shows; it answers later, on the main loop.
+    std::unique_ptr<OpenPanel> openPanel;
     // The last savePrefs could not write the store: the settings are in effect but
     // will not be there at the next start.
     bool saveFailed = false;
 
 private:
+    // The start's logo load: a picture that cannot be read or has too little in it to
+    // gather into warns on stderr and falls back, and never stops the saver.
+    void loadLogoAtStart();
+    // chooseLogo once the user has chosen `path`.
+    void takeChosenLogo(const std::string& path);
+
     OpenGLViewFactory makeGLView_;
     bool sized_ = false;  // the host has sized the view, so the motes are seeded
 };

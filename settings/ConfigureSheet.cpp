@@ -3,6 +3,7 @@
 #include "saver/Zorvan.h"
 
 #include "platform/controls/Application.h"
+#include "platform/controls/OpenPanel.h"
 #include "platform/image/Image.h"
 #include "settings/SheetOutlets.h"
 #include "sim/Seeding.h"
@@ -121,6 +122,10 @@ Control* Zorvan::configureSheet() {
 }
 
 void Zorvan::closeSheet(Control* /*sender*/) {
+    // A file chooser still open (only an accessibility action can close the sheet under
+    // it) goes unanswered: no choice arrives after the sheet has closed.
+    openPanel.reset();
+
     // 1. The count. A larger array replaces the old one only once it exists: when it
     //    cannot be had, the motes live before stay live, and the count stays theirs.
     const int n = intValue(motesSlider, numMotes);

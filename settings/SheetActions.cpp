@@ -17,8 +17,6 @@ using namespace sheet;
 
 namespace {
 
-// A chosen picture needs this many non-background pixels to be taken.
-constexpr int MIN_LOGO_PIXELS = 50;
 const char UNREADABLE_LOGO[] = "Cannot read that picture; the logo is unchanged.";
 
 // Whether the file decodes to a picture with a bitmap, the way loadLogo will read it.
@@ -45,20 +43,26 @@ bool takeWellColour(const Control* well, Colour& setting) {
 }  // namespace
 
 void Zorvan::chooseLogo(Control* /*sender*/) {
-    OpenPanel panel;
-    if (panel.runModalForDirectory(homeDirectory(), std::nullopt, Image::imageFileTypes()) != 1) return;
+    if (!openPanel) openPanel = std::make_unique<OpenPanel>();
+    // The panel answers from the main loop once the user has chosen or cancelled;
+    // cancelling changes nothing.
+    openPanel->beginForDirectory(homeDirectory(), std::nullopt, Image::imageFileTypes(), [this](int result) {
+        if (result == 1) takeChosenLogo(openPanel->filename());
+    });
+}
 
+void Zorvan::takeChosenLogo(const std::string& path) {
     // A file that is no readable picture changes nothing: the table, its size, the logo
     // settings and the image view stay as they are, and the sheet says why.
-    if (!readablePicture(panel.filename())) {
+    if (!readablePicture(path)) {
         setStringValue(logoMessage, UNREADABLE_LOGO);
         return;
     }
     setStringValue(logoMessage, "");
 
-    logoFile = panel.filename();
+    logoFile = path;
     loadLogo();
-    if (numNonBGPixels < MIN_LOGO_PIXELS) {
+    if (!logoTableUsable()) {
         // Too little picture to gather into: the module's own picture replaces it.
         logoMode = 2;
         defaultLogo(nullptr);

@@ -1,5 +1,7 @@
 // GTK 3 backend of the open panel: a modal GtkFileChooserDialog over the window that has
-// the focus (the sheet), with one filter of the readable file types.
+// the focus (the sheet), with one filter of the readable file types. It is shown and
+// answered on the main loop: no nested loop, so the accessibility bridge and the stop
+// signals keep being served while it is open.
 // Does not implement: choosing several files or folders, previews.
 #include "platform/controls/OpenPanel.h"
 
@@ -9,6 +11,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace zorvan {
 
@@ -52,11 +55,48 @@ std::string anyCasePattern(const std::string& type) {
 
 }  // namespace
 
-int OpenPanel::runModalForDirectory(const std::string& directory,
-                                    const std::optional<std::string>& file,
-                                    const std::vector<std::string>& types) {
+struct OpenPanel::Impl {
+    GtkWidget* dialog = nullptr;
+    GtkWindow* parent = nullptr;  // weak: cleared if it goes first
+    gulong response = 0, destroyed = 0;
+    std::function<void(int)> done;
+
+    ~Impl() { close(); }
+
+    void close() {
+        if (parent) g_object_remove_weak_pointer(G_OBJECT(parent), reinterpret_cast<gpointer*>(&parent));
+        parent = nullptr;
+        done = nullptr;
+        if (!dialog) return;
+        g_signal_handler_disconnect(dialog, response);
+        g_signal_handler_disconnect(dialog, destroyed);
+        gtk_widget_destroy(std::exchange(dialog, nullptr));
+    }
+
+    // Gone with its parent, unanswered.
+    static void onDestroyed(GtkWidget*, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        self->dialog = nullptr;
+        self->close();
+    }
+};
+
+OpenPanel::OpenPanel() : impl_(std::make_unique<Impl>()) {}
+OpenPanel::~OpenPanel() = default;
+
+bool OpenPanel::isShowing() const { return impl_->dialog != nullptr; }
+
+void OpenPanel::beginForDirectory(const std::string& directory, const std::optional<std::string>& file,
+                                  const std::vector<std::string>& types, std::function<void(int)> done) {
+    if (impl_->dialog) {
+        gtk_window_present(GTK_WINDOW(impl_->dialog));
+        return;
+    }
     filename_.clear();
-    if (!gdk_display_get_default()) return 0;
+    if (!gdk_display_get_default()) {
+        if (done) done(0);
+        return;
+    }
     GtkWindow* parent = parentWindow();
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         "Choose a logo picture", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
@@ -64,6 +104,8 @@ int OpenPanel::runModalForDirectory(const std::string& directory,
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     gtk_file_chooser_set_current_folder(chooser, directory.c_str());
     if (file) gtk_file_chooser_set_filename(chooser, file->c_str());
 
@@ -72,18 +114,33 @@ int OpenPanel::runModalForDirectory(const std::string& directory,
     for (const std::string& type : types) gtk_file_filter_add_pattern(filter, anyCasePattern(type).c_str());
     gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the filter
 
-    int result = 0;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        if (gchar* chosen = gtk_file_chooser_get_filename(chooser)) {
-            filename_ = chosen;
-            g_free(chosen);
-            result = 1;
-        }
-    }
-    gtk_widget_destroy(dialog);
-    // The keyboard goes back to the sheet, also where no window manager hands it back.
-    if (parent) gtk_window_present(parent);
-    return result;
+    impl_->dialog = dialog;
+    impl_->parent = parent;
+    if (parent) g_object_add_weak_pointer(G_OBJECT(parent), reinterpret_cast<gpointer*>(&impl_->parent));
+    impl_->done = std::move(done);
+    // The answer comes as "response" (Open, Cancel, Esc, the window's close, or the
+    // dialog's destruction with its parent).
+    impl_->response = g_signal_connect(
+        dialog, "response", G_CALLBACK(+[](GtkDialog* d, gint id, gpointer data) {
+            auto* self = static_cast<OpenPanel*>(data);
+            int result = 0;
+            if (id == GTK_RESPONSE_ACCEPT) {
+                if (gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(d))) {
+                    self->filename_ = chosen;
+                    g_free(chosen);
+                    result = 1;
+                }
+            }
+            GtkWindow* back = self->impl_->parent;
+            std::function<void(int)> answer = std::move(self->impl_->done);
+            self->impl_->close();
+            // The keyboard goes back to the sheet, also where no window manager hands it back.
+            if (back) gtk_window_present(back);
+            if (answer) answer(result);
+        }),
+        this);
+    impl_->destroyed = g_signal_connect(dialog, "destroy", G_CALLBACK(&Impl::onDestroyed), impl_.get());
+    gtk_widget_show(dialog);
 }
 
 std::string homeDirectory() {

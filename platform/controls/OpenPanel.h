@@ -1,8 +1,10 @@
-// The modal file-open panel and the user's home folder.
+// The file-open panel and the user's home folder.
 //
 // Backend: GtkFileChooserDialog (GtkOpenPanel.cpp).
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,16 +13,27 @@ namespace zorvan {
 
 class OpenPanel {
 public:
-    // Runs the panel until the user chooses or cancels, starting in `directory`, with
-    // `file` preselected when given, offering only files whose extension is one of
-    // `types` (lower case, without the dot; any case matches). Returns 1 when the user
-    // chose a file, 0 otherwise.
-    int runModalForDirectory(const std::string& directory, const std::optional<std::string>& file,
-                             const std::vector<std::string>& types);
-    // The chosen file's path after a result of 1.
+    OpenPanel();
+    ~OpenPanel();  // a panel still showing goes, without an answer
+    OpenPanel(const OpenPanel&) = delete;
+    OpenPanel& operator=(const OpenPanel&) = delete;
+
+    // Shows the panel, modal for the user, starting in `directory` with `file`
+    // preselected when given, offering only files whose extension is one of `types`
+    // (lower case, without the dot; any case matches), and returns at once. `done` runs
+    // later from the main loop, with 1 when the user chose a file (filename() gives it)
+    // and 0 when they cancelled. No loop runs inside this call, so it may be made from a
+    // button's handler or an accessibility action. While the panel shows, a second call
+    // only brings it to the front.
+    void beginForDirectory(const std::string& directory, const std::optional<std::string>& file,
+                           const std::vector<std::string>& types, std::function<void(int)> done);
+    bool isShowing() const;
+    // The chosen file's path once `done` has had 1.
     const std::string& filename() const { return filename_; }
 
 private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
     std::string filename_;
 };
 

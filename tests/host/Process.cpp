@@ -32,10 +32,15 @@ std::vector<char*> argvOf(const std::string& program, const std::vector<std::str
 std::string zorvanPath() { return ZORVAN_BIN_DIR "/zorvan"; }
 
 int startProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env) {
+                 const std::vector<std::string>& env, const std::string& errPath) {
     std::vector<char*> argv = argvOf(program, args);
     const pid_t pid = fork();
     if (pid == 0) {
+        if (!errPath.empty()) {
+            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err < 0) _exit(126);
+            dup2(err, 2);
+        }
         for (const auto& entry : env) {
             const size_t eq = entry.find('=');
             if (eq == std::string::npos) unsetenv(entry.c_str());

@@ -23,9 +23,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          double timeoutSeconds = 30.0);
 
 // Starts `program` without waiting, with the test's environment plus `env` ("NAME=value"
-// entries; "NAME" alone unsets it); returns its pid, or -1.
+// entries; "NAME" alone unsets it), its stderr into the file `errPath` when given;
+// returns its pid, or -1.
 int startProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env = {});
+                 const std::vector<std::string>& env = {}, const std::string& errPath = "");
 // Waits for a started process; its exit status, or -1 after the timeout (it is killed).
 int waitProcess(int pid, double timeoutSeconds);
 

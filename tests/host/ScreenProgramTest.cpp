@@ -89,10 +89,11 @@ protected:
     void writeStore(const std::string& lines) {
         std::ofstream(dir_.file("Zorvan.conf")) << "[Zorvan]\n" << lines;
     }
-    int start(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+    int start(std::vector<std::string> args, const std::vector<std::string>& env = {},
+              const std::string& errPath = "") {
         args.push_back("--prefs");
         args.push_back(dir_.file("Zorvan.conf"));
-        return test::startProcess(test::zorvanPath(), args, env);
+        return test::startProcess(test::zorvanPath(), args, env, errPath);
     }
     // Moves the pointer far: a full-screen run takes that as the user's return.
     void movePointer() {
@@ -207,6 +208,26 @@ TEST_F(ScreenProgram, RootDrawsOnTheDaemonsWindowOnlyOnTheMainMonitorUnderMainSc
     unsetenv("XSCREENSAVER_WINDOW");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("XSCREENSAVER_WINDOW"), std::string::npos) << bad.err;
+}
+
+// What the daemon runs was configured earlier: a logo file that has gone since, or is
+// no picture, is one warning, and the saver draws and ends as always.
+TEST_F(ScreenProgram, RootDrawsWhenItsLogoFileHasGoneOrIsNoPicture) {
+    std::ofstream(dir_.file("junk.png")) << "not a picture";
+    const Window window = blackWindow(d_, 0, 0, HALF, 1024);
+    for (const std::string& logo : {dir_.file("gone.png"), dir_.file("junk.png")}) {
+        SCOPED_TRACE(logo);
+        XClearWindow(d_, window);
+        XSync(d_, False);
+        const std::string err = dir_.file("err");
+        const int pid = start({"--root", "--logo", logo}, {"XSCREENSAVER_WINDOW=" + hex(window)}, err);
+        ASSERT_GT(pid, 0);
+        EXPECT_TRUE(x_.waitForLit(0, 0, HALF, 1024, 500, 15)) << "no motes";
+        kill(pid, SIGTERM);
+        EXPECT_EQ(test::waitProcess(pid, 10), 0);
+        EXPECT_EQ(test::readFile(err), "zorvan: warning: cannot read the logo picture " + logo +
+                                           "; the motes gather at the centre instead\n");
+    }
 }
 
 TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) {

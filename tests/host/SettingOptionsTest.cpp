@@ -6,7 +6,10 @@
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
+#include <Magick++.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +24,12 @@ using test::zorvanPath;
 namespace {
 
 namespace fs = std::filesystem;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
+constexpr double SLOWDOWN = 4.0;
+#else
+constexpr double SLOWDOWN = 1.0;
+#endif
 
 const std::string LOGO_PNG = ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png";
 
@@ -149,14 +158,12 @@ TEST(SettingOptions, EachTakesEffectAndTheStoreIsUntouched) {
 
 TEST(SettingOptions, BadValuesExitTwoWithOneLineAndWriteNothing) {
     test::TempDir dir;
-    fs::create_directory(dir.file("folder"));
     const std::vector<std::vector<std::string>> cases = {
         {"--count", "0"},        {"--count", "1000001"},   {"--count", "12x"},
         {"--mote-size", "0"},    {"--mote-size", "-3"},    {"--speed", "inf"},
         {"--speed", "fast"},     {"--shape", "round"},     {"--colours", "rainbow"},
         {"--bg", "none"},        {"--light", "no-such"},   {"--heavy", "#12345"},
-        {"--logo", dir.file("missing.png")},               {"--logo", dir.file("folder")},
-        {"--count"},             {"--tails=yes"},
+        {"--logo", ""},          {"--count"},              {"--tails=yes"},
     };
     for (const auto& args : cases) {
         std::vector<std::string> all = {"--prefs", dir.file("Zorvan.conf"), "--render",
@@ -170,6 +177,53 @@ TEST(SettingOptions, BadValuesExitTwoWithOneLineAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(dir.file("Zorvan.conf")));
     EXPECT_FALSE(fs::exists(dir.file("out.png")));
+}
+
+// A logo file is not checked on the command line: the saver must draw even when the
+// file has gone or changed since it was configured. One that cannot be read, or has so
+// few pixels that finding homes among them would take hours, warns once and the run
+// goes on as with the same stored file: the box at the centre, or the module's own
+// picture, seeded exactly as that picture is.
+TEST(SettingOptions, LogoFilesThatCannotBeUsedWarnAndTheRunGoesOn) {
+    test::TempDir dir;
+    fs::create_directory(dir.file("folder"));
+    writeText(dir.file("junk.png"), "this is not a picture");
+    for (const std::string& path : {dir.file("missing.png"), dir.file("folder"), dir.file("junk.png")}) {
+        const RenderRun r("", {"--logo", path, "--seed", "4"});
+        EXPECT_EQ(r.result.exitCode, 0) << r.result.err;
+        EXPECT_EQ(r.result.err, "zorvan: warning: cannot read the logo picture " + path +
+                                    "; the motes gather at the centre instead\n");
+        EXPECT_EQ(r.word("logoMode"), "2");
+        EXPECT_EQ(r.motes, 1500u);
+    }
+
+    // One lit pixel in 4000 x 4000, given and stored.
+    const std::string sparse = dir.file("sparse.png");
+    {
+        Magick::Image picture(Magick::Geometry(4000, 4000), Magick::Color("black"));
+        picture.pixelColor(2000, 1000, Magick::Color("white"));
+        picture.depth(8);
+        picture.write("PNG24:" + sparse);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const RenderRun ownPicture("", {"--logo", "default", "--seed", "4"});
+    const double normal = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(ownPicture.result.exitCode, 0) << ownPicture.result.err;
+    const std::string expected = test::readFile(ownPicture.dir.file("dump"));
+    for (const bool stored : {false, true}) {
+        SCOPED_TRACE(stored ? "stored" : "given");
+        const auto t0 = std::chrono::steady_clock::now();
+        const RenderRun r(stored ? "[Zorvan]\nlogoMode=2\nlogoFile=" + sparse + "\n" : "",
+                          stored ? std::vector<std::string>{"--seed", "4"}
+                                 : std::vector<std::string>{"--logo", sparse, "--seed", "4"});
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(r.result.exitCode, 0) << r.result.err;
+        EXPECT_EQ(std::count(r.result.err.begin(), r.result.err.end(), '\n'), 1) << r.result.err;
+        EXPECT_EQ(r.result.err.rfind("zorvan: warning: the logo picture " + sparse, 0), 0u) << r.result.err;
+        EXPECT_EQ(test::readFile(r.dir.file("dump")), expected) << "not seeded on the module's own picture";
+        // A bound of a few seconds against hours; the sanitizers slow the decode.
+        EXPECT_LT(took, normal + SLOWDOWN);
+    }
 }
 
 // A count or size is refused on the command line exactly when loading the same value

@@ -4,6 +4,7 @@
 
 #include "platform/bundle/Bundle.h"
 #include "platform/image/Image.h"
+#include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
 #include "platform/image/MagickSetup.h"
@@ -12,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <string>
 
 using namespace zorvan;
@@ -399,4 +402,55 @@ TEST(PictureServices, TheFileTypesAreTheRasterFormatsThatAreRead) {
         EXPECT_NE(std::find(types.begin(), types.end(), t), types.end()) << t;
     for (const char* t : {"svg", "pdf", "ps", "eps", "mvg", "msl", "txt", "html", "xcf"})
         EXPECT_EQ(std::find(types.begin(), types.end(), t), types.end()) << t;
+}
+
+// At start a stored picture is taken only when seeding can find its pixels at a bounded
+// cost: at least 50 that are not background, and at least one in 4096 entries. Anything
+// sparser is replaced by the module's own picture, with one warning; what is taken is
+// seeded exactly as before, every home on one of its pixels.
+TEST(LogoLoading, AtStartASparsePictureGivesWayToTheModulesOwn) {
+    TempDir dir;
+    const std::string conf = dir.file("Zorvan.conf");
+    struct Case {
+        int width, height, lit;
+        bool taken;
+    };
+    // 400 x 512 = 50 x 4096 entries: the sparsest picture that is still taken.
+    for (const Case c : {Case{400, 512, 50, true}, Case{400, 513, 50, false}, Case{20, 20, 49, false},
+                         Case{1000, 1000, 1, false}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.lit));
+        Picture p = solidPicture(c.width, c.height, {0, 0, 0, 255});
+        for (int i = 0; i < c.lit; ++i)  // packed together, clear of the background's corner
+            p.at(1 + i % (c.width - 1), 1 + i / (c.width - 1)) = {255, 255, 255, 255};
+        ASSERT_EQ(nonBlack(p), c.lit);
+        const std::string path = dir.file("logo.png");
+        writePicture(p, path, {});
+        std::ofstream(conf) << "[Zorvan]\nnumMotes=300\nlogoMode=2\nlogoFile=" << path << "\n";
+        ScreenSaverDefaults::setStorePathOverride(conf);
+
+        testing::internal::CaptureStderr();
+        auto view = makeOffscreenView(800, 600);
+        const std::string err = testing::internal::GetCapturedStderr();
+        ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+        ASSERT_TRUE(view);
+        if (c.taken) {
+            EXPECT_EQ(err, "");
+            EXPECT_EQ(view->logoMode, 2);
+            EXPECT_EQ(view->logoFile, path);
+            EXPECT_EQ(view->numNonBGPixels, c.lit);
+            view->setFrameSize(Size{800, 600});
+            for (int i = 0; i < view->liveMotes(); ++i) {
+                const Vec2 home = view->motes[i].home;
+                const int x = int(home.x) - (800 - c.width) / 2, y = (600 + c.height) / 2 - int(home.y);
+                ASSERT_TRUE(x >= 0 && x < c.width && y >= 0 && y < c.height) << i;
+                EXPECT_EQ(p.at(x, y).r, 255) << "mote " << i << " is not at home on a lit pixel";
+            }
+        } else {
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            EXPECT_NE(err.find("zorvan: warning: the logo picture " + path), std::string::npos) << err;
+            EXPECT_EQ(view->logoMode, 0);
+            EXPECT_EQ(view->logoFile, defaultPicturePath());
+            EXPECT_TRUE(view->logoTableUsable());
+        }
+    }
 }

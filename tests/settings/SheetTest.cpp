@@ -142,9 +142,11 @@ protected:
         ChooserDriver driver;
         driver.path = path;
         driver.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        const guint source = g_timeout_add(20, &ChooserDriver::step, &driver);
+        g_timeout_add(20, &ChooserDriver::step, &driver);
+        // The click only shows the chooser; the choice is taken on the main loop.
         click(view->sheetNib->objectNamed("chooseButton"));
-        if (!driver.done) g_source_remove(source);
+        while (!driver.done) g_main_context_iteration(nullptr, TRUE);
+        drain();
         EXPECT_TRUE(driver.sawDialog) << "no file chooser";
         return driver.startFolder;
     }
