@@ -4,7 +4,13 @@
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,12 +18,20 @@
 
 namespace zorvan::host {
 
+namespace fs = std::filesystem;
+
 void reportError(const std::string& message) {
     std::string line = "zorvan: " + message;
     // One line, whatever the message carries.
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
     std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+std::string noDisplayMessage(const std::string& purpose) {
+    const char* name = std::getenv("DISPLAY");
+    return "no X display " + purpose +
+           (name && *name ? std::string(" (DISPLAY=") + name + ")" : std::string(" (DISPLAY is not set)"));
 }
 
 void prepareProcess(const Options& options) {
@@ -60,6 +74,24 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool 
         view->playListSize = 0;  // checkModeChange leaves a list this short alone
     }
     return view;
+}
+
+int runSettingsProgram(char** argv) {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path program = exe.parent_path().parent_path() / "libexec" / "zorvan" / "zorvan-settings";
+    // A stop signal that comes before the settings program has its handlers waits for
+    // them (a blocked signal stays pending across exec); they unblock it.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, s);
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
+    argv[0] = const_cast<char*>(program.c_str());
+    if (!ec) execv(program.c_str(), argv);
+    const int error = errno;
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+    reportError("cannot run the settings program " + program.string() + ": " + std::strerror(ec ? ENOENT : error));
+    return 1;
 }
 
 int printResources() {

@@ -27,6 +27,11 @@ void prepareProcess(const Options& options);
 std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool isPreview,
                                  const Options& options, std::string& error);
 
+// --settings: runs the settings program (libexec/zorvan/zorvan-settings beside the
+// program's bin/) in this process, with the same arguments. Returns only on failure,
+// with the exit status.
+int runSettingsProgram(char** argv);
+
 // --resources: the resolved resource paths, one a line.
 int printResources();
 
@@ -34,12 +39,8 @@ int printResources();
 // failure returns false with `error` set to one line; no partial file is left.
 bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& error);
 
-// --render: offscreen frames to a PNG picture (and the mote dump).
-int runOffscreen(const Options& options);
-
-// The saver on X11 windows (its own, one per monitor, or one handed over) until the
-// run ends.
-int runWindow(const Options& options);
+// "no X display <purpose> (DISPLAY=…)", or "(DISPLAY is not set)".
+std::string noDisplayMessage(const std::string& purpose);
 
 // Prints "zorvan: <message>" as one line on stderr.
 void reportError(const std::string& message);

@@ -1,11 +1,14 @@
 // The settings pane: a GTK 3 window holding a live preview instance of the view and
 // the "Options…" button. The preview is a native X11 child window inside the pane's
 // drawing area, made with the GL visual, and drawn by the same GLX backend as every
-// other window; a timer on the GTK main loop calls the view at its interval. The sheet
-// the view returns is shown modal over the pane, and destroyed once the view ends it.
+// other window; the frame driver runs it, its turns called from a timer on the GTK
+// main loop. The sheet the view returns is shown modal over the pane, and destroyed
+// once the view ends it.
 #include "host/SettingsPane.h"
 
+#include "host/FrameDriver.h"
 #include "host/Host.h"
+#include "host/StopSignals.h"
 #include "platform/controls/GtkControl.h"
 #include "platform/gl/GlxView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
@@ -17,20 +20,20 @@
 #include <gtk/gtk.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
 namespace zorvan::host {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int PREVIEW_WIDTH = 480;
 constexpr int PREVIEW_HEIGHT = 270;
@@ -40,6 +43,26 @@ gboolean quitMain(gpointer) {
     if (gtk_main_level() > 0) gtk_main_quit();
     return G_SOURCE_CONTINUE;
 }
+
+// The preview's backend of the frame driver: one screen, the X child window, as a
+// settings program's preview. Implements: the screen. Does not implement: events and
+// waiting (the GTK main loop has both; the window's size is fixed).
+class PreviewWindow : public WindowSystem {
+public:
+    PreviewWindow(Display* display, Window window) : display_(display), window_(window) {}
+    std::vector<ScreenSpec> screens() override {
+        const Size size{double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)};
+        return {{Rect{0.0, 0.0, size.width, size.height}, size, GlxView::factory(display_, window_), ""}};
+    }
+    bool preview() const override { return true; }
+    EndReason poll() override { return EndReason::NotYet; }
+    void wait(std::optional<Clock::time_point>) override {}
+    int end(EndReason, std::vector<std::unique_ptr<Zorvan>>&) override { return 0; }
+
+private:
+    Display* display_;
+    Window window_;
+};
 
 }  // namespace
 
@@ -55,23 +78,22 @@ struct SettingsPane::Impl {
     Display* display = nullptr;
     Window child = 0;
     Colormap colormap = 0;
-    std::unique_ptr<Zorvan> view;
-
+    std::unique_ptr<PreviewWindow> previewWindow;
+    std::unique_ptr<FrameDriver> driver;
     guint timer = 0;
-    Clock::duration period{};
-    Clock::time_point next;
-    long frames = 0;
 
     ~Impl() {
         if (timer) g_source_remove(timer);
         if (sheet && sheetHidden) g_signal_handler_disconnect(sheet, sheetHidden);
         if (afterSheetIdle) g_source_remove(afterSheetIdle);
         if (endedSheet) g_object_unref(endedSheet);
-        view.reset();  // its sheet, then its GL context, before the window they draw on
+        driver.reset();  // the view: its sheet, then its GL context, before the window they draw on
         if (child) XDestroyWindow(display, child);
         if (colormap) XFreeColormap(display, colormap);
         if (window) gtk_widget_destroy(window);
     }
+
+    Zorvan& view() const { return driver->view(0); }
 
     // The X child window the preview draws on, inside the drawing area's own native
     // window: made with the GL visual, which GTK's windows do not have.
@@ -83,47 +105,32 @@ struct SettingsPane::Impl {
             return false;
         }
         display = gdk_x11_display_get_xdisplay(gdk_window_get_display(area));
-        const int screen = DefaultScreen(display);
-        const GlxView::VisualChoice choice = GlxView::chooseVisual(display, screen, DEPTH_SIZE);
-        XVisualInfo wanted;
-        std::memset(&wanted, 0, sizeof wanted);
-        wanted.visualid = choice.visualId;
-        int count = 0;
-        XVisualInfo* visual = choice.visualId ? XGetVisualInfo(display, VisualIDMask, &wanted, &count) : nullptr;
-        if (!visual) {
+        GlxView::WindowRequest request;
+        request.parent = gdk_x11_window_get_xid(area);
+        request.width = PREVIEW_WIDTH;
+        request.height = PREVIEW_HEIGHT;
+        request.depthSize = DEPTH_SIZE;
+        child = GlxView::createWindow(display, request, colormap);
+        if (!child) {
             error = "the X display offers no double-buffered OpenGL visual";
             return false;
         }
-        colormap = XCreateColormap(display, RootWindow(display, screen), visual->visual, AllocNone);
-        XSetWindowAttributes attributes;
-        std::memset(&attributes, 0, sizeof attributes);
-        attributes.colormap = colormap;
-        attributes.background_pixel = 0;
-        attributes.border_pixel = 0;
-        child = XCreateWindow(display, gdk_x11_window_get_xid(area), 0, 0, PREVIEW_WIDTH, PREVIEW_HEIGHT,
-                              0, visual->depth, InputOutput, visual->visual,
-                              CWColormap | CWBackPixel | CWBorderPixel, &attributes);
-        XFree(visual);
         XMapWindow(display, child);
         XSync(display, False);
-        return child != 0;
+        return true;
     }
 
-    void schedule() {
-        next += period;
-        const auto now = Clock::now();
-        // After a stall start afresh rather than run the missed frames back to back.
-        if (next + period < now) next = now + period;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
+    // The driver's next turn, at the deadline of its next frame.
+    void schedule(std::optional<Clock::time_point> next) {
+        if (!next) return;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count();
         timer = g_timeout_add(static_cast<guint>(wait < 0 ? 0 : wait), &Impl::tick, this);
     }
 
     static gboolean tick(gpointer data) {
         auto* self = static_cast<Impl*>(data);
         self->timer = 0;
-        self->view->animateOneFrame();
-        ++self->frames;
-        self->schedule();
+        self->schedule(self->driver->turn());
         return G_SOURCE_REMOVE;
     }
 
@@ -132,8 +139,8 @@ struct SettingsPane::Impl {
             gtk_window_present(GTK_WINDOW(sheet));
             return;
         }
-        if (!view->hasConfigureSheet()) return;
-        GtkWidget* shown = GtkControl::widgetOf(view->configureSheet());
+        if (!view().hasConfigureSheet()) return;
+        GtkWidget* shown = GtkControl::widgetOf(view().configureSheet());
         if (!shown || !GTK_IS_WINDOW(shown)) {
             setStatus("The options cannot be shown: the interface file Zorvan.nib is missing or damaged.");
             return;
@@ -163,8 +170,8 @@ struct SettingsPane::Impl {
     static gboolean afterSheet(gpointer data) {
         auto* self = static_cast<Impl*>(data);
         self->afterSheetIdle = 0;
-        if (self->view->saveFailed) {
-            const std::string path = self->view->prefs ? self->view->prefs->path() : std::string("the settings file");
+        if (self->view().saveFailed) {
+            const std::string path = self->view().prefs ? self->view().prefs->path() : std::string("the settings file");
             self->setStatus("The new settings are in use, but they could not be saved to " + path + ".");
         } else {
             self->setStatus("");
@@ -234,31 +241,22 @@ std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::
 
     if (!impl->makePreviewWindow(error)) return nullptr;
 
-    // The preview instance, made the way a settings program makes one.
-    impl->view = makeView(GlxView::factory(impl->display, impl->child),
-                          Rect{0.0, 0.0, double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)}, true, options, error);
-    if (!impl->view) return nullptr;
-    impl->view->setFrameSize(Size{double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)});
-    impl->view->startAnimation();
+    // The preview instance, made and started the way a settings program makes one.
+    impl->previewWindow = std::make_unique<PreviewWindow>(impl->display, impl->child);
+    impl->driver = std::make_unique<FrameDriver>(*impl->previewWindow, options, nullptr);
+    if (!impl->driver->start(error)) return nullptr;
 
     gtk_widget_show_all(impl->window);
     gtk_widget_hide(impl->status);
-
-    const double interval = impl->view->animationTimeInterval();
-    if (std::isfinite(interval) && interval > 0.0) {
-        impl->period = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(std::min(interval, 3600.0)));
-        impl->next = Clock::now();
-        impl->schedule();
-    }
+    impl->schedule(Clock::now());
     return std::unique_ptr<SettingsPane>(new SettingsPane(std::move(impl)));
 }
 
 GtkWidget* SettingsPane::window() const { return impl_->window; }
-Zorvan& SettingsPane::view() const { return *impl_->view; }
+Zorvan& SettingsPane::view() const { return impl_->view(); }
 GtkWidget* SettingsPane::sheet() const { return impl_->sheet; }
 void SettingsPane::openSheet() { impl_->openSheet(); }
-long SettingsPane::framesDrawn() const { return impl_->frames; }
+long SettingsPane::framesDrawn() const { return impl_->driver->framesDrawn(); }
 
 std::string SettingsPane::status() const {
     return gtk_widget_get_visible(impl_->status) ? gtk_label_get_text(GTK_LABEL(impl_->status)) : "";
@@ -267,15 +265,12 @@ std::string SettingsPane::status() const {
 int runSettings(const Options& options) {
     // The preview is drawn through GLX on an X window: GTK must use X11 too.
     setenv("GDK_BACKEND", "x11", 1);
-    // Caught from the start: a signal that comes while the pane is being made ends it
-    // as soon as the main loop runs.
-    const guint term = g_unix_signal_add(SIGTERM, quitMain, nullptr);
-    const guint interrupt = g_unix_signal_add(SIGINT, quitMain, nullptr);
-    const guint hangup = g_unix_signal_add(SIGHUP, quitMain, nullptr);
+    // Caught from the start: a signal while the pane is being made ends the process at
+    // once; later it ends the main loop, whatever window is open.
+    StopSignals stop;
+    stop.setExitAtOnce(true);
     if (!gtk_init_check(nullptr, nullptr)) {
-        const char* name = std::getenv("DISPLAY");
-        reportError(std::string("no X display for the settings pane") +
-                    (name && *name ? std::string(" (DISPLAY=") + name + ")" : " (DISPLAY is not set)"));
+        reportError(noDisplayMessage("for the settings pane"));
         return 2;
     }
     std::string error;
@@ -284,10 +279,19 @@ int runSettings(const Options& options) {
         reportError(error);
         return 1;
     }
-    gtk_main();
-    g_source_remove(term);
-    g_source_remove(interrupt);
-    g_source_remove(hangup);
+    const guint stopWatch = stop.fd() >= 0 ? g_unix_fd_add(stop.fd(), G_IO_IN, [](gint, GIOCondition, gpointer) {
+        quitMain(nullptr);
+        return gboolean(G_SOURCE_CONTINUE);
+    }, nullptr) : 0;
+    stop.setExitAtOnce(false);
+    if (!stop.requested()) gtk_main();
+    if (stop.requested()) {
+        // Whoever sent it is waiting: the sheet was not closed, so nothing is to be
+        // applied or saved, and the server takes the windows with the connection.
+        std::fflush(nullptr);
+        _exit(0);
+    }
+    if (stopWatch) g_source_remove(stopWatch);
     pane.reset();
     return 0;
 }

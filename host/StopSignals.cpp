@@ -39,6 +39,12 @@ StopSignals::StopSignals() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no restart: a blocking call returns with EINTR
     for (int i = 0; i < 3; ++i) sigaction(SIGNALS[i], &action, &previous[i]);
+    // Blocked across the exec that started this program, a signal that came early is
+    // pending: it is handled from here on.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int s : SIGNALS) sigaddset(&stops, s);
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
 }
 
 void StopSignals::setExitAtOnce(bool on) {

@@ -1,7 +1,7 @@
 // zorvan: the mote swarm in a window, or rendered offscreen to a picture.
+#include "host/FrameDriver.h"
 #include "host/Host.h"
 #include "host/Options.h"
-#include "host/SettingsPane.h"
 
 #include <cstdio>
 #include <string>
@@ -24,15 +24,12 @@ int main(int argc, char** argv) {
         return 0;
     case Options::Action::Resources:
         return printResources();
-    case Options::Action::Render:
-        prepareProcess(options);
-        return runOffscreen(options);
     case Options::Action::Settings:
-        prepareProcess(options);
-        return runSettings(options);
+        return runSettingsProgram(argv);
+    case Options::Action::Render:
     case Options::Action::Window:
         break;
     }
     prepareProcess(options);
-    return runWindow(options);
+    return runSaver(options);
 }

@@ -1,4 +1,5 @@
-// Module resources found from /proc/self/exe: <dir of the program>/../share/zorvan.
+// Module resources found from /proc/self/exe: <dir of the program>/../share/zorvan, or
+// ../../share/zorvan for the programs in libexec/zorvan/.
 #include "platform/bundle/Bundle.h"
 
 #include <filesystem>
@@ -12,7 +13,12 @@ Bundle::Bundle() {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec || exe.empty() || !exe.is_absolute()) return;
-    resourceDir_ = (exe.parent_path().parent_path() / "share" / "zorvan").string();
+    // bin/zorvan, or libexec/zorvan/zorvan-settings: share/ is beside bin/ and libexec/.
+    const fs::path prefix = exe.parent_path().parent_path();
+    fs::path dir = prefix / "share" / "zorvan";
+    if (!fs::is_directory(dir, ec) && exe.parent_path().filename() == "zorvan")
+        dir = prefix.parent_path() / "share" / "zorvan";
+    resourceDir_ = dir.string();
 }
 
 const Bundle& Bundle::bundleForClass() {

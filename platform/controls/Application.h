@@ -1,7 +1,8 @@
 // The application's part in a sheet's life: ending it.
 //
-// Backend: GTK 3 (GtkApplication.cpp): ending a sheet hides its window; the host that
-// showed it hears of that (the window's "hide") and destroys it.
+// Backends: GTK 3 (GtkApplication.cpp): ending a sheet hides its window; the host that
+// showed it hears of that (the window's "hide") and destroys it. None in a saver run
+// (NoControls.cpp).
 #pragma once
 
 namespace zorvan {

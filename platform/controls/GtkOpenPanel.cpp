@@ -6,11 +6,8 @@
 #include "platform/controls/OpenPanel.h"
 
 #include <gtk/gtk.h>
-#include <pwd.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cstdlib>
 #include <utility>
 
 namespace zorvan {
@@ -141,12 +138,6 @@ void OpenPanel::beginForDirectory(const std::string& directory, const std::optio
         this);
     impl_->destroyed = g_signal_connect(dialog, "destroy", G_CALLBACK(&Impl::onDestroyed), impl_.get());
     gtk_widget_show(dialog);
-}
-
-std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-    return "/";
 }
 
 }  // namespace zorvan

@@ -2,8 +2,8 @@
 // owner whose outlets are pointed at the controls (by the objects' ids) and whose
 // actions the controls send (by handler name, e.g. "closeSheet:").
 //
-// Backend: GtkBuilder (GtkNib.cpp). Needs an open display; without one, or for a
-// missing or malformed file, nothing is loaded.
+// Backends: GtkBuilder (GtkNib.cpp), which needs an open display: without one, or for a
+// missing or malformed file, nothing is loaded; none in a saver run (NoControls.cpp).
 #pragma once
 
 #include <memory>

@@ -1,6 +1,6 @@
 // The file-open panel and the user's home folder.
 //
-// Backend: GtkFileChooserDialog (GtkOpenPanel.cpp).
+// Backends: GtkFileChooserDialog (GtkOpenPanel.cpp); none in a saver run (NoControls.cpp).
 #pragma once
 
 #include <functional>

@@ -77,6 +77,33 @@ GlxView::VisualChoice GlxView::chooseVisual(Display* display, int screen, int de
     return choice;
 }
 
+XID GlxView::createWindow(Display* display, const WindowRequest& request, XID& colormap) {
+    int screen = DefaultScreen(display);
+    XWindowAttributes parent;
+    if (XGetWindowAttributes(display, request.parent, &parent)) screen = XScreenNumberOfScreen(parent.screen);
+    const VisualChoice choice = chooseVisual(display, screen, request.depthSize);
+    XVisualInfo wanted;
+    std::memset(&wanted, 0, sizeof wanted);
+    wanted.visualid = choice.visualId;
+    int count = 0;
+    XVisualInfo* visual = choice.visualId ? XGetVisualInfo(display, VisualIDMask, &wanted, &count) : nullptr;
+    if (!visual) return 0;
+    if (!colormap) colormap = XCreateColormap(display, RootWindow(display, screen), visual->visual, AllocNone);
+    XSetWindowAttributes attributes;
+    std::memset(&attributes, 0, sizeof attributes);
+    attributes.colormap = colormap;
+    attributes.background_pixel = 0;
+    attributes.border_pixel = 0;
+    attributes.event_mask = request.eventMask;
+    attributes.override_redirect = request.overrideRedirect ? True : False;
+    const XID window = XCreateWindow(display, request.parent, request.x, request.y, unsigned(request.width),
+                                     unsigned(request.height), 0, visual->depth, InputOutput, visual->visual,
+                                     CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect,
+                                     &attributes);
+    XFree(visual);
+    return window;
+}
+
 std::unique_ptr<GlxView> GlxView::create(Display* display, XID window,
                                          const OpenGLPixelFormat& format) {
     int errorBase = 0, eventBase = 0;

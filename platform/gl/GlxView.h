@@ -35,6 +35,20 @@ public:
     // `screen`: the host makes its window with it.
     static VisualChoice chooseVisual(Display* display, int screen, int depthSize);
 
+    // A window that a GlxView can draw on: a child of `parent` on the visual that
+    // chooseVisual picks for `depthSize`, black where nothing is drawn yet, selecting
+    // `eventMask`, and out of the window manager's hands when `overrideRedirect`.
+    struct WindowRequest {
+        XID parent = 0;
+        int x = 0, y = 0, width = 1, height = 1;
+        int depthSize = 16;
+        long eventMask = 0;
+        bool overrideRedirect = false;
+    };
+    // The window, or 0 when the display has no such visual. The visual's colormap is made
+    // on the first call and kept in `colormap` for the next ones; the caller frees it.
+    static XID createWindow(Display* display, const WindowRequest& request, XID& colormap);
+
     // A view drawing into `window`. Null when the window's visual is not a
     // double-buffered RGBA GL visual with enough depth, or GLX makes no context.
     static std::unique_ptr<GlxView> create(Display* display, XID window,

@@ -112,6 +112,7 @@ std::set<std::string> treeOf(const fs::path& root) {
 const std::set<std::string> LAYOUT = {
     "/usr", "/usr/bin", "/usr/bin/zorvan",
     "/usr/libexec", "/usr/libexec/xscreensaver", "/usr/libexec/xscreensaver/zorvan",
+    "/usr/libexec/zorvan", "/usr/libexec/zorvan/zorvan-settings",
     "/usr/share", "/usr/share/zorvan", "/usr/share/zorvan/zorvan.pict",
     "/usr/share/zorvan/Zorvan.nib",
     "/usr/share/xscreensaver", "/usr/share/xscreensaver/config",
@@ -224,6 +225,10 @@ TEST(Packaging, InstallLaysOutTheSaverForTheDaemonAndMate) {
     EXPECT_EQ(where.out, (dest / "usr/share/zorvan/zorvan.pict").string() + "\n" +
                              (dest / "usr/share/zorvan/Zorvan.nib").string() + "\n");
     EXPECT_EQ(runProcess(saver.string(), {"--version"}).out, "zorvan " ZORVAN_VERSION "\n");
+    // --settings runs the installed settings program (here it finds no display).
+    const auto settings = runProcess(saver.string(), {"--settings"}, {"DISPLAY", "WAYLAND_DISPLAY"});
+    EXPECT_EQ(settings.exitCode, 2) << settings.err;
+    EXPECT_EQ(settings.err.rfind("zorvan: no X display for the settings pane", 0), 0u) << settings.err;
 }
 
 TEST(Packaging, DebianPackageHoldsTheLayoutAndComputedDependencies) {

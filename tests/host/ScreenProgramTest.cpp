@@ -230,6 +230,34 @@ TEST_F(ScreenProgram, RootDrawsWhenItsLogoFileHasGoneOrIsNoPicture) {
     }
 }
 
+// Only the settings pane loads the toolkit: no saver run maps a GTK, GDK, cairo or
+// pango library, once it draws.
+TEST_F(ScreenProgram, SaverRunsLoadNoToolkit) {
+    const Window window = blackWindow(d_, 0, 0, HALF, 1024);
+    const std::vector<std::vector<std::string>> forms = {
+        {"--root"}, {"--fullscreen"}, {"--window"}, {"--render", dir_.file("out.png"), "--size", "64x64", "--frames", "100000000"}};
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form[0]);
+        const int pid = start(form, {"XSCREENSAVER_WINDOW=" + hex(window)});
+        ASSERT_GT(pid, 0);
+        // Drawing: lit pixels on the screen, or the offscreen frames' CPU time.
+        if (form[0] != "--render") {
+            EXPECT_TRUE(x_.waitForLit(0, 0, 2 * HALF, 1024, 500, 15));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+        std::string line, libraries;
+        while (std::getline(maps, line))
+            for (const char* name : {"libgtk", "libgdk", "libcairo", "libpango"})
+                if (line.find(name) != std::string::npos) libraries += line + "\n";
+        EXPECT_EQ(libraries, "");
+        kill(pid, SIGTERM);
+        EXPECT_EQ(test::waitProcess(pid, 10), 0);
+        XClearWindow(d_, window);
+        XSync(d_, False);
+    }
+}
+
 TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) {
     int damageEvent = 0, damageError = 0;
     if (!XDamageQueryExtension(d_, &damageEvent, &damageError)) GTEST_SKIP() << "no DAMAGE";

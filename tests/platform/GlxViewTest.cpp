@@ -44,26 +44,14 @@ protected:
 
     // A mapped window of w x h on a visual GlxView can draw on.
     Window makeWindow(int w, int h) {
-        const int screen = DefaultScreen(display_);
-        const auto choice = GlxView::chooseVisual(display_, screen, 16);
-        EXPECT_NE(choice.visualId, 0u);
-        XVisualInfo wanted;
-        std::memset(&wanted, 0, sizeof wanted);
-        wanted.visualid = choice.visualId;
-        int n = 0;
-        XVisualInfo* info = XGetVisualInfo(display_, VisualIDMask, &wanted, &n);
-        if (!info) return 0;
-        const Window root = RootWindow(display_, screen);
-        colormap_ = XCreateColormap(display_, root, info->visual, AllocNone);
-        XSetWindowAttributes a;
-        std::memset(&a, 0, sizeof a);
-        a.colormap = colormap_;
-        a.background_pixel = 0;
-        a.event_mask = StructureNotifyMask;
-        window_ = XCreateWindow(display_, root, 0, 0, unsigned(w), unsigned(h), 0, info->depth,
-                                InputOutput, info->visual,
-                                CWColormap | CWBackPixel | CWEventMask, &a);
-        XFree(info);
+        GlxView::WindowRequest request;
+        request.parent = DefaultRootWindow(display_);
+        request.width = w;
+        request.height = h;
+        request.eventMask = StructureNotifyMask;
+        window_ = GlxView::createWindow(display_, request, colormap_);
+        EXPECT_NE(window_, 0u);
+        if (!window_) return 0;
         // Kept in its own offscreen pixmap, the window reads back what was drawn into it
         // even while windows of tests running beside this one cover it.
         XCompositeRedirectWindow(display_, window_, CompositeRedirectAutomatic);

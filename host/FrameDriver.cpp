@@ -1,0 +1,155 @@
+#include "host/FrameDriver.h"
+
+#include "host/Host.h"
+#include "host/StopSignals.h"
+#include "saver/Zorvan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zorvan::host {
+
+// The backends this build has, in the order they are asked (the build writes the list:
+// one ZORVAN_BACKEND(Name) line each, made by makeNameBackend in NameBackend.cpp).
+#define ZORVAN_BACKEND(name) \
+    std::unique_ptr<WindowSystem> make##name##Backend(const Options& options, StopSignals& stop);
+#include "host_backends.inc"
+#undef ZORVAN_BACKEND
+
+namespace {
+
+// The first backend that takes the options' form; each says no by returning null.
+std::unique_ptr<WindowSystem> openWindowSystem(const Options& options, StopSignals& stop) {
+#define ZORVAN_BACKEND(name) \
+    if (auto system = make##name##Backend(options, stop)) return system;
+#include "host_backends.inc"
+#undef ZORVAN_BACKEND
+    return nullptr;
+}
+
+}  // namespace
+
+FrameDriver::FrameDriver(WindowSystem& system, const Options& options, StopSignals* stop)
+    : system_(system), options_(options), stop_(stop) {}
+
+FrameDriver::~FrameDriver() = default;
+
+bool FrameDriver::start(std::string& error) {
+    std::vector<ScreenSpec> screens = system_.screens();
+    if (screens.empty()) {
+        failureStatus_ = system_.failureStatus();
+        return false;
+    }
+    if (options_.fps) meter_.emplace();
+    for (size_t i = 0; i < screens.size(); ++i) {
+        auto view = makeView(std::move(screens[i].glView), screens[i].frame, system_.preview(), options_, error);
+        if (!view) {
+            error += screens[i].where;
+            failureStatus_ = 1;
+            return false;
+        }
+        system_.viewMade(i, *view, meter_ ? &*meter_ : nullptr);
+        view->setFrameSize(screens[i].size);
+        views_.push_back(std::move(view));
+    }
+    if (stop_) stop_->setExitAtOnce(system_.stopsAtOnce());
+    if (!system_.beforeStart()) {
+        ended_ = EndReason::Signal;
+        return true;
+    }
+    for (auto& view : views_) view->startAnimation();
+    system_.afterStart();
+
+    // The views' interval (or --delay); no clock when no view draws.
+    double interval = -1.0;
+    bool anyDrawing = false;
+    for (const auto& view : views_) {
+        if (!view->drawingEnabled) continue;
+        anyDrawing = true;
+        interval = view->animationTimeInterval();
+    }
+    if (anyDrawing && options_.delayMicros) interval = double(*options_.delayMicros) / 1e6;
+    if (anyDrawing && std::isfinite(interval) && interval >= 0.0 && (interval > 0.0 || options_.delayMicros)) {
+        // (An hour at most: a longer interval would overflow the clock's arithmetic.)
+        clock_.emplace(std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(std::min(interval, 3600.0))));
+    }
+    frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
+    return true;
+}
+
+std::optional<Clock::time_point> FrameDriver::turn() {
+    auto end = [this](EndReason why) -> std::optional<Clock::time_point> {
+        ended_ = why;
+        return std::nullopt;
+    };
+    if (ended_ != EndReason::NotYet) return std::nullopt;
+    if (stop_ && stop_->requested()) return end(EndReason::Signal);
+    if (frameLimit_ && framesDrawn_ >= *frameLimit_) return end(EndReason::Frames);
+    if (const EndReason why = system_.poll(); why != EndReason::NotYet) return end(why);
+    if (stop_ && stop_->requested()) return end(EndReason::Signal);
+
+    resizeIfNeeded();
+
+    bool anyVisible = false;
+    for (size_t i = 0; i < views_.size(); ++i) anyVisible = anyVisible || system_.visible(i);
+    if (!anyVisible) return std::nullopt;
+    if (!system_.paced()) {
+        drawFrame();
+        return Clock::now();
+    }
+    if (!clock_) return std::nullopt;
+    if (!clock_->due(Clock::now())) return clock_->next();
+    drawFrame();
+    clock_->tick(Clock::now());
+    return clock_->next();
+}
+
+void FrameDriver::resizeIfNeeded() {
+    // A new size re-seeds the swarm and re-applies the GL state at the new start.
+    for (size_t i = 0; i < views_.size(); ++i) {
+        if (const std::optional<Size> size = system_.takeResize(i)) {
+            views_[i]->setFrameSize(*size);
+            views_[i]->startAnimation();
+        }
+    }
+}
+
+void FrameDriver::drawFrame() {
+    if (meter_) meter_->beginFrame();
+    for (size_t i = 0; i < views_.size(); ++i)
+        if (system_.visible(i)) views_[i]->animateOneFrame();
+    if (meter_) meter_->endFrame();
+    ++framesDrawn_;
+}
+
+int FrameDriver::run() {
+    std::string error;
+    if (!start(error)) {
+        if (!error.empty()) reportError(error);
+        return failureStatus_;
+    }
+    while (ended_ == EndReason::NotYet) {
+        const std::optional<Clock::time_point> next = turn();  // poll, resize, draw if due
+        if (ended_ == EndReason::NotYet) system_.wait(next);     // then wait
+    }
+    if (stop_) stop_->setExitAtOnce(false);
+    const int status = system_.end(ended_, views_);
+    views_.clear();
+    return status;
+}
+
+int runSaver(const Options& options) {
+    // Until the views are made (the logo decoding among it) nothing needs undoing: a stop
+    // signal ends the process at once rather than after the start-up.
+    StopSignals stop;
+    stop.setExitAtOnce(true);
+    std::unique_ptr<WindowSystem> system = openWindowSystem(options, stop);
+    if (!system) {
+        reportError("no window system for this form of the saver");
+        return 2;
+    }
+    return FrameDriver(*system, options, &stop).run();
+}
+
+}  // namespace zorvan::host

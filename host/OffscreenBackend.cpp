@@ -1,0 +1,66 @@
+// Offscreen backend of the frame driver (--render): one screen on an OSMesa buffer at the
+// origin, its frames drawn back to back, and the last one written as a PNG picture
+// (with the mote dump when asked). No display is needed.
+// Implements: --size, the default of one frame, and a stop signal ending the run at
+// once, with nothing written, until the writing starts.
+// Does not implement: events of any kind, pacing, several screens.
+#include "host/FrameDriver.h"
+#include "host/Host.h"
+#include "host/MoteDump.h"
+
+#include "platform/gl/OsMesaView.h"
+#include "saver/Zorvan.h"
+
+namespace zorvan::host {
+
+namespace {
+
+constexpr int DEFAULT_WIDTH = 800;
+constexpr int DEFAULT_HEIGHT = 600;
+
+class OffscreenBackend : public WindowSystem {
+public:
+    explicit OffscreenBackend(const Options& options) : options_(options) {}
+
+    std::vector<ScreenSpec> screens() override {
+        const int width = options_.width.value_or(DEFAULT_WIDTH);
+        const int height = options_.height.value_or(DEFAULT_HEIGHT);
+        return {{Rect{0.0, 0.0, double(width), double(height)}, Size{double(width), double(height)},
+                 OsMesaView::factory(), ""}};
+    }
+    bool preview() const override { return options_.preview; }
+    bool paced() const override { return false; }
+    std::optional<long> defaultFrames() const override { return 1; }
+    bool stopsAtOnce() const override { return true; }
+    EndReason poll() override { return EndReason::NotYet; }
+    void wait(std::optional<Clock::time_point>) override {}
+
+    int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {
+        if (why != EndReason::Frames) return 0;
+        Zorvan& view = *views.front();
+        auto* gl = dynamic_cast<OsMesaView*>(view._view);
+        if (!gl) {
+            reportError("the offscreen view has no offscreen buffer");
+            return 1;
+        }
+        std::string error;
+        if (!writeFramePng(*gl, options_.renderPath, error) ||
+            (options_.dumpPath && !writeMoteDump(view, *options_.dumpPath, error))) {
+            reportError(error);
+            return 1;
+        }
+        return 0;
+    }
+
+private:
+    const Options& options_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> makeOffscreenBackend(const Options& options, StopSignals&) {
+    if (options.action != Options::Action::Render) return nullptr;
+    return std::make_unique<OffscreenBackend>(options);
+}
+
+}  // namespace zorvan::host

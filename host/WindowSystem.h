@@ -1,0 +1,87 @@
+// What the frame driver asks of a window system: the screens to draw on, events up to a
+// deadline, and the steps before the first frame and after the last. One backend per
+// window system, each in a file of its own: X11 (X11Backend.cpp: a window of its own,
+// --fullscreen, --root, --window-id), offscreen (OffscreenBackend.cpp: --render) and the
+// settings pane's preview (SettingsPane.cpp). The GL views present their own frames.
+#pragma once
+
+#include "platform/Geometry.h"
+#include "platform/gl/OpenGLView.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+class Zorvan;
+}
+
+namespace zorvan::host {
+
+class FpsMeter;
+
+using Clock = std::chrono::steady_clock;
+
+// Why a run ends.
+enum class EndReason {
+    NotYet,      // it goes on
+    Frames,      // --frames (or an offscreen run's frames) are drawn
+    Input,       // the user's key, button or motion in full screen; Esc or q in a window
+    Closed,      // the window's close
+    WindowGone,  // a handed-over window was destroyed by its owner
+    Signal,      // SIGTERM, SIGINT or SIGHUP
+    Failed,      // an error, reported by the backend
+};
+
+// A screen to draw on: its view's frame (origin at the lower-left corner of the main
+// monitor, y upward), the size its view is given, how GL views are made on it, and
+// what an error line adds to name it (" on window 0x…").
+struct ScreenSpec {
+    Rect frame;
+    Size size;
+    OpenGLViewFactory glView;
+    std::string where;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // The screens, each to get a view in this order. Empty when the backend could not
+    // open them; it has then reported why, and failureStatus() is the exit status.
+    virtual std::vector<ScreenSpec> screens() = 0;
+    virtual int failureStatus() const { return 1; }
+    // Whether the views are preview instances.
+    virtual bool preview() const = 0;
+    // Whether frames keep to the clock (windows) or follow each other at once (offscreen).
+    virtual bool paced() const { return true; }
+    // Frames to draw when --frames is not given; none: until the run ends otherwise.
+    virtual std::optional<long> defaultFrames() const { return std::nullopt; }
+    // Whether a stop signal may end the process at once while frames are drawn: true
+    // where nothing would be left to undo.
+    virtual bool stopsAtOnce() const { return false; }
+
+    // Screen i's view is made and sized; `meter` is the --fps meter, or null.
+    virtual void viewMade(size_t /*i*/, Zorvan& /*view*/, const FpsMeter* /*meter*/) {}
+    // Before the views start animating (the fade to black); false when the run ended
+    // meanwhile. Then after they start: showing the windows, taking the input.
+    virtual bool beforeStart() { return true; }
+    virtual void afterStart() {}
+
+    // The events so far, without waiting: a reason to end, or NotYet.
+    virtual EndReason poll() = 0;
+    // A new size for screen i since the last call, if any.
+    virtual std::optional<Size> takeResize(size_t /*i*/) { return std::nullopt; }
+    // Whether screen i can be seen (frames are drawn only for screens that can).
+    virtual bool visible(size_t /*i*/) const { return true; }
+    // Sleeps until `deadline` (none: until an event), an event or a stop signal.
+    virtual void wait(std::optional<Clock::time_point> deadline) = 0;
+
+    // After the last frame, with the views still there (the backend may release them
+    // first); returns the exit status.
+    virtual int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) = 0;
+};
+
+}  // namespace zorvan::host
