@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,12 @@ void reportError(const std::string& message) {
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
     std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+std::optional<Options> parseCommandLine(int argc, char** argv) {
+    ParseResult parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) reportError(parsed.error);
+    return std::move(parsed.options);
 }
 
 std::string noDisplayMessage(const std::string& purpose) {

@@ -5,6 +5,7 @@
 #include "platform/gl/OpenGLView.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zorvan {
@@ -13,6 +14,10 @@ class Zorvan;
 }
 
 namespace zorvan::host {
+
+// The options of the command line `argv`; none, with the error reported, for a
+// malformed one (exit status 2).
+std::optional<Options> parseCommandLine(int argc, char** argv);
 
 // Process set-up that must come before the first view: the preference file override,
 // the settings given for this run, and the seed of random() (the given one, or one

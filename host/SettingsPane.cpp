@@ -105,12 +105,10 @@ struct SettingsPane::Impl {
             return false;
         }
         display = gdk_x11_display_get_xdisplay(gdk_window_get_display(area));
-        GlxView::WindowRequest request;
-        request.parent = gdk_x11_window_get_xid(area);
-        request.width = PREVIEW_WIDTH;
-        request.height = PREVIEW_HEIGHT;
-        request.depthSize = DEPTH_SIZE;
-        child = GlxView::createWindow(display, request, colormap);
+        child = GlxView::createWindow(display,
+                                      {.parent = gdk_x11_window_get_xid(area), .width = PREVIEW_WIDTH,
+                                       .height = PREVIEW_HEIGHT, .depthSize = DEPTH_SIZE},
+                                      colormap);
         if (!child) {
             error = "the X display offers no double-buffered OpenGL visual";
             return false;

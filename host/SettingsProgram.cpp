@@ -9,15 +9,12 @@
 
 int main(int argc, char** argv) {
     using namespace zorvan::host;
-    const ParseResult parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        reportError(parsed.error);
-        return 2;
-    }
-    if (parsed.options->action != Options::Action::Settings) {
+    const std::optional<Options> options = parseCommandLine(argc, argv);
+    if (!options) return 2;
+    if (options->action != Options::Action::Settings) {
         reportError("zorvan-settings is the settings pane: run it as zorvan --settings");
         return 2;
     }
-    prepareProcess(*parsed.options);
-    return runSettings(*parsed.options);
+    prepareProcess(*options);
+    return runSettings(*options);
 }

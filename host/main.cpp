@@ -9,12 +9,9 @@
 
 int main(int argc, char** argv) {
     using namespace zorvan::host;
-    const ParseResult parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        reportError(parsed.error);
-        return 2;
-    }
-    const Options& options = *parsed.options;
+    const std::optional<Options> parsed = parseCommandLine(argc, argv);
+    if (!parsed) return 2;
+    const Options& options = *parsed;
     switch (options.action) {
     case Options::Action::Help:
         std::fputs(usage().c_str(), stdout);

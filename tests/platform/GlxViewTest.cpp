@@ -44,12 +44,9 @@ protected:
 
     // A mapped window of w x h on a visual GlxView can draw on.
     Window makeWindow(int w, int h) {
-        GlxView::WindowRequest request;
-        request.parent = DefaultRootWindow(display_);
-        request.width = w;
-        request.height = h;
-        request.eventMask = StructureNotifyMask;
-        window_ = GlxView::createWindow(display_, request, colormap_);
+        window_ = GlxView::createWindow(
+            display_, {.parent = DefaultRootWindow(display_), .width = w, .height = h, .eventMask = StructureNotifyMask},
+            colormap_);
         EXPECT_NE(window_, 0u);
         if (!window_) return 0;
         // Kept in its own offscreen pixmap, the window reads back what was drawn into it
