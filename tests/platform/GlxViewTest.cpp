@@ -5,6 +5,8 @@
 // GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
 
+#include "support/XPixels.h"
+
 #include <GL/gl.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -76,15 +78,7 @@ protected:
 
     // What the window shows, read from the X server: pixels that are not black.
     long litPixels(int x0, int y0, int w, int h) {
-        XImage* image = XGetImage(display_, window_, x0, y0, unsigned(w), unsigned(h), AllPlanes,
-                                  ZPixmap);
-        if (!image) return -1;
-        long lit = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if ((XGetPixel(image, x, y) & 0xFFFFFF) != 0) ++lit;
-        XDestroyImage(image);
-        return lit;
+        return test::litPixels(display_, window_, x0, y0, w, h);
     }
 
     void resize(int w, int h) {
