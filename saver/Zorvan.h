@@ -184,6 +184,10 @@ public:
     bool saveFailed = false;
 
 private:
+    // Shows colourMode on the sheet: its radio buttons, and the wells with their labels
+    // usable in custom colours only.
+    void showColourMode();
+
     // The start's logo load: a picture that cannot be read or has too little in it to
     // gather into warns on stderr and falls back, and never stops the saver.
     void loadLogoAtStart();

@@ -94,9 +94,6 @@ Control* Zorvan::configureSheet() {
 
     setIntValue(motesSlider, numMotes);
     setIntValue(tailsBox, drawMode == 1 ? 1 : 0);
-    setState(defaultColours, colourMode == 0 ? 1 : 0);
-    setState(customColours, colourMode == 1 ? 1 : 0);
-    setState(imageColours, colourMode == 2 ? 1 : 0);
     setIntValue(contrastBox, minimumContrast > 0.0f ? 1 : 0);
     setIntValue(screensBox, mainScreenOnly ? 1 : 0);
     setImage(logoImage, logoImageSrc.get());
@@ -109,13 +106,7 @@ Control* Zorvan::configureSheet() {
     if (bgWell) bgWell->setColor(deviceColour(bg));
     if (lightWell) lightWell->setColor(deviceColour(light));
     if (heavyWell) heavyWell->setColor(deviceColour(heavy));
-    const bool custom = colourMode == 1;
-    setEnabled(bgWell, custom);
-    setEnabled(lightWell, custom);
-    setEnabled(heavyWell, custom);
-    const TextColor labels = custom ? TextColor::controlTextColor : TextColor::disabledControlTextColor;
-    setTextColor(bgLabel, labels);
-    setTextColor(motesLabel, labels);
+    showColourMode();
     setFloatValue(speedSlider, speed);
     reinitMotes = false;
     return window;
