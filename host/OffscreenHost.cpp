@@ -34,7 +34,7 @@ int runOffscreen(const Options& options) {
         reportError(error);
         return 1;
     }
-    auto* gl = dynamic_cast<OsMesaView*>(view->_view);
+    auto* gl = dynamic_cast<OsMesaView*>(view->glView());
     if (!gl) {
         reportError("the offscreen view has no offscreen buffer");
         return 1;

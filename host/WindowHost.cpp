@@ -328,7 +328,7 @@ int runWindow(const Options& options) {
             return 1;
         }
         if (options.fps) {
-            if (auto* glx = dynamic_cast<GlxView*>(s.view->_view)) {
+            if (auto* glx = dynamic_cast<GlxView*>(s.view->glView())) {
                 s.fpsText = std::make_unique<FpsText>(display);
                 glx->setOverlay([&meter, text = s.fpsText.get()] { text->draw(meter.text()); });
             }
@@ -368,7 +368,7 @@ int runWindow(const Options& options) {
     double interval = -1.0;
     bool anyDrawing = false;
     for (const Screen& s : session.screens) {
-        if (!s.view->drawingEnabled) continue;
+        if (!s.view->draws()) continue;
         anyDrawing = true;
         interval = s.view->animationTimeInterval();
     }

@@ -1,6 +1,7 @@
 // The GLX window view on a real X server (Xvfb in CI); skipped without a display.
 #include "platform/gl/GlxView.h"
 #include "saver/Zorvan.h"
+#include "support/ViewState.h"
 
 // GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
@@ -150,7 +151,7 @@ TEST_F(GlxViewTest, ZorvanDrawsTheSwarmAndFollowsAResize) {
     ASSERT_TRUE(window);
     Zorvan view(GlxView::factory(display_, window));
     ASSERT_TRUE(view.initWithFrame(Rect{0, 0, 160, 120}, false));
-    ASSERT_TRUE(view._view);
+    ASSERT_TRUE(view.glView());
     EXPECT_DOUBLE_EQ(view.animationTimeInterval(), 1.0 / 60.0);
     view.setFrameSize({160, 120});
     view.startAnimation();
