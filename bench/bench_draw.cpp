@@ -4,11 +4,11 @@
 // inside each iteration, so wall time is what counts.
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"
+#include "tests/support/ViewState.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
 
 using namespace zorvan;
 
@@ -20,16 +20,16 @@ constexpr double WIDTH = 1920, HEIGHT = 1080;
 class Swarm {
 public:
     explicit Swarm(int count) : view_(OsMesaView::factory()) {
-        if (!view_.initWithFrame({0, 0, WIDTH, HEIGHT}, false) || !view_._view) return;
+        ZorvanState& s = test::state(view_);
+        if (!view_.initWithFrame({0, 0, WIDTH, HEIGHT}, false) || !s._view) return;
         view_.setFrameSize({WIDTH, HEIGHT});
         view_.startAnimation();
 
-        std::free(view_.motes);
-        view_.motes = static_cast<Mote*>(std::malloc(sizeof(Mote) * static_cast<size_t>(count)));
-        view_.numMotesAllocated = count;
-        view_.numMotes = count;
+        s.numMotes = count;
+        view_.allocateMotes();
+        if (view_.liveMotes() != count) return;
         for (int i = 0; i < count; ++i) {
-            Mote& m = view_.motes[i];
+            Mote& m = s.motes[i];
             m.vel = {next() * 10.0f - 5.0f, next() * 10.0f - 5.0f};
             m.pos = {next() * static_cast<float>(WIDTH), next() * static_cast<float>(HEIGHT)};
             m.lastPos = {m.pos.x - m.vel.x, m.pos.y - m.vel.y};
@@ -39,9 +39,9 @@ public:
             m.colour = {LIGHT.r + (HEAVY.r - LIGHT.r) * t, LIGHT.g + (HEAVY.g - LIGHT.g) * t,
                         LIGHT.b + (HEAVY.b - LIGHT.b) * t};
         }
-        view_.bg = {0.0f, 0.0f, 0.0f};
-        view_.moteSize = 10;
-        view_.drawMode = 0;
+        s.bg = {0.0f, 0.0f, 0.0f};
+        s.moteSize = 10;
+        s.drawMode = 0;
         ready_ = true;
     }
 
@@ -49,9 +49,9 @@ public:
     Zorvan& view() { return view_; }
 
     void drawFrame() {
-        view_._view->lockFocus();
+        view_.glView()->lockFocus();
         view_.drawMotes();
-        view_._view->unlockFocus();
+        view_.glView()->unlockFocus();
     }
 
 private:
@@ -77,9 +77,10 @@ void drawLoop(benchmark::State& state, int drawMode) {
         state.SkipWithError("no offscreen GL context");
         return;
     }
-    swarm.view().moteShape = shape;
-    swarm.view().directional = directional;
-    swarm.view().drawMode = drawMode;
+    ZorvanState& s = test::state(swarm.view());
+    s.moteShape = shape;
+    s.directional = directional;
+    s.drawMode = drawMode;
     swarm.drawFrame();  // warm up
     for (auto _ : state) swarm.drawFrame();
     state.SetItemsProcessed(state.iterations() * count);

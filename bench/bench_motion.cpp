@@ -4,6 +4,7 @@
 // The view has no GL: it is built with an empty factory and its fields are set by hand,
 // as the sizing of a real view would set them.
 #include "saver/Zorvan.h"
+#include "tests/support/ViewState.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,21 +19,21 @@ namespace {
 
 std::unique_ptr<Zorvan> makeSwarm(int count) {
     auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    view->displayWidth = 1920;
-    view->displayHeight = 1080;
-    view->fieldWidth = 1920 / 3;
-    view->fieldHeight = 1080 / 3;
-    view->speed = 0.8f;
-    view->smoothness = 0.99f;
-    view->light = LIGHT;
-    view->heavy = HEAVY;
-    view->logoWidth = 60;
-    view->logoHeight = 100;
-    view->numMotes = count;
+    test::state(view).displayWidth = 1920;
+    test::state(view).displayHeight = 1080;
+    test::state(view).fieldWidth = 1920 / 3;
+    test::state(view).fieldHeight = 1080 / 3;
+    test::state(view).speed = 0.8f;
+    test::state(view).smoothness = 0.99f;
+    test::state(view).light = LIGHT;
+    test::state(view).heavy = HEAVY;
+    test::state(view).logoWidth = 60;
+    test::state(view).logoHeight = 100;
+    test::state(view).numMotes = count;
     srandom(1);
     view->initVectorField();
     view->allocateMotes();
-    for (int i = 0; i < view->numMotes; ++i) view->initMote(i);
+    for (int i = 0; i < test::state(view).numMotes; ++i) view->initMote(i);
     return view;
 }
 
@@ -40,22 +41,22 @@ void BM_Frame(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
     const int count = static_cast<int>(state.range(1));
     auto view = makeSwarm(count);
-    view->mode = mode;
+    test::state(view).mode = mode;
     // A mode runs a few hundred frames at a time; far longer, gathered or coasting motes
     // slow to subnormal speeds that the saver never meets. Start again from the seeded
     // swarm every 256 frames.
-    std::vector<Mote> seeded(view->motes, view->motes + count);
+    std::vector<Mote> seeded(test::state(view).motes, test::state(view).motes + count);
     int frame = 0;
     for (auto _ : state) {
         if (++frame == 256) {
             state.PauseTiming();
-            std::memcpy(view->motes, seeded.data(), sizeof(Mote) * seeded.size());
+            std::memcpy(test::state(view).motes, seeded.data(), sizeof(Mote) * seeded.size());
             frame = 0;
             state.ResumeTiming();
         }
         view->advanceMotes();
         view->advanceFields();
-        benchmark::DoNotOptimize(view->motes);
+        benchmark::DoNotOptimize(test::state(view).motes);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * count);

@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "saver/Zorvan.h"
+#include "tests/support/ViewState.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -15,35 +16,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::writeBytes(path, data, size);
 
     Zorvan view{OpenGLViewFactory{}};
-    view.displayWidth = 64;
-    view.displayHeight = 48;
-    view.fieldWidth = 21;
-    view.fieldHeight = 16;
-    view.light = LIGHT;
-    view.heavy = HEAVY;
+    ZorvanState& s = test::state(view);
+    s.displayWidth = 64;
+    s.displayHeight = 48;
+    s.fieldWidth = 21;
+    s.fieldHeight = 16;
+    s.light = LIGHT;
+    s.heavy = HEAVY;
     // The first byte picks the colour mode and the contrast check, so both table readings
     // are reached.
     const uint8_t pick = size > 0 ? data[0] : 0;
-    view.colourMode = pick & 1 ? 2 : 0;
-    view.minimumContrast = pick & 2 ? 0.5f : 0.0f;
-    view.logoFile = path;
+    s.colourMode = pick & 1 ? 2 : 0;
+    s.minimumContrast = pick & 2 ? 0.5f : 0.0f;
+    s.logoFile = path;
     view.loadLogo();
 
-    if (view.logo) {
-        fuzz::require(view.logoWidth > 0 && view.logoHeight > 0, "a table has a size");
-        fuzz::require(view.numNonBGPixels >= 0 &&
-                          view.numNonBGPixels < int64_t(view.logoWidth) * view.logoHeight,
+    if (s.logo) {
+        fuzz::require(s.logoWidth > 0 && s.logoHeight > 0, "a table has a size");
+        fuzz::require(s.numNonBGPixels >= 0 &&
+                          s.numNonBGPixels < int64_t(s.logoWidth) * s.logoHeight,
                       "the non-background count fits the table");
     } else {
-        fuzz::require(!view.logoImageSrc, "no table means no picture");
+        fuzz::require(!s.logoImageSrc, "no table means no picture");
     }
 
     srandom(1);
-    view.numMotes = 64;
+    s.numMotes = 64;
     view.allocateMotes();
     for (int i = 0; i < view.liveMotes(); ++i) view.initMote(i);
     for (int i = 0; i < view.liveMotes(); ++i) {
-        const Mote& m = view.motes[i];
+        const Mote& m = s.motes[i];
         for (float f : {m.pos.x, m.pos.y, m.vel.x, m.vel.y, m.weight, m.home.x, m.home.y,
                         m.colour.r, m.colour.g, m.colour.b})
             fuzz::require(std::isfinite(f), "a seeded mote holds finite numbers");

@@ -9,6 +9,7 @@
 #include "platform/gl/OsMesaView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
+#include "tests/support/ViewState.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -59,17 +60,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     srandom(1);
     Zorvan view{OsMesaView::factory()};
+    ZorvanState& s = test::state(view);
     fuzz::require(view.initWithFrame(Rect{0, 0, 48, 32}, false) != nullptr, "the view is made");
     view.setFrameSize(Size{48, 32});
     view.startAnimation();
 
     FuzzedControl controls[20];
-    Control** outlets[] = {&view.window, &view.motesSlider, &view.sizeSlider, &view.speedSlider,
-                           &view.tailsBox, &view.contrastBox, &view.screensBox,
-                           &view.directionalButton, &view.squareButton, &view.diamondButton,
-                           &view.hexButton, &view.defaultColours, &view.customColours,
-                           &view.imageColours, &view.bgWell, &view.lightWell, &view.heavyWell,
-                           &view.bgLabel, &view.motesLabel, &view.logoImage};
+    Control** outlets[] = {&s.window, &s.motesSlider, &s.sizeSlider, &s.speedSlider,
+                           &s.tailsBox, &s.contrastBox, &s.screensBox,
+                           &s.directionalButton, &s.squareButton, &s.diamondButton,
+                           &s.hexButton, &s.defaultColours, &s.customColours,
+                           &s.imageColours, &s.bgWell, &s.lightWell, &s.heavyWell,
+                           &s.bgLabel, &s.motesLabel, &s.logoImage};
     for (int i = 0; i < 20; ++i) *outlets[i] = &controls[i];
     view.configureSheet();
 
@@ -96,10 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     view.animateOneFrame();
     view.animateOneFrame();
 
-    fuzz::require(view.liveMotes() <= view.numMotesAllocated, "the live motes exist");
-    fuzz::require(view.moteSize > 0 && view.moteShape >= 0 && view.moteShape <= 2,
+    fuzz::require(view.liveMotes() <= s.numMotesAllocated, "the live motes exist");
+    fuzz::require(s.moteSize > 0 && s.moteShape >= 0 && s.moteShape <= 2,
                   "size and shape are usable");
-    fuzz::require(inUnitRange(view.bg) && inUnitRange(view.light) && inUnitRange(view.heavy),
+    fuzz::require(inUnitRange(s.bg) && inUnitRange(s.light) && inUnitRange(s.heavy),
                   "the colours stay in range");
     for (Control** outlet : outlets) *outlet = nullptr;
     return 0;

@@ -6,6 +6,7 @@
 #include "platform/gl/OsMesaView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
+#include "tests/support/ViewState.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -20,10 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     srandom(1);
     Zorvan view{OsMesaView::factory()};
+    ZorvanState& s = test::state(view);
     fuzz::require(view.initWithFrame(Rect{0, 0, 48, 32}, false) != nullptr, "the view is made");
-    fuzz::require(view.numMotes > 0 && view.moteSize > 0, "count and size are checked");
-    fuzz::require(view.moteShape >= 0 && view.moteShape <= 2, "the shape is checked");
-    fuzz::require(std::isfinite(view.speed), "the speed is a number");
+    fuzz::require(s.numMotes > 0 && s.moteSize > 0, "count and size are checked");
+    fuzz::require(s.moteShape >= 0 && s.moteShape <= 2, "the shape is checked");
+    fuzz::require(std::isfinite(s.speed), "the speed is a number");
     view.setFrameSize(Size{48, 32});
     view.startAnimation();
     view.animateOneFrame();

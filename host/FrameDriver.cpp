@@ -64,7 +64,7 @@ bool FrameDriver::start(std::string& error) {
     double interval = -1.0;
     bool anyDrawing = false;
     for (const auto& view : views_) {
-        if (!view->drawingEnabled) continue;
+        if (!view->draws()) continue;
         anyDrawing = true;
         interval = view->animationTimeInterval();
     }

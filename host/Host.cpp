@@ -77,8 +77,7 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool 
         return nullptr;
     }
     if (options.mode) {
-        view->mode = *options.mode;
-        view->playListSize = 0;  // checkModeChange leaves a list this short alone
+        view->holdMode(*options.mode);
     }
     return view;
 }

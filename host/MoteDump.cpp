@@ -32,7 +32,8 @@ void appendFloat(std::string& out, float value) {
 
 }  // namespace
 
-std::string formatMoteDump(const Zorvan& view) {
+std::string formatMoteDump(const Zorvan& zorvan) {
+    const ZorvanState& view = zorvan.state();
     std::string out;
     appendf(out, "mode %d index %d count %d limit %d\n", view.mode, view.playListIndex,
             view.frameCount, view.frameLimit);

@@ -38,7 +38,7 @@ public:
     int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {
         if (why != EndReason::Frames) return 0;
         Zorvan& view = *views.front();
-        auto* gl = dynamic_cast<OsMesaView*>(view._view);
+        auto* gl = dynamic_cast<OsMesaView*>(view.glView());
         if (!gl) {
             reportError("the offscreen view has no offscreen buffer");
             return 1;

@@ -168,8 +168,8 @@ struct SettingsPane::Impl {
     static gboolean afterSheet(gpointer data) {
         auto* self = static_cast<Impl*>(data);
         self->afterSheetIdle = 0;
-        if (self->view().saveFailed) {
-            const std::string path = self->view().prefs ? self->view().prefs->path() : std::string("the settings file");
+        if (self->view().lastSaveFailed()) {
+            const std::string path = self->view().storePath().value_or("the settings file");
             self->setStatus("The new settings are in use, but they could not be saved to " + path + ".");
         } else {
             self->setStatus("");

@@ -168,7 +168,7 @@ public:
 
     void viewMade(size_t, Zorvan& view, const FpsMeter* meter) override {
         if (!meter) return;
-        if (auto* glx = dynamic_cast<GlxView*>(view._view)) {
+        if (auto* glx = dynamic_cast<GlxView*>(view.glView())) {
             fpsTexts_.push_back(std::make_unique<FpsText>(display_));
             glx->setOverlay([meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); });
         }

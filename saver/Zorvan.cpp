@@ -3,6 +3,7 @@
 
 #include "platform/controls/OpenPanel.h"
 #include "platform/image/Image.h"
+#include "platform/prefs/ScreenSaverDefaults.h"
 
 #include <GL/gl.h>
 
@@ -35,8 +36,13 @@ int truncatedSize(double value) {
 Zorvan::Zorvan(OpenGLViewFactory makeGLView) : makeGLView_(std::move(makeGLView)) {}
 
 Zorvan::~Zorvan() {
-    std::free(motes);
+    releaseMotes();
     std::free(logo);
+}
+
+std::optional<std::string> Zorvan::storePath() const {
+    if (!prefs) return std::nullopt;
+    return prefs->path();
 }
 
 Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {

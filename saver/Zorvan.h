@@ -2,16 +2,17 @@
 // through initWithFrame, setFrameSize, startAnimation and animateOneFrame; everything
 // else is the view's own work, spread over the subsystem folders by concern.
 //
-// The state is plain public members, all zero, false or null until an entry point
-// writes them: the schedule, the field and the seeding rely on that start.
+// The state is ZorvanState, a private base: hosts ask the view what they need by name,
+// readers such as the mote dump see it whole through state(), and tests reach it through
+// their own accessor (tests/support/ViewState.h).
 #pragma once
 
 #include "platform/ScreenSaverView.h"
 #include "platform/controls/Nib.h"
 #include "platform/gl/OpenGLView.h"
+#include "saver/ZorvanState.h"
 #include "sim/Mote.h"
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,7 +24,11 @@ class ScreenSaverDefaults;
 class Control;
 class OpenPanel;
 
-class Zorvan : public ScreenSaverView, public NibOwner {
+namespace test {
+struct StateAccess;  // defined by the tests only
+}
+
+class Zorvan : public ScreenSaverView, public NibOwner, private ZorvanState {
 public:
     // `makeGLView` is the host's choice of OpenGL backend. An empty factory, or one that
     // returns null, leaves the view without a GL view: it then draws nothing.
@@ -46,15 +51,10 @@ public:
     void initPlayList();
     void checkModeChange();
 
-    // Mote population and seeding.
-    void allocateMotes();
+    // Mote population and seeding (the array itself is a MoteArray's).
+    using ZorvanState::allocateMotes;
+    using ZorvanState::liveMotes;
     void initMote(int i);
-    // How many motes every per-mote loop runs over: the live count, never past the
-    // array that exists (none without one).
-    int liveMotes() const {
-        if (!motes || numMotes <= 0) return 0;
-        return numMotes < numMotesAllocated ? numMotes : numMotesAllocated;
-    }
 
     // Vector field.
     void initVectorField();
@@ -96,94 +96,37 @@ public:
     void setLight(Control* sender);
     void setHeavy(Control* sender);
 
+    // What the hosts ask of the view.
+    // Hold motion mode `n` for the whole run: with the play list emptied, the schedule
+    // never moves on from it.
+    void holdMode(int n) {
+        mode = n;
+        playListSize = 0;  // checkModeChange leaves a list this short alone
+    }
+    // The GL view the view draws on; null when it has none.
+    OpenGLView* glView() const { return _view; }
+    // Whether the view draws at all: one that declined stays blank for its whole life.
+    bool draws() const { return drawingEnabled; }
+    // Whether the last savePrefs could not write the store, and where the store lives
+    // (none before the settings were loaded).
+    bool lastSaveFailed() const { return saveFailed; }
+    std::optional<std::string> storePath() const;
+    // Everything the view holds, to read.
+    const ZorvanState& state() const { return *this; }
+
     // The interface file's owner: outlets and actions by name.
     void outletsWillChange() override;
     Control** outlet(const std::string& name) override;
     bool respondsToAction(const std::string& name) const override;
     void performAction(const std::string& name, Control* sender) override;
 
-    // --- state: saver view lifecycle and frame loop ---
-    OpenGLView* _view = nullptr;  // owned by the subviews of the base view
-    bool _initedGL = false;
-    bool drawingEnabled = false;
-    int displayWidth = 0, displayHeight = 0;
-    int fieldWidth = 0, fieldHeight = 0;
-
-    // --- mode play list ---
-    int mode = 0;
-    int playList[20] = {};
-    int playListSize = 0;
-    int playListIndex = 0;
-    int frameCount = 0;
-    int frameLimit = 0;
-    int modeFrameLimits[7] = {};
-
-    // --- motes ---
-    Mote* motes = nullptr;  // from malloc; the first numMotes are live
-    int numMotesAllocated = 0;
-
-    // --- vector field ---
-    FieldVector fields[9] = {};
-    FieldVector swirl[9] = {};
-    Rotator rotators[9] = {};
-
-    // --- logo ---
-    std::shared_ptr<Image> logoImageSrc;
-    Colour* logo = nullptr;  // from malloc; logoWidth x logoHeight entries
-    int logoWidth = 0, logoHeight = 0;
-    int numNonBGPixels = 0;
-
-    // --- settings ---
-    ScreenSaverDefaults* prefs = nullptr;  // the process-wide store, not owned
-    int numMotes = 0;
-    int moteSize = 0;
-    bool mainScreenOnly = false;
-    int logoMode = 0;
-    std::optional<std::string> logoFile;
-    int drawMode = 0;
-    int colourMode = 0;
-    float minimumContrast = 0.0f;
-    int moteShape = 0;
-    bool directional = false;
-    Colour bg = {};
-    Colour light = {};
-    Colour heavy = {};
-    float speed = 0.0f;
-    float smoothness = 0.0f;
-
-    // --- configuration sheet ---
-    bool reinitMotes = false;
-    // Outlets: the controls of the sheet loaded last (owned by sheetNib).
-    Control* window = nullptr;
-    Control* motesSlider = nullptr;
-    Control* sizeSlider = nullptr;
-    Control* speedSlider = nullptr;
-    Control* tailsBox = nullptr;
-    Control* contrastBox = nullptr;
-    Control* screensBox = nullptr;
-    Control* directionalButton = nullptr;
-    Control* squareButton = nullptr;
-    Control* diamondButton = nullptr;
-    Control* hexButton = nullptr;
-    Control* defaultColours = nullptr;
-    Control* customColours = nullptr;
-    Control* imageColours = nullptr;
-    Control* bgWell = nullptr;
-    Control* lightWell = nullptr;
-    Control* heavyWell = nullptr;
-    Control* bgLabel = nullptr;
-    Control* motesLabel = nullptr;
-    Control* logoImage = nullptr;
-    // The line under the logo that says why a chosen picture was not taken.
-    Control* logoMessage = nullptr;
-    std::unique_ptr<Nib> sheetNib;
-    // The file chooser chooseLogo shows; it answers later, on the main loop.
-    std::unique_ptr<OpenPanel> openPanel;
-    // The last savePrefs could not write the store: the settings are in effect but
-    // will not be there at the next start.
-    bool saveFailed = false;
-
 private:
+    friend struct test::StateAccess;
+
+    // Shows colourMode on the sheet: its radio buttons, and the wells with their labels
+    // usable in custom colours only.
+    void showColourMode();
+
     // The start's logo load: a picture that cannot be read or has too little in it to
     // gather into warns on stderr and falls back, and never stops the saver.
     void loadLogoAtStart();

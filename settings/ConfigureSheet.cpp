@@ -6,9 +6,7 @@
 #include "platform/controls/OpenPanel.h"
 #include "platform/image/Image.h"
 #include "settings/SheetOutlets.h"
-#include "sim/Seeding.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace zorvan {
@@ -27,30 +25,30 @@ DeviceRGBColor deviceColour(const Colour& c) {
 
 struct OutletName {
     const char* name;
-    Control* Zorvan::*field;
+    Control* ZorvanState::*field;
 };
 const OutletName OUTLETS[] = {
-    {"window", &Zorvan::window},
-    {"motesSlider", &Zorvan::motesSlider},
-    {"sizeSlider", &Zorvan::sizeSlider},
-    {"speedSlider", &Zorvan::speedSlider},
-    {"tailsBox", &Zorvan::tailsBox},
-    {"contrastBox", &Zorvan::contrastBox},
-    {"screensBox", &Zorvan::screensBox},
-    {"directionalButton", &Zorvan::directionalButton},
-    {"squareButton", &Zorvan::squareButton},
-    {"diamondButton", &Zorvan::diamondButton},
-    {"hexButton", &Zorvan::hexButton},
-    {"defaultColours", &Zorvan::defaultColours},
-    {"customColours", &Zorvan::customColours},
-    {"imageColours", &Zorvan::imageColours},
-    {"bgWell", &Zorvan::bgWell},
-    {"lightWell", &Zorvan::lightWell},
-    {"heavyWell", &Zorvan::heavyWell},
-    {"bgLabel", &Zorvan::bgLabel},
-    {"motesLabel", &Zorvan::motesLabel},
-    {"logoImage", &Zorvan::logoImage},
-    {"logoMessage", &Zorvan::logoMessage},
+    {"window", &ZorvanState::window},
+    {"motesSlider", &ZorvanState::motesSlider},
+    {"sizeSlider", &ZorvanState::sizeSlider},
+    {"speedSlider", &ZorvanState::speedSlider},
+    {"tailsBox", &ZorvanState::tailsBox},
+    {"contrastBox", &ZorvanState::contrastBox},
+    {"screensBox", &ZorvanState::screensBox},
+    {"directionalButton", &ZorvanState::directionalButton},
+    {"squareButton", &ZorvanState::squareButton},
+    {"diamondButton", &ZorvanState::diamondButton},
+    {"hexButton", &ZorvanState::hexButton},
+    {"defaultColours", &ZorvanState::defaultColours},
+    {"customColours", &ZorvanState::customColours},
+    {"imageColours", &ZorvanState::imageColours},
+    {"bgWell", &ZorvanState::bgWell},
+    {"lightWell", &ZorvanState::lightWell},
+    {"heavyWell", &ZorvanState::heavyWell},
+    {"bgLabel", &ZorvanState::bgLabel},
+    {"motesLabel", &ZorvanState::motesLabel},
+    {"logoImage", &ZorvanState::logoImage},
+    {"logoMessage", &ZorvanState::logoMessage},
 };
 
 struct ActionName {
@@ -94,9 +92,6 @@ Control* Zorvan::configureSheet() {
 
     setIntValue(motesSlider, numMotes);
     setIntValue(tailsBox, drawMode == 1 ? 1 : 0);
-    setState(defaultColours, colourMode == 0 ? 1 : 0);
-    setState(customColours, colourMode == 1 ? 1 : 0);
-    setState(imageColours, colourMode == 2 ? 1 : 0);
     setIntValue(contrastBox, minimumContrast > 0.0f ? 1 : 0);
     setIntValue(screensBox, mainScreenOnly ? 1 : 0);
     setImage(logoImage, logoImageSrc.get());
@@ -109,13 +104,7 @@ Control* Zorvan::configureSheet() {
     if (bgWell) bgWell->setColor(deviceColour(bg));
     if (lightWell) lightWell->setColor(deviceColour(light));
     if (heavyWell) heavyWell->setColor(deviceColour(heavy));
-    const bool custom = colourMode == 1;
-    setEnabled(bgWell, custom);
-    setEnabled(lightWell, custom);
-    setEnabled(heavyWell, custom);
-    const TextColor labels = custom ? TextColor::controlTextColor : TextColor::disabledControlTextColor;
-    setTextColor(bgLabel, labels);
-    setTextColor(motesLabel, labels);
+    showColourMode();
     setFloatValue(speedSlider, speed);
     reinitMotes = false;
     return window;
@@ -128,19 +117,7 @@ void Zorvan::closeSheet(Control* /*sender*/) {
 
     // 1. The count. A larger array replaces the old one only once it exists: when it
     //    cannot be had, the motes live before stay live, and the count stays theirs.
-    const int n = intValue(motesSlider, numMotes);
-    if (n > numMotesAllocated) {
-        if (Mote* grown = newMoteArray(n)) {
-            std::free(motes);
-            motes = grown;
-            numMotes = n;
-            numMotesAllocated = n;
-            reinitMotes = true;
-        }
-    } else {
-        if (n > numMotes) reinitMotes = true;
-        numMotes = n;
-    }
+    if (setLiveMotes(intValue(motesSlider, numMotes))) reinitMotes = true;
 
     // 2. The contrast check; the new threshold applies at the next logo load.
     const bool contrast = intValue(contrastBox, minimumContrast > 0.0f) != 0;

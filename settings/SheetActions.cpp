@@ -113,17 +113,21 @@ void Zorvan::setColourMode(Control* sender) {
         setHeavy(nullptr);
         setLight(nullptr);
     }
-    setState(defaultColours, newMode == 0 ? 1 : 0);
-    setState(customColours, newMode == 1 ? 1 : 0);
-    setState(imageColours, newMode == 2 ? 1 : 0);
-    const bool custom = newMode == 1;
-    setEnabled(heavyWell, custom);
-    setEnabled(lightWell, custom);
+    showColourMode();
+    reinitMotes = true;
+}
+
+void Zorvan::showColourMode() {
+    setState(defaultColours, colourMode == 0 ? 1 : 0);
+    setState(customColours, colourMode == 1 ? 1 : 0);
+    setState(imageColours, colourMode == 2 ? 1 : 0);
+    const bool custom = colourMode == 1;
     setEnabled(bgWell, custom);
+    setEnabled(lightWell, custom);
+    setEnabled(heavyWell, custom);
     const TextColor labels = custom ? TextColor::controlTextColor : TextColor::disabledControlTextColor;
     setTextColor(bgLabel, labels);
     setTextColor(motesLabel, labels);
-    reinitMotes = true;
 }
 
 void Zorvan::setBg(Control* /*sender*/) {

@@ -1,6 +1,6 @@
-// The mote array and the seeding of one mote: position, weight, home point, colour and
-// velocity, drawn from random() in a fixed order so that a known sequence gives a known
-// swarm.
+// The seeding of one mote: position, weight, home point, colour and velocity, drawn from
+// random() in a fixed order so that a known sequence gives a known swarm. The array the
+// motes live in is sim/MoteArray's.
 #include "sim/Seeding.h"
 
 #include "saver/Zorvan.h"
@@ -33,21 +33,6 @@ Colour weightColour(float weight, const Colour& light, const Colour& heavy) {
     const float t = (weight - MIN_WEIGHT) / WEIGHT_RANGE;
     return {(heavy.r - light.r) * t + light.r, (heavy.g - light.g) * t + light.g,
             (heavy.b - light.b) * t + light.b};
-}
-
-Mote* newMoteArray(int count) {
-    if (count <= 0 || count > MAX_NUM_MOTES) return nullptr;
-    return static_cast<Mote*>(std::malloc(sizeof(Mote) * static_cast<size_t>(count)));
-}
-
-void Zorvan::allocateMotes() {
-    // Nothing to allocate for no motes; a count that cannot be had leaves no motes at all
-    // rather than a null array that the frame loop would step through. An array from
-    // before is freed first: the view owns exactly one.
-    std::free(motes);
-    motes = newMoteArray(numMotes);
-    numMotesAllocated = motes ? numMotes : 0;
-    if (!motes && numMotes > 0) numMotes = 0;
 }
 
 void Zorvan::initMote(int i) {

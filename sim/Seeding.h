@@ -18,10 +18,6 @@ int logoPick(long draw, int size);
 Vec2 logoHome(int column, int row, int displayWidth, int displayHeight, int logoWidth,
               int logoHeight);
 
-// A new, unseeded mote array of `count` motes from malloc; null for a count of 0 or
-// less, above MAX_NUM_MOTES, or one the allocator refuses.
-Mote* newMoteArray(int count);
-
 // The colour of a mote of the given weight: `light` at MIN_WEIGHT, `heavy` at MAX_WEIGHT.
 Colour weightColour(float weight, const Colour& light, const Colour& heavy);
 

@@ -84,31 +84,20 @@ protected:
     // it: HOME and DISPLAY, no XDG variables.
     void startDaemon() {
         const std::string log = (home_ / "daemon.log").string();
-        daemon_ = fork();
-        if (daemon_ == 0) {
-            setpgid(0, 0);
-            std::FILE* out = std::fopen(log.c_str(), "w");
-            if (out) {
-                dup2(fileno(out), 1);
-                dup2(fileno(out), 2);
-            }
-            const std::string home = "HOME=" + home_.string();
-            const std::string display = "DISPLAY=" + x_.name();
-            const char* env[] = {home.c_str(), display.c_str(), "PATH=/usr/bin:/bin",
-                                 // A sanitizer build's leak report would only slow the exit.
-                                 "ASAN_OPTIONS=detect_leaks=0", nullptr};
-            const std::string reuid = "--reuid=" + std::to_string(uid_);
-            const std::string regid = "--regid=" + std::to_string(gid_);
-            if (uid_ != getuid()) {
-                const char* argv[] = {SETPRIV, reuid.c_str(), regid.c_str(), "--clear-groups",
-                                      DAEMON, nullptr};
-                execve(SETPRIV, const_cast<char**>(argv), const_cast<char**>(env));
-            } else {
-                const char* argv[] = {DAEMON, nullptr};
-                execve(DAEMON, const_cast<char**>(argv), const_cast<char**>(env));
-            }
-            _exit(127);
-        }
+        test::ChildSetup setup;
+        setup.ownGroup = true;
+        setup.outPath = setup.errPath = log;
+        setup.emptyEnv = true;
+        setup.env = {"HOME=" + home_.string(), "DISPLAY=" + x_.name(), "PATH=/usr/bin:/bin",
+                     // A sanitizer build's leak report would only slow the exit.
+                     "ASAN_OPTIONS=detect_leaks=0"};
+        if (uid_ != getuid())
+            daemon_ = test::spawnProcess(SETPRIV, {"--reuid=" + std::to_string(uid_),
+                                                   "--regid=" + std::to_string(gid_),
+                                                   "--clear-groups", DAEMON},
+                                         setup);
+        else
+            daemon_ = test::spawnProcess(DAEMON, {}, setup);
         ASSERT_GT(daemon_, 0);
         group_ = daemon_;
     }

@@ -80,7 +80,7 @@ TEST(MonitorFrame, MainScreenOnlyDeclinesExactlyTheNonPrimaryMonitors) {
         const Rect frame = host::frameOf(monitors[i].area, monitors);
         Zorvan view{OsMesaView::factory()};
         ASSERT_TRUE(view.initWithFrame(frame, false));
-        EXPECT_EQ(view.drawingEnabled, monitors[i].primary) << "monitor " << i;
+        EXPECT_EQ(view.draws(), monitors[i].primary) << "monitor " << i;
     }
     ScreenSaverDefaults::setStorePathOverride(std::nullopt);
 }

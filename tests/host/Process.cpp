@@ -31,25 +31,43 @@ std::vector<char*> argvOf(const std::string& program, const std::vector<std::str
 
 std::string zorvanPath() { return ZORVAN_BIN_DIR "/zorvan"; }
 
-int startProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env, const std::string& errPath) {
+int spawnProcess(const std::string& program, const std::vector<std::string>& args,
+                 const ChildSetup& setup) {
     std::vector<char*> argv = argvOf(program, args);
     const pid_t pid = fork();
-    if (pid == 0) {
-        if (!errPath.empty()) {
-            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (err < 0) _exit(126);
-            dup2(err, 2);
-        }
-        for (const auto& entry : env) {
-            const size_t eq = entry.find('=');
-            if (eq == std::string::npos) unsetenv(entry.c_str());
-            else setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
-        }
-        execv(program.c_str(), argv.data());
-        _exit(127);
+    if (pid != 0) return pid;
+
+    if (setup.ownGroup) setpgid(0, 0);
+    if (setup.quiet) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
     }
-    return pid;
+    const int out = setup.outPath.empty() ? -1 : open(setup.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = setup.errPath.empty() ? -1
+                    : setup.errPath == setup.outPath
+                        ? out
+                        : open(setup.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if ((!setup.outPath.empty() && out < 0) || (!setup.errPath.empty() && err < 0)) _exit(126);
+    if (out >= 0) dup2(out, 1);
+    if (err >= 0) dup2(err, 2);
+    if (setup.emptyEnv) clearenv();
+    for (const auto& entry : setup.env) {
+        const size_t eq = entry.find('=');
+        if (eq == std::string::npos) unsetenv(entry.c_str());
+        else setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+    }
+    execvp(program.c_str(), argv.data());
+    _exit(127);
+}
+
+int startProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env, const std::string& errPath) {
+    ChildSetup setup;
+    setup.env = env;
+    setup.errPath = errPath;
+    return spawnProcess(program, args, setup);
 }
 
 int waitProcess(int pid, double timeoutSeconds) {
@@ -74,19 +92,11 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     ProcessResult result;
     TempDir dir;
     const std::string outPath = dir.file("out"), errPath = dir.file("err");
-    std::vector<char*> argv = argvOf(program, args);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const auto& name : unset) unsetenv(name.c_str());
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0) _exit(126);
-        dup2(out, 1);
-        dup2(err, 2);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
+    ChildSetup setup;
+    setup.env = unset;
+    setup.outPath = outPath;
+    setup.errPath = errPath;
+    const int pid = spawnProcess(program, args, setup);
     if (pid < 0) return result;
     result.exitCode = waitProcess(pid, timeoutSeconds);
     result.out = readFile(outPath);

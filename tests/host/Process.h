@@ -16,6 +16,26 @@ struct ProcessResult {
 // The built zorvan program.
 std::string zorvanPath();
 
+// How a child is set up between fork and exec.
+struct ChildSetup {
+    // Changes to the environment: "NAME=value" sets, "NAME" alone unsets.
+    std::vector<std::string> env;
+    // Start from an empty environment instead of the test's own (then `env` is all of it).
+    bool emptyEnv = false;
+    // Files that stdout and stderr go to, made or emptied; the same path for both puts
+    // them in one file. A file that cannot be opened ends the child with status 126.
+    std::string outPath, errPath;
+    // stdin, stdout and stderr on /dev/null (before outPath and errPath apply).
+    bool quiet = false;
+    // The child leads a process group of its own.
+    bool ownGroup = false;
+};
+
+// Forks and execs `program` (looked up on PATH when it has no slash) with `args`; the
+// child's pid, or -1. A program that cannot be run ends the child with status 127.
+int spawnProcess(const std::string& program, const std::vector<std::string>& args,
+                 const ChildSetup& setup = {});
+
 // Runs `program` with `args`, the test's own environment minus `unset`, and waits at
 // most `timeoutSeconds` (then kills it).
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,

@@ -6,6 +6,8 @@
 // GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
 
+#include "support/XPixels.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xrandr.h>
@@ -343,13 +345,7 @@ TEST_F(ScreenProgram, FpsShowsTheRateInTheLowerLeftCorner) {
     ASSERT_GT(pid, 0);
     // Pure yellow: no mote has it (every mote colour has some blue).
     auto yellowIn = [&](int x, int y, int width, int height) {
-        XImage* image = XGetImage(d_, w, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-        long count = 0;
-        for (int j = 0; image && j < height; ++j)
-            for (int i = 0; i < width; ++i)
-                if ((XGetPixel(image, i, j) & 0xFFFFFF) == 0xFFFF00) ++count;
-        if (image) XDestroyImage(image);
-        return count;
+        return test::countPixels(d_, w, x, y, width, height, [](unsigned long rgb) { return rgb == 0xFFFF00; });
     };
     const auto begin = Clock::now();
     while (yellowIn(0, 270, 250, 30) < 50 && secondsSince(begin) < 10)

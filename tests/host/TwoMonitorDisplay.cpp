@@ -1,6 +1,7 @@
 #include "host/TwoMonitorDisplay.h"
 
 #include "host/Process.h"
+#include "support/XPixels.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -23,18 +24,13 @@ TwoMonitorDisplay::TwoMonitorDisplay() {
         why_ = "no pipe";
         return;
     }
-    serverPid_ = fork();
-    if (serverPid_ == 0) {
-        close(fds[0]);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2560x1024x24",
-               "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    // The server keeps the write end only.
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    ChildSetup quiet;
+    quiet.quiet = true;
+    serverPid_ = spawnProcess("Xvfb", {"-displayfd", std::to_string(fds[1]), "-screen", "0", "2560x1024x24",
+                                       "-noreset", "-nolisten", "tcp"},
+                              quiet);
     close(fds[1]);
     // The server writes its display number once it listens.
     std::string number;
@@ -84,15 +80,7 @@ TwoMonitorDisplay::~TwoMonitorDisplay() {
 }
 
 long TwoMonitorDisplay::litPixels(int x, int y, int width, int height) const {
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, unsigned(width),
-                              unsigned(height), AllPlanes, ZPixmap);
-    if (!image) return 0;
-    long lit = 0;
-    for (int j = 0; j < height; ++j)
-        for (int i = 0; i < width; ++i)
-            if ((XGetPixel(image, i, j) & 0xFFFFFF) != 0) ++lit;
-    XDestroyImage(image);
-    return lit;
+    return test::litPixels(display_, DefaultRootWindow(display_), x, y, width, height);
 }
 
 bool TwoMonitorDisplay::waitForLit(int x, int y, int width, int height, long count,

@@ -1,9 +1,12 @@
 // The GLX window view on a real X server (Xvfb in CI); skipped without a display.
 #include "platform/gl/GlxView.h"
 #include "saver/Zorvan.h"
+#include "support/ViewState.h"
 
 // GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
+
+#include "support/XPixels.h"
 
 #include <GL/gl.h>
 #include <X11/Xlib.h>
@@ -61,15 +64,7 @@ protected:
 
     // What the window shows, read from the X server: pixels that are not black.
     long litPixels(int x0, int y0, int w, int h) {
-        XImage* image = XGetImage(display_, window_, x0, y0, unsigned(w), unsigned(h), AllPlanes,
-                                  ZPixmap);
-        if (!image) return -1;
-        long lit = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if ((XGetPixel(image, x, y) & 0xFFFFFF) != 0) ++lit;
-        XDestroyImage(image);
-        return lit;
+        return test::litPixels(display_, window_, x0, y0, w, h);
     }
 
     void resize(int w, int h) {
@@ -141,7 +136,7 @@ TEST_F(GlxViewTest, ZorvanDrawsTheSwarmAndFollowsAResize) {
     ASSERT_TRUE(window);
     Zorvan view(GlxView::factory(display_, window));
     ASSERT_TRUE(view.initWithFrame(Rect{0, 0, 160, 120}, false));
-    ASSERT_TRUE(view._view);
+    ASSERT_TRUE(view.glView());
     EXPECT_DOUBLE_EQ(view.animationTimeInterval(), 1.0 / 60.0);
     view.setFrameSize({160, 120});
     view.startAnimation();

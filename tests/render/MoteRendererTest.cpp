@@ -56,18 +56,18 @@ protected:
         ASSERT_TRUE(gl);
         view->setFrameSize({W, H});
         view->startAnimation();
-        ASSERT_GE(view->numMotesAllocated, 4);
+        ASSERT_GE(test::state(view).numMotesAllocated, 4);
         // Settings by hand: the stored ones are not what these frames are about.
-        view->numMotes = 0;
-        view->bg = BG;
-        view->drawMode = 0;
-        view->moteSize = 10;
-        view->moteShape = SHAPE_SQUARE;
-        view->directional = false;
+        test::state(view).numMotes = 0;
+        test::state(view).bg = BG;
+        test::state(view).drawMode = 0;
+        test::state(view).moteSize = 10;
+        test::state(view).moteShape = SHAPE_SQUARE;
+        test::state(view).directional = false;
     }
 
     Mote& addMote(Vec2 pos, Colour colour, float weight = 25.0f, Vec2 vel = {0.0f, 0.0f}) {
-        Mote& m = view->motes[view->numMotes++];
+        Mote& m = test::state(view).motes[test::state(view).numMotes++];
         m = Mote{};
         m.pos = pos;
         m.lastPos = pos;
@@ -79,9 +79,9 @@ protected:
     }
 
     void draw() {
-        view->_view->lockFocus();
+        view->glView()->lockFocus();
         view->drawMotes();
-        view->_view->unlockFocus();
+        view->glView()->unlockFocus();
     }
 
     Rgb at(int x, int y) const { return rgbOf(gl->pixelAt(x, y)); }
@@ -107,26 +107,26 @@ protected:
 
 TEST_F(MoteRendererTest, EmptySwarmGivesBackgroundAndLeavesFrameState) {
     // State a previous frame may have left: the frame must set its own.
-    view->_view->lockFocus();
+    view->glView()->lockFocus();
     glViewport(0, 0, 7, 9);
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
-    view->_view->unlockFocus();
+    view->glView()->unlockFocus();
 
     draw();
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             ASSERT_TRUE(sameColour(at(x, y), bytesOf(BG))) << "pixel (" << x << ", " << y << ")";
 
-    view->_view->lockFocus();
+    view->glView()->lockFocus();
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    view->_view->unlockFocus();
+    view->glView()->unlockFocus();
     EXPECT_EQ(viewport[0], 0);
     EXPECT_EQ(viewport[1], 0);
-    EXPECT_EQ(viewport[2], view->displayWidth);
-    EXPECT_EQ(viewport[3], view->displayHeight);
+    EXPECT_EQ(viewport[2], test::state(view).displayWidth);
+    EXPECT_EQ(viewport[3], test::state(view).displayHeight);
     EXPECT_EQ(clear[0], BG.r);
     EXPECT_EQ(clear[1], BG.g);
     EXPECT_EQ(clear[2], BG.b);
@@ -147,7 +147,7 @@ TEST_F(MoteRendererTest, MotesAppearAtTheirPositionsYUp) {
     expectColourAt(30, 96, BG);
 
     // The last mote drawn covers the earlier ones.
-    view->numMotes = 0;
+    test::state(view).numMotes = 0;
     addMote({100.0f, 60.0f}, RED, 40.0f);
     addMote({100.0f, 60.0f}, GREEN, 25.0f);
     draw();
@@ -156,13 +156,13 @@ TEST_F(MoteRendererTest, MotesAppearAtTheirPositionsYUp) {
 }
 
 TEST_F(MoteRendererTest, TailsInDrawModeOneForSmallMotes) {
-    view->bg = {0.0f, 0.0f, 0.0f};
+    test::state(view).bg = {0.0f, 0.0f, 0.0f};
     const Colour mean = {0.5f, 0.1f, 0.345f};  // half of LIGHT on black
     Mote& m = addMote({100.0f, 50.0f}, LIGHT);
     m.lastPos = {20.0f, 50.0f};
 
-    view->drawMode = 1;
-    view->moteSize = 6;
+    test::state(view).drawMode = 1;
+    test::state(view).moteSize = 6;
     draw();
     expectColourAt(60, 50, mean);
     expectColourAt(100, 50, LIGHT);  // the body covers its tail
@@ -171,38 +171,38 @@ TEST_F(MoteRendererTest, TailsInDrawModeOneForSmallMotes) {
     EXPECT_LE(width25, 4);
 
     // Heavier motes have wider tails: 4 pixels at weight 40 (smoothing adds the rims).
-    view->motes[0].weight = 40.0f;
+    test::state(view).motes[0].weight = 40.0f;
     draw();
     const int width40 = runLength(60, 50, false, mean);
     EXPECT_GT(width40, width25);
     EXPECT_LE(width40, 6);
 
-    view->moteSize = 5;
+    test::state(view).moteSize = 5;
     draw();
-    expectColourAt(60, 50, view->bg);
+    expectColourAt(60, 50, test::state(view).bg);
     expectColourAt(100, 50, LIGHT);
 }
 
 TEST_F(MoteRendererTest, BodiesCoverEveryTail) {
-    view->drawMode = 1;
-    view->moteSize = 6;
+    test::state(view).drawMode = 1;
+    test::state(view).moteSize = 6;
     addMote({100.0f, 60.0f}, RED, 40.0f);  // first: its body must stay over the later tail
     Mote& second = addMote({160.0f, 60.0f}, GREEN);
     second.lastPos = {40.0f, 60.0f};
     draw();
     expectColourAt(100, 60, RED);
-    const Colour mean = tailColour(second, view->bg);
+    const Colour mean = tailColour(second, test::state(view).bg);
     expectColourAt(130, 60, mean);
     expectColourAt(60, 60, mean);
 }
 
 TEST_F(MoteRendererTest, HexagonCoversItsCentreAndStaysInside) {
-    view->moteShape = SHAPE_HEXAGON;
-    view->moteSize = 4;  // outer radius 10 at weight 40
+    test::state(view).moteShape = SHAPE_HEXAGON;
+    test::state(view).moteSize = 4;  // outer radius 10 at weight 40
     for (const bool directional : {false, true}) {
         SCOPED_TRACE(directional ? "directional" : "axis-aligned");
-        view->directional = directional;
-        view->numMotes = 0;
+        test::state(view).directional = directional;
+        test::state(view).numMotes = 0;
         addMote({100.0f, 60.0f}, RED, 40.0f, {1.0f, 0.0f});
         draw();
         expectColourAt(100, 60, RED);
@@ -218,9 +218,9 @@ TEST_F(MoteRendererTest, HexagonCoversItsCentreAndStaysInside) {
 }
 
 TEST_F(MoteRendererTest, DirectionalDiamondIsLongerAlongTheVelocity) {
-    view->moteShape = SHAPE_DIAMOND;
-    view->directional = true;
-    view->moteSize = 1;  // half-length 30, half-width 20 at weight 30
+    test::state(view).moteShape = SHAPE_DIAMOND;
+    test::state(view).directional = true;
+    test::state(view).moteSize = 1;  // half-length 30, half-width 20 at weight 30
 
     addMote({100.0f, 60.0f}, RED, 30.0f, {0.0f, 2.0f});  // moving up
     draw();
@@ -228,7 +228,7 @@ TEST_F(MoteRendererTest, DirectionalDiamondIsLongerAlongTheVelocity) {
     EXPECT_NEAR(upAlongY, 60, 2);
     EXPECT_NEAR(upAlongX, 40, 2);
 
-    view->motes[0].vel = {-5.0f, 0.0f};  // moving left
+    test::state(view).motes[0].vel = {-5.0f, 0.0f};  // moving left
     draw();
     EXPECT_NEAR(runLength(100, 60, true, RED), 60, 2);
     EXPECT_NEAR(runLength(100, 60, false, RED), 40, 2);
@@ -236,12 +236,12 @@ TEST_F(MoteRendererTest, DirectionalDiamondIsLongerAlongTheVelocity) {
 
 // A mote at rest under a directional shape is drawn, as the axis-aligned shape.
 TEST_F(MoteRendererTest, MoteAtRestIsDrawnWhole) {
-    view->directional = true;
-    view->moteSize = 1;
+    test::state(view).directional = true;
+    test::state(view).moteSize = 1;
     for (int shape = SHAPE_SQUARE; shape <= SHAPE_HEXAGON; ++shape) {
         SCOPED_TRACE("shape " + std::to_string(shape));
-        view->moteShape = shape;
-        view->numMotes = 0;
+        test::state(view).moteShape = shape;
+        test::state(view).numMotes = 0;
         addMote({100.0f, 60.0f}, RED, 30.0f, {0.0f, 0.0f});
         draw();
         expectColourAt(100, 60, RED);
@@ -253,7 +253,7 @@ TEST_F(MoteRendererTest, MoteAtRestIsDrawnWhole) {
 
 // The frame's vertices land on pixel centres: every vertex is shifted by 0.375.
 TEST_F(MoteRendererTest, VerticesAreShiftedTowardPixelCentres) {
-    view->moteSize = 1;
+    test::state(view).moteSize = 1;
     // Half-side 21.2164 at weight 30: the right and top edges fall at x.216 before the
     // shift (short of the pixel centre x.5) and at x.591 after it.
     addMote({79.0f, 39.0f}, RED, 30.0f);
@@ -278,12 +278,12 @@ struct Feedback {
 
 Feedback drawWithFeedback(Zorvan& view) {
     std::vector<GLfloat> buffer(1 << 16);
-    view._view->lockFocus();
+    view.glView()->lockFocus();
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
     glRenderMode(GL_FEEDBACK);
     view.drawMotes();
     const int used = glRenderMode(GL_RENDER);
-    view._view->unlockFocus();
+    view.glView()->unlockFocus();
 
     Feedback fb;
     EXPECT_GE(used, 0) << "feedback buffer overflow";
@@ -324,14 +324,14 @@ double areaOf(const Vec2* v, int n) {
 // GL receives exactly the computed vertices of every variant, shifted by 0.375, in the
 // mote's colour, quad by quad; and one line per tail in the tail colour.
 TEST_F(MoteRendererTest, GlReceivesTheComputedShapesAndTails) {
-    view->drawMode = 1;
-    view->moteSize = 6;
+    test::state(view).drawMode = 1;
+    test::state(view).moteSize = 6;
     for (int shape = SHAPE_SQUARE; shape <= SHAPE_HEXAGON; ++shape) {
         for (const bool directional : {false, true}) {
             SCOPED_TRACE("shape " + std::to_string(shape) + (directional ? " directional" : ""));
-            view->moteShape = shape;
-            view->directional = directional;
-            view->numMotes = 0;
+            test::state(view).moteShape = shape;
+            test::state(view).directional = directional;
+            test::state(view).numMotes = 0;
             Mote& a = addMote({100.0f, 50.0f}, RED, 25.0f, {3.0f, 4.0f});
             a.lastPos = {20.0f, 40.0f};
             Mote& b = addMote({60.5f, 80.25f}, GREEN, 40.0f, {-1.0f, 0.5f});
@@ -341,8 +341,8 @@ TEST_F(MoteRendererTest, GlReceivesTheComputedShapesAndTails) {
 
             ASSERT_EQ(fb.lines.size(), 2u);
             for (int i = 0; i < 2; ++i) {
-                const Mote& m = view->motes[i];
-                const Colour c = tailColour(m, view->bg);
+                const Mote& m = test::state(view).motes[i];
+                const Colour c = tailColour(m, test::state(view).bg);
                 const auto& line = fb.lines[i];
                 EXPECT_NEAR(line[0].x, m.pos.x + 0.375, 1e-3);
                 EXPECT_NEAR(line[0].y, m.pos.y + 0.375, 1e-3);
@@ -357,9 +357,9 @@ TEST_F(MoteRendererTest, GlReceivesTheComputedShapesAndTails) {
             // and together the polygons cover the area of the mote's quads.
             size_t next = 0;
             for (int i = 0; i < 2; ++i) {
-                const Mote& m = view->motes[i];
+                const Mote& m = test::state(view).motes[i];
                 Vec2 want[8];
-                const int n = moteVertices(m, shape, directional, shapeFactors(view->moteSize), want);
+                const int n = moteVertices(m, shape, directional, shapeFactors(test::state(view).moteSize), want);
                 double wantArea = 0;
                 for (int q = 0; q < n; q += 4) wantArea += areaOf(want + q, 4);
                 double gotArea = 0;
@@ -390,14 +390,14 @@ TEST_F(MoteRendererTest, GlReceivesTheComputedShapesAndTails) {
     }
 
     // No tails for the larger motes, nor in other draw modes.
-    view->moteSize = 5;
+    test::state(view).moteSize = 5;
     EXPECT_TRUE(drawWithFeedback(*view).lines.empty());
-    view->moteSize = 6;
-    view->drawMode = 2;
+    test::state(view).moteSize = 6;
+    test::state(view).drawMode = 2;
     EXPECT_TRUE(drawWithFeedback(*view).lines.empty());
-    view->drawMode = 0;
+    test::state(view).drawMode = 0;
     EXPECT_TRUE(drawWithFeedback(*view).lines.empty());
-    view->numMotes = 0;
+    test::state(view).numMotes = 0;
     const Feedback empty = drawWithFeedback(*view);
     EXPECT_TRUE(empty.lines.empty());
     EXPECT_TRUE(empty.polygons.empty());

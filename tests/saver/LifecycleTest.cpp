@@ -100,9 +100,9 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
         for (const Case& c : cases) {
             Zorvan view{OsMesaView::factory()};
             ASSERT_EQ(view.initWithFrame(Rect{c.x, c.y, 320, 200}, c.preview), &view);
-            ASSERT_TRUE(view.mainScreenOnly);
-            EXPECT_EQ(view.drawingEnabled, c.draws) << c.x << "," << c.y << " preview " << c.preview;
-            EXPECT_EQ(view._view != nullptr, c.draws);
+            ASSERT_TRUE(test::state(view).mainScreenOnly);
+            EXPECT_EQ(view.draws(), c.draws) << c.x << "," << c.y << " preview " << c.preview;
+            EXPECT_EQ(view.glView() != nullptr, c.draws);
             EXPECT_EQ(view.animationTimeInterval(), c.draws ? 1.0 / 60.0 : -1.0);
         }
     }
@@ -110,7 +110,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
         StoreFile store("[Zorvan]\nmainScreenOnly=false\n");
         Zorvan view{OsMesaView::factory()};
         ASSERT_TRUE(view.initWithFrame(Rect{1440, -1050, 320, 200}, false));
-        EXPECT_TRUE(view.drawingEnabled);
+        EXPECT_TRUE(view.draws());
     }
 }
 
@@ -118,25 +118,25 @@ TEST(Lifecycle, DeclinedInstanceOnlyPassesCallsToTheBaseView) {
     StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
     Zorvan view{OsMesaView::factory()};
     ASSERT_TRUE(view.initWithFrame(Rect{1440, 0, 640, 480}, false));
-    EXPECT_FALSE(view.drawingEnabled);
+    EXPECT_FALSE(view.draws());
     EXPECT_EQ(view.animationTimeInterval(), -1.0);
-    EXPECT_EQ(view._view, nullptr);
+    EXPECT_EQ(view.glView(), nullptr);
     EXPECT_TRUE(view.subviews().empty());
-    EXPECT_EQ(view.motes, nullptr);
-    EXPECT_EQ(view.logo, nullptr);
+    EXPECT_EQ(test::state(view).motes, nullptr);
+    EXPECT_EQ(test::state(view).logo, nullptr);
 
     view.setFrameSize(Size{640, 480});
     EXPECT_EQ(view.frame().width, 640);
-    EXPECT_EQ(view.displayWidth, 0);
-    EXPECT_EQ(view.fieldWidth, 0);
+    EXPECT_EQ(test::state(view).displayWidth, 0);
+    EXPECT_EQ(test::state(view).fieldWidth, 0);
 
     view.startAnimation();
     EXPECT_TRUE(view.isAnimating());
-    EXPECT_FALSE(view._initedGL);
+    EXPECT_FALSE(test::state(view)._initedGL);
 
     for (int i = 0; i < 500; ++i) view.animateOneFrame();
-    EXPECT_EQ(view.frameCount, 0);
-    EXPECT_EQ(view.mode, MODE_FLOW);
+    EXPECT_EQ(test::state(view).frameCount, 0);
+    EXPECT_EQ(test::state(view).mode, MODE_FLOW);
 }
 
 TEST(Lifecycle, CreationTalksToTheGLViewInOrder) {
@@ -146,17 +146,17 @@ TEST(Lifecycle, CreationTalksToTheGLViewInOrder) {
     ASSERT_TRUE(view.initWithFrame(Rect{0, 0, 64, 48}, false));
     const std::vector<std::string> expected = {"create 64x48 depth 16", "makeCurrent", "set 222=1", "flush"};
     EXPECT_EQ(log, expected);
-    EXPECT_EQ(view._view, gl);
+    EXPECT_EQ(view.glView(), gl);
     ASSERT_EQ(view.subviews().size(), 1u);
     EXPECT_TRUE(view.autoresizesSubviews());
     EXPECT_EQ(view.animationTimeInterval(), 1.0 / 60.0);
-    EXPECT_NE(view.motes, nullptr);
-    EXPECT_EQ(view.numMotesAllocated, view.numMotes);
+    EXPECT_NE(test::state(view).motes, nullptr);
+    EXPECT_EQ(test::state(view).numMotesAllocated, test::state(view).numMotes);
     // The first clear is opaque black, whatever the background setting.
     EXPECT_EQ(gl->inner().pixelAt(10, 10), rgba(0, 0, 0));
     // Nothing is sized yet.
-    EXPECT_EQ(view.displayWidth, 0);
-    EXPECT_EQ(view.fieldHeight, 0);
+    EXPECT_EQ(test::state(view).displayWidth, 0);
+    EXPECT_EQ(test::state(view).fieldHeight, 0);
 
     log.clear();
     view.setFrameSize(Size{64, 48});
@@ -170,12 +170,12 @@ TEST(Lifecycle, SizingTruncatesAndSeeds) {
     auto view = test::makeOffscreenView(799.9, 599.5);
     ASSERT_TRUE(view);
     view->setFrameSize(Size{799.9, 599.5});
-    EXPECT_EQ(view->displayWidth, 799);
-    EXPECT_EQ(view->displayHeight, 599);
-    EXPECT_EQ(view->fieldWidth, 266);
-    EXPECT_EQ(view->fieldHeight, 199);
-    for (int i = 0; i < view->numMotes; ++i) {
-        const Mote& m = view->motes[i];
+    EXPECT_EQ(test::state(view).displayWidth, 799);
+    EXPECT_EQ(test::state(view).displayHeight, 599);
+    EXPECT_EQ(test::state(view).fieldWidth, 266);
+    EXPECT_EQ(test::state(view).fieldHeight, 199);
+    for (int i = 0; i < test::state(view).numMotes; ++i) {
+        const Mote& m = test::state(view).motes[i];
         ASSERT_GE(m.pos.x, 0.0f);
         ASSERT_LE(m.pos.x, 799.0f);
         ASSERT_GE(m.weight, MIN_WEIGHT);
@@ -188,11 +188,11 @@ TEST(Lifecycle, TinyViewsStillGetWholeCells) {
         auto view = test::makeOffscreenView(size.width, size.height);
         ASSERT_TRUE(view);
         view->setFrameSize(size);
-        EXPECT_GE(view->fieldWidth, 1);
-        EXPECT_GE(view->fieldHeight, 1);
+        EXPECT_GE(test::state(view).fieldWidth, 1);
+        EXPECT_GE(test::state(view).fieldHeight, 1);
         view->startAnimation();
         for (int i = 0; i < 10; ++i) view->animateOneFrame();
-        EXPECT_EQ(view->frameCount, 10);
+        EXPECT_EQ(test::state(view).frameCount, 10);
     }
 }
 
@@ -200,9 +200,9 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
     auto view = test::makeOffscreenView(32, 32);
     ASSERT_TRUE(view);
     view->setFrameSize(Size{32, 32});
-    view->bg = {0.0f, 0.0f, 1.0f};
+    test::state(view).bg = {0.0f, 0.0f, 1.0f};
     view->startAnimation();
-    EXPECT_TRUE(view->_initedGL);
+    EXPECT_TRUE(test::state(view)._initedGL);
     OsMesaView* gl = test::offscreenOf(*view);
     EXPECT_EQ(gl->pixelAt(5, 5), rgba(0, 0, 1));
     GLint shade = 0;
@@ -213,7 +213,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
 
     // A second start without a resize leaves the GL state alone but clears again.
     glShadeModel(GL_SMOOTH);
-    view->bg = {1.0f, 0.0f, 0.0f};
+    test::state(view).bg = {1.0f, 0.0f, 0.0f};
     view->startAnimation();
     glGetIntegerv(GL_SHADE_MODEL, &shade);
     EXPECT_EQ(shade, GL_SMOOTH);
@@ -221,7 +221,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
 
     // A resize clears the flag; the next start applies the state again.
     view->setFrameSize(Size{32, 32});
-    EXPECT_FALSE(view->_initedGL);
+    EXPECT_FALSE(test::state(view)._initedGL);
     view->startAnimation();
     glGetIntegerv(GL_SHADE_MODEL, &shade);
     EXPECT_EQ(shade, GL_FLAT);
@@ -232,20 +232,20 @@ TEST(Lifecycle, TheFirstFrameStepsBeforeItDraws) {
     ASSERT_TRUE(view);
     view->setFrameSize(Size{200, 100});
     view->startAnimation();
-    view->numMotes = 1;
-    view->moteShape = 0;
-    view->directional = false;
-    view->moteSize = 4;  // a square of about 12 pixels
-    view->mode = MODE_COAST;
-    Mote& m = view->motes[0];
+    test::state(view).numMotes = 1;
+    test::state(view).moteShape = 0;
+    test::state(view).directional = false;
+    test::state(view).moteSize = 4;  // a square of about 12 pixels
+    test::state(view).mode = MODE_COAST;
+    Mote& m = test::state(view).motes[0];
     m.pos = m.lastPos = {50.0f, 50.0f};
     m.vel = {100.0f, 0.0f};
     m.weight = 25.0f;
     m.colour = {1.0f, 1.0f, 1.0f};
 
     view->animateOneFrame();
-    EXPECT_EQ(view->frameCount, 1);
-    EXPECT_EQ(view->mode, MODE_COAST);
+    EXPECT_EQ(test::state(view).frameCount, 1);
+    EXPECT_EQ(test::state(view).mode, MODE_COAST);
     EXPECT_FLOAT_EQ(m.pos.x, 50.0f + 99.0f);
     OsMesaView* gl = test::offscreenOf(*view);
     EXPECT_EQ(gl->pixelAt(149, 50), rgba(1, 1, 1)) << "the mote is drawn where it moved to";
@@ -257,7 +257,7 @@ TEST(Lifecycle, NoStepBeforeTheFirstSizing) {
     ASSERT_TRUE(view);
     view->startAnimation();
     for (int i = 0; i < 3; ++i) view->animateOneFrame();
-    EXPECT_EQ(view->frameCount, 0);
+    EXPECT_EQ(test::state(view).frameCount, 0);
 }
 
 TEST(Lifecycle, ResizeReseedsAndKeepsTheSchedule) {
@@ -266,28 +266,28 @@ TEST(Lifecycle, ResizeReseedsAndKeepsTheSchedule) {
     view->setFrameSize(Size{400, 300});
     view->startAnimation();
     for (int i = 0; i < 460; ++i) view->animateOneFrame();
-    const int mode = view->mode, index = view->playListIndex, count = view->frameCount;
+    const int mode = test::state(view).mode, index = test::state(view).playListIndex, count = test::state(view).frameCount;
     ASSERT_EQ(mode, MODE_SWIRL);
 
     srandom(7);
     view->setFrameSize(Size{300, 200});
-    EXPECT_FALSE(view->_initedGL);
-    EXPECT_EQ(view->displayWidth, 300);
+    EXPECT_FALSE(test::state(view)._initedGL);
+    EXPECT_EQ(test::state(view).displayWidth, 300);
     // Every live mote starts afresh: at rest on its seeded position.
-    for (int i = 0; i < view->numMotes; ++i) {
-        ASSERT_EQ(view->motes[i].pos.x, view->motes[i].lastPos.x);
-        ASSERT_LE(view->motes[i].pos.x, 300.0f);
-        ASSERT_LE(view->motes[i].pos.y, 200.0f);
+    for (int i = 0; i < test::state(view).numMotes; ++i) {
+        ASSERT_EQ(test::state(view).motes[i].pos.x, test::state(view).motes[i].lastPos.x);
+        ASSERT_LE(test::state(view).motes[i].pos.x, 300.0f);
+        ASSERT_LE(test::state(view).motes[i].pos.y, 200.0f);
     }
-    const Mote first = view->motes[0];
+    const Mote first = test::state(view).motes[0];
     srandom(7);
     view->setFrameSize(Size{300, 200});
-    EXPECT_EQ(std::memcmp(&first, &view->motes[0], sizeof(Mote)), 0);
+    EXPECT_EQ(std::memcmp(&first, &test::state(view).motes[0], sizeof(Mote)), 0);
 
     view->startAnimation();
-    EXPECT_EQ(view->mode, mode);
-    EXPECT_EQ(view->playListIndex, index);
-    EXPECT_EQ(view->frameCount, count);
+    EXPECT_EQ(test::state(view).mode, mode);
+    EXPECT_EQ(test::state(view).playListIndex, index);
+    EXPECT_EQ(test::state(view).frameCount, count);
 }
 
 TEST(Lifecycle, BackgroundComesFromTheLogoOnlyInPictureColours) {
@@ -297,31 +297,31 @@ TEST(Lifecycle, BackgroundComesFromTheLogoOnlyInPictureColours) {
     const Colour picture = {0.5f, 0.25f, 0.75f};
 
     auto withTable = [&] {
-        std::free(view->logo);
-        view->logo = static_cast<Colour*>(std::malloc(4 * sizeof(Colour)));
-        view->logo[0] = view->logo[1] = view->logo[2] = picture;
-        view->logo[3] = {1.0f, 1.0f, 1.0f};
-        view->logoWidth = view->logoHeight = 2;
-        view->numNonBGPixels = 1;
+        std::free(test::state(view).logo);
+        test::state(view).logo = static_cast<Colour*>(std::malloc(4 * sizeof(Colour)));
+        test::state(view).logo[0] = test::state(view).logo[1] = test::state(view).logo[2] = picture;
+        test::state(view).logo[3] = {1.0f, 1.0f, 1.0f};
+        test::state(view).logoWidth = test::state(view).logoHeight = 2;
+        test::state(view).numNonBGPixels = 1;
     };
 
     for (int colourMode : {0, 1, 2}) {
         withTable();
-        view->colourMode = colourMode;
-        view->bg = original;
+        test::state(view).colourMode = colourMode;
+        test::state(view).bg = original;
         view->setFrameSize(Size{100, 100});
         const Colour expected = colourMode == 2 ? picture : original;
-        EXPECT_EQ(view->bg.r, expected.r) << "colour mode " << colourMode;
-        EXPECT_EQ(view->bg.g, expected.g);
-        EXPECT_EQ(view->bg.b, expected.b);
+        EXPECT_EQ(test::state(view).bg.r, expected.r) << "colour mode " << colourMode;
+        EXPECT_EQ(test::state(view).bg.g, expected.g);
+        EXPECT_EQ(test::state(view).bg.b, expected.b);
     }
 
-    std::free(view->logo);
-    view->logo = nullptr;
-    view->colourMode = 2;
-    view->bg = original;
+    std::free(test::state(view).logo);
+    test::state(view).logo = nullptr;
+    test::state(view).colourMode = 2;
+    test::state(view).bg = original;
     view->setFrameSize(Size{100, 100});
-    EXPECT_EQ(view->bg.g, original.g) << "no table, no change";
+    EXPECT_EQ(test::state(view).bg.g, original.g) << "no table, no change";
 }
 
 TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
@@ -331,13 +331,13 @@ TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
           })}) {
         Zorvan view{factory};
         ASSERT_EQ(view.initWithFrame(Rect{0, 0, 640, 480}, false), &view);
-        EXPECT_FALSE(view.drawingEnabled);
+        EXPECT_FALSE(view.draws());
         EXPECT_EQ(view.animationTimeInterval(), -1.0);
-        EXPECT_EQ(view.motes, nullptr);
+        EXPECT_EQ(test::state(view).motes, nullptr);
         view.setFrameSize(Size{640, 480});
         view.startAnimation();
         for (int i = 0; i < 3; ++i) view.animateOneFrame();
-        EXPECT_EQ(view.frameCount, 0);
+        EXPECT_EQ(test::state(view).frameCount, 0);
     }
 }
 
@@ -351,11 +351,11 @@ TEST(Lifecycle, AnUnusableFrameFailsTheBaseView) {
 TEST(Lifecycle, HostileSizesNeverBreakTheConversion) {
     auto view = test::makeOffscreenView(64, 64);
     ASSERT_TRUE(view);
-    view->numMotes = 10;
+    test::state(view).numMotes = 10;
     for (Size size : {Size{NAN, 10}, Size{-5, -5}, Size{1e300, 8}}) {
         view->setFrameSize(size);
-        EXPECT_GE(view->displayWidth, 0);
-        EXPECT_GE(view->fieldWidth, 1);
-        EXPECT_GE(view->fieldHeight, 1);
+        EXPECT_GE(test::state(view).displayWidth, 0);
+        EXPECT_GE(test::state(view).fieldWidth, 1);
+        EXPECT_GE(test::state(view).fieldHeight, 1);
     }
 }

@@ -1,6 +1,7 @@
 // The schedule of motion modes: which mode runs on which frame, the gathering pass-over
 // without a logo, and the loop. No GL: a view with an empty factory, driven by hand.
 #include "saver/Zorvan.h"
+#include "support/ViewState.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ namespace {
 
 std::unique_ptr<Zorvan> makeScheduledView(int logoMode = 0) {
     auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    view->logoMode = logoMode;
+    test::state(view).logoMode = logoMode;
     view->initPlayList();
     return view;
 }
@@ -28,10 +29,10 @@ struct EntryRun {
 std::vector<EntryRun> play(Zorvan& view, int frames) {
     std::vector<EntryRun> runs;
     for (int f = 0; f < frames; ++f) {
-        const int before = view.playListIndex;
+        const int before = test::state(view).playListIndex;
         view.checkModeChange();
-        if (runs.empty() || view.playListIndex != before)
-            runs.push_back({view.playListIndex, view.mode, 0});
+        if (runs.empty() || test::state(view).playListIndex != before)
+            runs.push_back({test::state(view).playListIndex, test::state(view).mode, 0});
         ++runs.back().frames;
     }
     return runs;
@@ -41,23 +42,23 @@ std::vector<EntryRun> play(Zorvan& view, int frames) {
 
 TEST(PlayList, StartsWith450FramesOfFlowThenSwirlFor281) {
     auto view = makeScheduledView();
-    EXPECT_EQ(view->playListSize, 14);
-    EXPECT_EQ(view->frameLimit, 450);
+    EXPECT_EQ(test::state(view).playListSize, 14);
+    EXPECT_EQ(test::state(view).frameLimit, 450);
     for (int frame = 1; frame <= 450; ++frame) {
         view->checkModeChange();
-        ASSERT_EQ(view->mode, MODE_FLOW) << frame;
+        ASSERT_EQ(test::state(view).mode, MODE_FLOW) << frame;
     }
     view->checkModeChange();  // frame 451
-    EXPECT_EQ(view->mode, MODE_SWIRL);
-    EXPECT_EQ(view->playListIndex, 1);
+    EXPECT_EQ(test::state(view).mode, MODE_SWIRL);
+    EXPECT_EQ(test::state(view).playListIndex, 1);
     int swirlFrames = 1;
     for (;;) {
         view->checkModeChange();
-        if (view->mode != MODE_SWIRL) break;
+        if (test::state(view).mode != MODE_SWIRL) break;
         ++swirlFrames;
     }
     EXPECT_EQ(swirlFrames, 281);
-    EXPECT_EQ(view->mode, MODE_THREE_LEADERS);
+    EXPECT_EQ(test::state(view).mode, MODE_THREE_LEADERS);
 }
 
 TEST(PlayList, PlaysAllFourteenEntriesWithALogo) {
@@ -90,11 +91,11 @@ TEST(PlayList, OnePassTakes4584FramesOr3962WithoutALogo) {
         auto view = makeScheduledView(logoMode);
         // Frames between two switches into index 0, one whole pass apart.
         int frame = 0, firstReturn = 0;
-        int prev = view->playListIndex;
+        int prev = test::state(view).playListIndex;
         while (frame < 20000) {
             view->checkModeChange();
             ++frame;
-            if (view->playListIndex == 0 && prev != 0) {
+            if (test::state(view).playListIndex == 0 && prev != 0) {
                 if (firstReturn == 0) {
                     firstReturn = frame;
                 } else {
@@ -102,7 +103,7 @@ TEST(PlayList, OnePassTakes4584FramesOr3962WithoutALogo) {
                     break;
                 }
             }
-            prev = view->playListIndex;
+            prev = test::state(view).playListIndex;
         }
         ASSERT_NE(firstReturn, 0);
         // From a new view the first flow runs 450 frames, not 451, so the first return to
@@ -141,42 +142,42 @@ TEST(PlayList, WithoutALogoGatheringIsPassedOver) {
 
 TEST(PlayList, TurningTheLogoOffDuringGatheringDoesNotCutItShort) {
     auto view = makeScheduledView(0);
-    while (view->mode != MODE_GATHER) view->checkModeChange();
-    ASSERT_EQ(view->playListIndex, 3);
+    while (test::state(view).mode != MODE_GATHER) view->checkModeChange();
+    ASSERT_EQ(test::state(view).playListIndex, 3);
     for (int f = 0; f < 100; ++f) view->checkModeChange();
-    view->logoMode = 1;
+    test::state(view).logoMode = 1;
     int gatherFrames = 101;
     for (;;) {
         view->checkModeChange();
-        if (view->mode != MODE_GATHER) break;
+        if (test::state(view).mode != MODE_GATHER) break;
         ++gatherFrames;
     }
     EXPECT_EQ(gatherFrames, 311);
-    EXPECT_EQ(view->playListIndex, 4);
-    EXPECT_EQ(view->mode, MODE_SCATTER);
+    EXPECT_EQ(test::state(view).playListIndex, 4);
+    EXPECT_EQ(test::state(view).mode, MODE_SCATTER);
     // The second gathering entry is passed over from then on.
-    while (view->playListIndex != 12) view->checkModeChange();
-    while (view->playListIndex == 12) view->checkModeChange();
-    EXPECT_EQ(view->playListIndex, 0);
-    EXPECT_EQ(view->mode, MODE_FLOW);
-    EXPECT_EQ(view->frameLimit, 450);
+    while (test::state(view).playListIndex != 12) view->checkModeChange();
+    while (test::state(view).playListIndex == 12) view->checkModeChange();
+    EXPECT_EQ(test::state(view).playListIndex, 0);
+    EXPECT_EQ(test::state(view).mode, MODE_FLOW);
+    EXPECT_EQ(test::state(view).frameLimit, 450);
 }
 
 TEST(PlayList, ListOfFewerThanTwoEntriesNeverSwitchesOrCounts) {
     auto view = makeScheduledView();
-    view->playListSize = 1;
+    test::state(view).playListSize = 1;
     for (int f = 0; f < 1000; ++f) view->checkModeChange();
-    EXPECT_EQ(view->mode, MODE_FLOW);
-    EXPECT_EQ(view->frameCount, 0);
-    EXPECT_EQ(view->playListIndex, 0);
+    EXPECT_EQ(test::state(view).mode, MODE_FLOW);
+    EXPECT_EQ(test::state(view).frameCount, 0);
+    EXPECT_EQ(test::state(view).playListIndex, 0);
     // initPlayList leaves the position in the schedule alone.
-    view->frameCount = 17;
-    view->playListIndex = 5;
-    view->mode = MODE_COAST;
+    test::state(view).frameCount = 17;
+    test::state(view).playListIndex = 5;
+    test::state(view).mode = MODE_COAST;
     view->initPlayList();
-    EXPECT_EQ(view->frameCount, 17);
-    EXPECT_EQ(view->playListIndex, 5);
-    EXPECT_EQ(view->mode, MODE_COAST);
-    EXPECT_EQ(view->playListSize, 14);
-    for (int i = 14; i < 20; ++i) EXPECT_EQ(view->playList[i], 0);
+    EXPECT_EQ(test::state(view).frameCount, 17);
+    EXPECT_EQ(test::state(view).playListIndex, 5);
+    EXPECT_EQ(test::state(view).mode, MODE_COAST);
+    EXPECT_EQ(test::state(view).playListSize, 14);
+    for (int i = 14; i < 20; ++i) EXPECT_EQ(test::state(view).playList[i], 0);
 }

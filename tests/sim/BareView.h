@@ -3,6 +3,7 @@
 #pragma once
 
 #include "saver/Zorvan.h"
+#include "support/ViewState.h"
 
 #include <cstdlib>
 #include <memory>
@@ -14,21 +15,21 @@ namespace zorvan::test {
 // a third of the size (at least 1) and room for `count` motes (not yet seeded).
 inline std::unique_ptr<Zorvan> makeBareView(int w, int h, int count) {
     auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    view->displayWidth = w;
-    view->displayHeight = h;
-    view->fieldWidth = w / 3 > 0 ? w / 3 : 1;
-    view->fieldHeight = h / 3 > 0 ? h / 3 : 1;
-    view->speed = 0.8f;
-    view->smoothness = 0.99f;
-    view->light = LIGHT;
-    view->heavy = HEAVY;
-    view->numMotes = count;
+    test::state(view).displayWidth = w;
+    test::state(view).displayHeight = h;
+    test::state(view).fieldWidth = w / 3 > 0 ? w / 3 : 1;
+    test::state(view).fieldHeight = h / 3 > 0 ? h / 3 : 1;
+    test::state(view).speed = 0.8f;
+    test::state(view).smoothness = 0.99f;
+    test::state(view).light = LIGHT;
+    test::state(view).heavy = HEAVY;
+    test::state(view).numMotes = count;
     view->allocateMotes();
     return view;
 }
 
 inline void seedAll(Zorvan& view) {
-    for (int i = 0; i < view.numMotes; ++i) view.initMote(i);
+    for (int i = 0; i < test::state(view).numMotes; ++i) view.initMote(i);
 }
 
 // The next `count` results of random(), taken after srandom(seed); leaves the generator
@@ -46,12 +47,12 @@ inline double fraction(long draw) { return static_cast<double>(draw) / 214748364
 
 // A malloc'd table of w x h entries, all `background`; the view frees it.
 inline void setLogoTable(Zorvan& view, int w, int h, Colour background) {
-    std::free(view.logo);
-    view.logo = static_cast<Colour*>(std::malloc(sizeof(Colour) * static_cast<size_t>(w * h)));
-    for (int i = 0; i < w * h; ++i) view.logo[i] = background;
-    view.logoWidth = w;
-    view.logoHeight = h;
-    view.numNonBGPixels = 0;
+    std::free(test::state(view).logo);
+    test::state(view).logo = static_cast<Colour*>(std::malloc(sizeof(Colour) * static_cast<size_t>(w * h)));
+    for (int i = 0; i < w * h; ++i) test::state(view).logo[i] = background;
+    test::state(view).logoWidth = w;
+    test::state(view).logoHeight = h;
+    test::state(view).numNonBGPixels = 0;
 }
 
 }  // namespace zorvan::test

@@ -59,10 +59,10 @@ void expectVel(const Mote& m, Vec2 v) {
 
 TEST(Motion, GatherFromRestPullsTowardHome) {
     auto view = makeBareView(800, 600, 1);
-    view->mode = MODE_GATHER;
-    view->motes[0] = makeMote({500, 300}, {0, 0}, 25.0f, {400, 300});
+    test::state(view).mode = MODE_GATHER;
+    test::state(view).motes[0] = makeMote({500, 300}, {0, 0}, 25.0f, {400, 300});
     view->advanceMotes();
-    const Mote& m = view->motes[0];
+    const Mote& m = test::state(view).motes[0];
     // D = float(sqrt(100^2 + 1) + 2) = 102.005, so v.x = -100 / D x 12 x 0.8 / 25.
     EXPECT_NEAR(m.vel.x, -0.3765, 1e-4);
     const float d = soft(-100.0f, 0.0f, 2.0);
@@ -76,24 +76,24 @@ TEST(Motion, GatherFromRestPullsTowardHome) {
 
 TEST(Motion, GatherDampsByTheCubeAndNeverWraps) {
     auto view = makeBareView(800, 600, 1);
-    view->mode = MODE_GATHER;
+    test::state(view).mode = MODE_GATHER;
     // Home far left of the display: the mote goes there and stays outside.
-    view->motes[0] = makeMote({10, 300}, {1.3f, 0}, 30.0f, {-500, 300});
+    test::state(view).motes[0] = makeMote({10, 300}, {1.3f, 0}, 30.0f, {-500, 300});
     view->advanceMotes();
     const float d = soft(-510.0f, 0.0f, 2.0);
-    EXPECT_EQ(view->motes[0].vel.x, ((0.99f * 1.3f) * 0.99f) * 0.99f + (((-510.0f / d) * 12.0f) * 0.8f) / 30.0f);
+    EXPECT_EQ(test::state(view).motes[0].vel.x, ((0.99f * 1.3f) * 0.99f) * 0.99f + (((-510.0f / d) * 12.0f) * 0.8f) / 30.0f);
     for (int f = 0; f < 2000; ++f) view->advanceMotes();
-    EXPECT_NEAR(view->motes[0].pos.x, -500.0f, 1.0f);
-    EXPECT_NEAR(view->motes[0].pos.y, 300.0f, 1.0f);
+    EXPECT_NEAR(test::state(view).motes[0].pos.x, -500.0f, 1.0f);
+    EXPECT_NEAR(test::state(view).motes[0].pos.y, 300.0f, 1.0f);
 }
 
 TEST(Motion, MoteAtHomeAtRestStaysInGatherAndScatter) {
     for (int mode : {MODE_GATHER, MODE_SCATTER}) {
         auto view = makeBareView(800, 600, 1);
-        view->mode = mode;
-        view->motes[0] = makeMote({123.5f, 456.25f}, {0, 0}, 31.0f, {123.5f, 456.25f});
+        test::state(view).mode = mode;
+        test::state(view).motes[0] = makeMote({123.5f, 456.25f}, {0, 0}, 31.0f, {123.5f, 456.25f});
         for (int f = 0; f < 100; ++f) view->advanceMotes();
-        const Mote& m = view->motes[0];
+        const Mote& m = test::state(view).motes[0];
         EXPECT_EQ(m.pos.x, 123.5f) << mode;
         EXPECT_EQ(m.pos.y, 456.25f) << mode;
         EXPECT_EQ(m.vel.x, 0.0f) << mode;
@@ -103,50 +103,50 @@ TEST(Motion, MoteAtHomeAtRestStaysInGatherAndScatter) {
 
 TEST(Motion, ScatterPushesAwayFromHomeWithoutDamping) {
     auto view = makeBareView(800, 600, 1);
-    view->mode = MODE_SCATTER;
-    view->motes[0] = makeMote({500, 300}, {1.0f, 0.5f}, 25.0f, {400, 300});
+    test::state(view).mode = MODE_SCATTER;
+    test::state(view).motes[0] = makeMote({500, 300}, {1.0f, 0.5f}, 25.0f, {400, 300});
     view->advanceMotes();
     const float d = soft(100.0f, 0.0f, 2.0);
-    EXPECT_EQ(view->motes[0].vel.x, (((100.0f / d) * 12.0f) * 0.8f) / 25.0f + 1.0f);
-    EXPECT_EQ(view->motes[0].vel.y, 0.5f);  // not 0.495: the old velocity is kept whole
+    EXPECT_EQ(test::state(view).motes[0].vel.x, (((100.0f / d) * 12.0f) * 0.8f) / 25.0f + 1.0f);
+    EXPECT_EQ(test::state(view).motes[0].vel.y, 0.5f);  // not 0.495: the old velocity is kept whole
 }
 
 TEST(Motion, CoastDecaysByTheSmoothnessEachFrameAndWraps) {
     auto view = makeBareView(800, 600, 1);
-    view->mode = MODE_COAST;
-    view->motes[0] = makeMote({400, 300}, {30.0f, -7.0f});
+    test::state(view).mode = MODE_COAST;
+    test::state(view).motes[0] = makeMote({400, 300}, {30.0f, -7.0f});
     const int frames = 200;
     for (int f = 0; f < frames; ++f) {
         view->advanceMotes();
-        const Vec2 p = view->motes[0].pos;
+        const Vec2 p = test::state(view).motes[0].pos;
         ASSERT_TRUE(p.x >= 0 && p.x < 800 && p.y >= 0 && p.y < 600) << f;
     }
-    EXPECT_NEAR(view->motes[0].vel.x, 30.0 * std::pow(0.99, frames), 1e-4);
-    EXPECT_NEAR(view->motes[0].vel.y, -7.0 * std::pow(0.99, frames), 1e-4);
+    EXPECT_NEAR(test::state(view).motes[0].vel.x, 30.0 * std::pow(0.99, frames), 1e-4);
+    EXPECT_NEAR(test::state(view).motes[0].vel.y, -7.0 * std::pow(0.99, frames), 1e-4);
 }
 
 TEST(Motion, ConstantFieldGivesTerminalVelocity) {
     // v settles where v = kF/w + s v, that is kF / (w (1 - s)).
     for (int mode : {MODE_FLOW, MODE_SWIRL}) {
         auto view = makeBareView(800, 600, 1);
-        view->mode = mode;
-        for (int k = 0; k < 9; ++k) view->fields[k] = view->swirl[k] = {2.0f, -1.0f};
-        view->motes[0] = makeMote({400, 300}, {0, 0}, 32.0f);
+        test::state(view).mode = mode;
+        for (int k = 0; k < 9; ++k) test::state(view).fields[k] = test::state(view).swirl[k] = {2.0f, -1.0f};
+        test::state(view).motes[0] = makeMote({400, 300}, {0, 0}, 32.0f);
         for (int f = 0; f < 3000; ++f) view->advanceMotes();
-        EXPECT_NEAR(view->motes[0].vel.x, 0.8 * 2.0 / (32.0 * 0.01), 1e-3) << mode;
-        EXPECT_NEAR(view->motes[0].vel.y, 0.8 * -1.0 / (32.0 * 0.01), 1e-3) << mode;
+        EXPECT_NEAR(test::state(view).motes[0].vel.x, 0.8 * 2.0 / (32.0 * 0.01), 1e-3) << mode;
+        EXPECT_NEAR(test::state(view).motes[0].vel.y, 0.8 * -1.0 / (32.0 * 0.01), 1e-3) << mode;
     }
 }
 
 TEST(Motion, FieldModesTakeTheVectorOfTheCellBeforeTheMove) {
     auto view = makeBareView(900, 600, 2);
-    view->mode = MODE_FLOW;
-    for (int k = 0; k < 9; ++k) view->fields[k] = {static_cast<float>(k), -static_cast<float>(k)};
-    view->motes[0] = makeMote({850, 550}, {0, 0});   // cell 8
-    view->motes[1] = makeMote({299, 201}, {60, 0});  // cell 3, moves into cell 4
+    test::state(view).mode = MODE_FLOW;
+    for (int k = 0; k < 9; ++k) test::state(view).fields[k] = {static_cast<float>(k), -static_cast<float>(k)};
+    test::state(view).motes[0] = makeMote({850, 550}, {0, 0});   // cell 8
+    test::state(view).motes[1] = makeMote({299, 201}, {60, 0});  // cell 3, moves into cell 4
     view->advanceMotes();
-    expectVel(view->motes[0], {(0.8f * 8.0f) / 25.0f, (0.8f * -8.0f) / 25.0f});
-    expectVel(view->motes[1], {(0.8f * 3.0f) / 25.0f + 0.99f * 60.0f, (0.8f * -3.0f) / 25.0f});
+    expectVel(test::state(view).motes[0], {(0.8f * 8.0f) / 25.0f, (0.8f * -8.0f) / 25.0f});
+    expectVel(test::state(view).motes[1], {(0.8f * 3.0f) / 25.0f + 0.99f * 60.0f, (0.8f * -3.0f) / 25.0f});
 }
 
 TEST(Motion, UnknownModesMoveExactlyAsFlow) {
@@ -158,23 +158,23 @@ TEST(Motion, UnknownModesMoveExactlyAsFlow) {
         v->initVectorField();
         seedAll(*v);
     }
-    flow->mode = MODE_FLOW;
-    seven->mode = 7;
-    negative->mode = -1;
+    test::state(flow).mode = MODE_FLOW;
+    test::state(seven).mode = 7;
+    test::state(negative).mode = -1;
     for (int f = 0; f < 200; ++f) {
         for (Zorvan* v : {flow.get(), seven.get(), negative.get()}) {
             v->advanceMotes();
             v->advanceFields();
         }
     }
-    EXPECT_EQ(0, std::memcmp(flow->motes, seven->motes, sizeof(Mote) * 300));
-    EXPECT_EQ(0, std::memcmp(flow->motes, negative->motes, sizeof(Mote) * 300));
+    EXPECT_EQ(0, std::memcmp(test::state(flow).motes, test::state(seven).motes, sizeof(Mote) * 300));
+    EXPECT_EQ(0, std::memcmp(test::state(flow).motes, test::state(negative).motes, sizeof(Mote) * 300));
 }
 
 TEST(Motion, ThreeLeadersChaseInARingAndTheRestFollow) {
     auto view = makeBareView(800, 600, 5);
-    view->mode = MODE_THREE_LEADERS;
-    Mote* m = view->motes;
+    test::state(view).mode = MODE_THREE_LEADERS;
+    Mote* m = test::state(view).motes;
     m[0] = makeMote({100, 100}, {40, 0}, 25.0f);
     m[1] = makeMote({700, 100}, {0, 10}, 30.0f);
     m[2] = makeMote({400, 500}, {0, 0}, 35.0f);
@@ -200,8 +200,8 @@ TEST(Motion, ThreeLeadersChaseInARingAndTheRestFollow) {
 
 TEST(Motion, TwoLeadersChaseEachOtherAndSplitTheSwarm) {
     auto view = makeBareView(801, 601, 4);
-    view->mode = MODE_TWO_LEADERS;
-    Mote* m = view->motes;
+    test::state(view).mode = MODE_TWO_LEADERS;
+    Mote* m = test::state(view).motes;
     m[0] = makeMote({100, 100}, {40, 0}, 25.0f);
     m[1] = makeMote({700, 500}, {0, -10}, 30.0f);
     m[2] = makeMote({400, 300}, {0, 0}, 35.0f);
@@ -227,8 +227,8 @@ TEST(Motion, MissingLeadersAreTheDisplayCentre) {
     for (Case c : {Case{MODE_THREE_LEADERS, 1}, Case{MODE_THREE_LEADERS, 2}, Case{MODE_TWO_LEADERS, 1}}) {
         SCOPED_TRACE(testing::Message() << c.mode << " " << c.count);
         auto view = makeBareView(800, 600, c.count);
-        view->mode = c.mode;
-        Mote* m = view->motes;
+        test::state(view).mode = c.mode;
+        Mote* m = test::state(view).motes;
         m[0] = makeMote({100, 100}, {0, 0});
         if (c.count > 1) m[1] = makeMote({700, 500}, {0, 0});
         Mote before[2];
@@ -274,10 +274,10 @@ TEST(Motion, WrapShiftsByOneSizeAndMovesTheTailOnThatAxisOnly) {
 
     // Through a step: a mote that wraps in x keeps a tail along y alone.
     auto view = makeBareView(800, 600, 1);
-    view->mode = MODE_COAST;
-    view->motes[0] = makeMote({799, 300}, {2, 1});
+    test::state(view).mode = MODE_COAST;
+    test::state(view).motes[0] = makeMote({799, 300}, {2, 1});
     view->advanceMotes();
-    const Mote& w = view->motes[0];
+    const Mote& w = test::state(view).motes[0];
     EXPECT_EQ(w.pos.x, 799.0f + 2.0f * 0.99f - 800.0f);
     EXPECT_EQ(w.lastPos.x, w.pos.x);
     EXPECT_EQ(w.lastPos.y, 300.0f);
@@ -307,9 +307,9 @@ TEST(Motion, NonFiniteSpeedKeepsEveryModeRunning) {
         srandom(1);
         view->initVectorField();
         seedAll(*view);
-        view->speed = speed;
+        test::state(view).speed = speed;
         for (int mode = 0; mode < 7; ++mode) {
-            view->mode = mode;
+            test::state(view).mode = mode;
             for (int f = 0; f < 10; ++f) {
                 view->advanceMotes();
                 view->advanceFields();
@@ -317,7 +317,7 @@ TEST(Motion, NonFiniteSpeedKeepsEveryModeRunning) {
         }
         bool nonFinite = false;
         for (int i = 0; i < 64; ++i) {
-            const Mote& m = view->motes[i];
+            const Mote& m = test::state(view).motes[i];
             nonFinite = nonFinite || !std::isfinite(m.pos.x) || !std::isfinite(m.pos.y);
             EXPECT_LE(static_cast<unsigned>(view->cellOf(m.pos.x, m.pos.y)), 8u);
         }

@@ -42,13 +42,13 @@ Colour blend(float weight, const Colour& light, const Colour& heavy) {
 TEST(Seeding, WithoutTableEveryFieldFollowsSevenDrawsInOrder) {
     const int count = 40;
     auto view = makeBareView(800, 600, count);
-    view->logoWidth = 60;
-    view->logoHeight = 100;
+    test::state(view).logoWidth = 60;
+    test::state(view).logoHeight = 100;
     const auto d = drawsAfter(12345u, 7 * count + 1);
     seedAll(*view);
 
     for (int i = 0; i < count; ++i) {
-        const Mote& m = view->motes[i];
+        const Mote& m = test::state(view).motes[i];
         const long* r = &d[static_cast<size_t>(7 * i)];
         SCOPED_TRACE(i);
         EXPECT_EQ(m.pos.x, static_cast<float>(fraction(r[0]) * 800.0));
@@ -73,7 +73,7 @@ TEST(Seeding, SameSequenceGivesSameSwarm) {
     seedAll(*a);
     srandom(99);
     seedAll(*b);
-    EXPECT_EQ(0, std::memcmp(a->motes, b->motes, sizeof(Mote) * 500));
+    EXPECT_EQ(0, std::memcmp(test::state(a).motes, test::state(b).motes, sizeof(Mote) * 500));
 }
 
 TEST(Seeding, EmptyBoxPutsEveryHomeAtTheCentreInWholePixels) {
@@ -81,8 +81,8 @@ TEST(Seeding, EmptyBoxPutsEveryHomeAtTheCentreInWholePixels) {
     srandom(7);
     seedAll(*view);
     for (int i = 0; i < 200; ++i) {
-        EXPECT_EQ(view->motes[i].home.x, 400.0f);
-        EXPECT_EQ(view->motes[i].home.y, 300.0f);
+        EXPECT_EQ(test::state(view).motes[i].home.x, 400.0f);
+        EXPECT_EQ(test::state(view).motes[i].home.y, 300.0f);
     }
 }
 
@@ -90,13 +90,13 @@ TEST(Seeding, BoxOfSixtyByHundredIsTheSameOnOddDisplays) {
     for (auto [w, h] : {std::pair{800, 600}, std::pair{801, 601}}) {
         SCOPED_TRACE(w);
         auto view = makeBareView(w, h, 3000);
-        view->logoWidth = 60;
-        view->logoHeight = 100;
+        test::state(view).logoWidth = 60;
+        test::state(view).logoHeight = 100;
         srandom(3);
         seedAll(*view);
         float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
         for (int i = 0; i < 3000; ++i) {
-            const Vec2 p = view->motes[i].home;
+            const Vec2 p = test::state(view).motes[i].home;
             minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
             minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
         }
@@ -155,13 +155,13 @@ TEST(Seeding, OnePixelTableGivesEveryMoteThatPixel) {
         SCOPED_TRACE(colourMode);
         auto view = makeBareView(800, 600, 30);
         setLogoTable(*view, 200, 100, bg);
-        view->logo[199 + 99 * 200] = ink;
-        view->numNonBGPixels = 1;
-        view->colourMode = colourMode;
+        test::state(view).logo[199 + 99 * 200] = ink;
+        test::state(view).numNonBGPixels = 1;
+        test::state(view).colourMode = colourMode;
         srandom(5);
         seedAll(*view);
         for (int i = 0; i < 30; ++i) {
-            const Mote& m = view->motes[i];
+            const Mote& m = test::state(view).motes[i];
             EXPECT_EQ(m.home.x, 499.0f);
             EXPECT_EQ(m.home.y, 251.0f);
             EXPECT_TRUE(sameColour(m.colour, colourMode == 2 ? ink : blend(m.weight, LIGHT, HEAVY)));
@@ -175,10 +175,10 @@ TEST(Seeding, TablePickRejectsBackgroundAndDrawsTwicePerAttempt) {
     const Colour bg = {0, 0, 0};
     auto view = makeBareView(801, 600, 25);
     setLogoTable(*view, 3, 2, bg);
-    view->logo[2] = {1, 0, 0};      // column 2, row 0
-    view->logo[1 + 3] = {0, 1, 0};  // column 1, row 1
-    view->numNonBGPixels = 2;
-    view->colourMode = 2;
+    test::state(view).logo[2] = {1, 0, 0};      // column 2, row 0
+    test::state(view).logo[1 + 3] = {0, 1, 0};  // column 1, row 1
+    test::state(view).numNonBGPixels = 2;
+    test::state(view).colourMode = 2;
     const auto d = drawsAfter(2024u, 25 * 200);
     seedAll(*view);
 
@@ -190,7 +190,7 @@ TEST(Seeding, TablePickRejectsBackgroundAndDrawsTwicePerAttempt) {
     size_t at = 0;
     for (int i = 0; i < 25; ++i) {
         SCOPED_TRACE(i);
-        const Mote& m = view->motes[i];
+        const Mote& m = test::state(view).motes[i];
         EXPECT_EQ(m.pos.x, static_cast<float>(fraction(d[at]) * 801.0));
         EXPECT_EQ(m.weight, static_cast<float>(25.0 + 15.0 * fraction(d[at + 2])));
         at += 3;
@@ -202,7 +202,7 @@ TEST(Seeding, TablePickRejectsBackgroundAndDrawsTwicePerAttempt) {
         } while (c + 3 * row != 2 && c + 3 * row != 4);
         EXPECT_EQ(m.home.x, static_cast<float>(c + 399.0));  // (801 - 3) / 2 = 399
         EXPECT_EQ(m.home.y, static_cast<float>(301.0 - row));
-        EXPECT_TRUE(sameColour(m.colour, view->logo[c + 3 * row]));
+        EXPECT_TRUE(sameColour(m.colour, test::state(view).logo[c + 3 * row]));
         EXPECT_EQ(m.vel.x, static_cast<float>(10.0 * fraction(d[at]) - 5.0));
         EXPECT_EQ(m.vel.y, static_cast<float>(10.0 * fraction(d[at + 1]) - 5.0));
         at += 2;
@@ -227,14 +227,14 @@ TEST(Seeding, ColourBlendRunsFromLightToHeavy) {
 
 TEST(Seeding, ImageColoursWithoutTableFallBackToTheBlend) {
     auto view = makeBareView(800, 600, 100);
-    view->colourMode = 2;
-    view->light = {0.0f, 0.0f, 1.0f};
-    view->heavy = {1.0f, 1.0f, 0.0f};
+    test::state(view).colourMode = 2;
+    test::state(view).light = {0.0f, 0.0f, 1.0f};
+    test::state(view).heavy = {1.0f, 1.0f, 0.0f};
     srandom(11);
     seedAll(*view);
     for (int i = 0; i < 100; ++i) {
-        const Mote& m = view->motes[i];
-        EXPECT_TRUE(sameColour(m.colour, blend(m.weight, view->light, view->heavy)));
+        const Mote& m = test::state(view).motes[i];
+        EXPECT_TRUE(sameColour(m.colour, blend(m.weight, test::state(view).light, test::state(view).heavy)));
     }
 }
 
@@ -249,15 +249,15 @@ TEST(Seeding, UnusableTableFallsBackToTheBox) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " " << c.nonBG);
         auto view = makeBareView(800, 600, 50);
         setLogoTable(*view, c.w > 0 ? c.w : 1, c.h > 0 ? c.h : 1, {0.5f, 0.5f, 0.5f});
-        view->logoWidth = c.w;
-        view->logoHeight = c.h;
-        view->numNonBGPixels = c.nonBG;
-        view->colourMode = 2;
+        test::state(view).logoWidth = c.w;
+        test::state(view).logoHeight = c.h;
+        test::state(view).numNonBGPixels = c.nonBG;
+        test::state(view).colourMode = 2;
         const auto d = drawsAfter(77u, 7 * 50 + 1);
         seedAll(*view);
         const double x0 = (800 - c.w) / 2, y0 = (600 - c.h) / 2;
         for (int i = 0; i < 50; ++i) {
-            const Mote& m = view->motes[i];
+            const Mote& m = test::state(view).motes[i];
             EXPECT_EQ(m.home.x, static_cast<float>(x0 + fraction(d[7 * i + 3]) * c.w));
             EXPECT_EQ(m.home.y, static_cast<float>(y0 + fraction(d[7 * i + 4]) * c.h));
             EXPECT_TRUE(sameColour(m.colour, blend(m.weight, LIGHT, HEAVY)));
@@ -269,14 +269,14 @@ TEST(Seeding, UnusableTableFallsBackToTheBox) {
 TEST(Seeding, NoMotesAllocateNothing) {
     for (int count : {0, -3}) {
         auto view = makeBareView(800, 600, count);
-        EXPECT_EQ(view->motes, nullptr);
-        EXPECT_EQ(view->numMotesAllocated, 0);
+        EXPECT_EQ(test::state(view).motes, nullptr);
+        EXPECT_EQ(test::state(view).numMotesAllocated, 0);
         seedAll(*view);
         view->advanceMotes();
     }
     auto view = makeBareView(800, 600, 1500);
-    ASSERT_NE(view->motes, nullptr);
-    EXPECT_EQ(view->numMotesAllocated, 1500);
+    ASSERT_NE(test::state(view).motes, nullptr);
+    EXPECT_EQ(test::state(view).numMotesAllocated, 1500);
 }
 
 // An array the allocator refuses leaves no live motes: nothing is seeded or moved.
@@ -291,16 +291,16 @@ TEST(Seeding, RefusedAllocationLeavesNoMotes) {
     ASSERT_EQ(0, setrlimit(RLIMIT_AS, &capped));
 #endif
     auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    view->displayWidth = 800;
-    view->displayHeight = 600;
-    view->numMotes = INT_MAX;
+    test::state(view).displayWidth = 800;
+    test::state(view).displayHeight = 600;
+    test::state(view).numMotes = INT_MAX;
     view->allocateMotes();
 #ifndef __SANITIZE_ADDRESS__
     ASSERT_EQ(0, setrlimit(RLIMIT_AS, &saved));
 #endif
-    EXPECT_EQ(view->motes, nullptr);
-    EXPECT_EQ(view->numMotesAllocated, 0);
-    EXPECT_EQ(view->numMotes, 0);
+    EXPECT_EQ(test::state(view).motes, nullptr);
+    EXPECT_EQ(test::state(view).numMotesAllocated, 0);
+    EXPECT_EQ(test::state(view).numMotes, 0);
     seedAll(*view);
     view->advanceMotes();
 }
@@ -310,19 +310,19 @@ TEST(Seeding, RefusedAllocationLeavesNoMotes) {
 TEST(Seeding, EveryPassStaysInsideTheArray) {
     auto view = test::makeBareView(200, 100, 10);
     test::seedAll(*view);
-    view->numMotes = 25;
+    test::state(view).numMotes = 25;
     EXPECT_EQ(view->liveMotes(), 10);
     for (int mode = 0; mode <= 6; ++mode) {
-        view->mode = mode;
+        test::state(view).mode = mode;
         view->advanceMotes();
     }
-    view->numMotes = -3;
+    test::state(view).numMotes = -3;
     EXPECT_EQ(view->liveMotes(), 0);
     view->advanceMotes();
 
     // Allocating again replaces the array (the leak checker sees a lost first one).
-    view->numMotes = 30;
+    test::state(view).numMotes = 30;
     view->allocateMotes();
-    EXPECT_EQ(view->numMotesAllocated, 30);
+    EXPECT_EQ(test::state(view).numMotesAllocated, 30);
     EXPECT_EQ(view->liveMotes(), 30);
 }

@@ -22,13 +22,13 @@ TEST(VectorField, FillsEachCellFromFourDrawsWithDoubleTrigonometry) {
         const float m = static_cast<float>(fraction(r[0]) * 4.0 + 8.0);
         const float a = static_cast<float>(fraction(r[1]) * 6.29);
         const float t = static_cast<float>(fraction(r[2]) * 0.019 + 0.001);
-        EXPECT_EQ(view->fields[k].x, static_cast<float>(std::cos(double{a}) * double{m}));
-        EXPECT_EQ(view->fields[k].y, static_cast<float>(std::sin(double{a}) * double{m}));
-        EXPECT_EQ(view->rotators[k].x1, static_cast<float>(std::cos(double{t})));
-        EXPECT_EQ(view->rotators[k].y1, static_cast<float>(std::sin(double{t})));
-        EXPECT_EQ(view->rotators[k].x2, -static_cast<float>(std::sin(double{t})));
-        EXPECT_EQ(view->rotators[k].y2, view->rotators[k].x1);
-        const float length = std::hypot(view->fields[k].x, view->fields[k].y);
+        EXPECT_EQ(test::state(view).fields[k].x, static_cast<float>(std::cos(double{a}) * double{m}));
+        EXPECT_EQ(test::state(view).fields[k].y, static_cast<float>(std::sin(double{a}) * double{m}));
+        EXPECT_EQ(test::state(view).rotators[k].x1, static_cast<float>(std::cos(double{t})));
+        EXPECT_EQ(test::state(view).rotators[k].y1, static_cast<float>(std::sin(double{t})));
+        EXPECT_EQ(test::state(view).rotators[k].x2, -static_cast<float>(std::sin(double{t})));
+        EXPECT_EQ(test::state(view).rotators[k].y2, test::state(view).rotators[k].x1);
+        const float length = std::hypot(test::state(view).fields[k].x, test::state(view).fields[k].y);
         EXPECT_GE(length, 7.9999f);
         EXPECT_LE(length, 12.0001f);
     }
@@ -41,30 +41,30 @@ TEST(VectorField, SwirlLoopsClockwiseRoundTheCentre) {
     const FieldVector expected[9] = {{0, 5}, {-5, 0}, {-5, 0}, {0, 5}, {0.5f, 0},
                                      {0, -5}, {5, 0}, {5, 0}, {0, -5}};
     for (int k = 0; k < 9; ++k) {
-        EXPECT_EQ(view->swirl[k].x, expected[k].x) << k;
-        EXPECT_EQ(view->swirl[k].y, expected[k].y) << k;
+        EXPECT_EQ(test::state(view).swirl[k].x, expected[k].x) << k;
+        EXPECT_EQ(test::state(view).swirl[k].y, expected[k].y) << k;
     }
-    EXPECT_TRUE(std::signbit(view->swirl[2].y));
+    EXPECT_TRUE(std::signbit(test::state(view).swirl[2].y));
 }
 
 TEST(VectorField, TurnsClockwiseByItsOwnAngle) {
     auto view = makeBareView(800, 600, 0);
     for (int k = 0; k < 9; ++k) {
-        view->fields[k] = {static_cast<float>(k), 1.0f};
-        view->rotators[k] = {1.0f, 0.0f, -0.0f, 1.0f};
+        test::state(view).fields[k] = {static_cast<float>(k), 1.0f};
+        test::state(view).rotators[k] = {1.0f, 0.0f, -0.0f, 1.0f};
     }
     const float theta = 0.01f;
     const float c = static_cast<float>(std::cos(double{theta}));
     const float s = static_cast<float>(std::sin(double{theta}));
-    view->fields[4] = {10.0f, 0.0f};
-    view->rotators[4] = {c, s, -s, c};
+    test::state(view).fields[4] = {10.0f, 0.0f};
+    test::state(view).rotators[4] = {c, s, -s, c};
     view->advanceFields();
-    EXPECT_NEAR(view->fields[4].x, 9.9995, 1e-4);
-    EXPECT_NEAR(view->fields[4].y, -0.099998, 1e-6);
+    EXPECT_NEAR(test::state(view).fields[4].x, 9.9995, 1e-4);
+    EXPECT_NEAR(test::state(view).fields[4].y, -0.099998, 1e-6);
     for (int k = 0; k < 9; ++k) {
         if (k == 4) continue;
-        EXPECT_EQ(view->fields[k].x, static_cast<float>(k));
-        EXPECT_EQ(view->fields[k].y, 1.0f);
+        EXPECT_EQ(test::state(view).fields[k].x, static_cast<float>(k));
+        EXPECT_EQ(test::state(view).fields[k].y, 1.0f);
     }
 }
 
@@ -74,26 +74,26 @@ TEST(VectorField, KeepsLengthsAndTurnsByFrameCountTimesAngle) {
     view->initVectorField();
     double length[9], angle[9], turn[9];
     for (int k = 0; k < 9; ++k) {
-        length[k] = std::hypot(double{view->fields[k].x}, double{view->fields[k].y});
-        angle[k] = std::atan2(double{view->fields[k].y}, double{view->fields[k].x});
-        turn[k] = std::atan2(double{view->rotators[k].y1}, double{view->rotators[k].x1});
+        length[k] = std::hypot(double{test::state(view).fields[k].x}, double{test::state(view).fields[k].y});
+        angle[k] = std::atan2(double{test::state(view).fields[k].y}, double{test::state(view).fields[k].x});
+        turn[k] = std::atan2(double{test::state(view).rotators[k].y1}, double{test::state(view).rotators[k].x1});
     }
     const int frames = 3000;
     for (int f = 0; f < frames; ++f) view->advanceFields();
     for (int k = 0; k < 9; ++k) {
         SCOPED_TRACE(k);
-        const double now = std::hypot(double{view->fields[k].x}, double{view->fields[k].y});
+        const double now = std::hypot(double{test::state(view).fields[k].x}, double{test::state(view).fields[k].y});
         EXPECT_NEAR(now / length[k], 1.0, 1e-3);
         const double expected = angle[k] - frames * turn[k];
-        const double got = std::atan2(double{view->fields[k].y}, double{view->fields[k].x});
+        const double got = std::atan2(double{test::state(view).fields[k].y}, double{test::state(view).fields[k].x});
         EXPECT_NEAR(std::remainder(got - expected, 2 * M_PI), 0.0, 1e-3);
     }
 }
 
 TEST(VectorField, CellsOfTheDisplayFoldTheLastColumnsAndRows) {
     auto view = makeBareView(1000, 600, 0);
-    ASSERT_EQ(view->fieldWidth, 333);
-    ASSERT_EQ(view->fieldHeight, 200);
+    ASSERT_EQ(test::state(view).fieldWidth, 333);
+    ASSERT_EQ(test::state(view).fieldHeight, 200);
     EXPECT_EQ(view->cellOf(999.5f, 10.0f), 3);   // column 3, row 0
     EXPECT_EQ(view->cellOf(999.5f, 599.0f), 0);  // column 3, row 2
     EXPECT_EQ(view->cellOf(500.0f, 300.0f), 4);

@@ -14,7 +14,7 @@ std::unique_ptr<Zorvan> makeOffscreenView(double w, double h, bool isPreview) {
     return view;
 }
 
-OsMesaView* offscreenOf(Zorvan& view) { return dynamic_cast<OsMesaView*>(view._view); }
+OsMesaView* offscreenOf(Zorvan& view) { return dynamic_cast<OsMesaView*>(view.glView()); }
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

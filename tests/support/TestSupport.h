@@ -3,6 +3,7 @@
 
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"
+#include "support/ViewState.h"
 
 #include <memory>
 #include <string>

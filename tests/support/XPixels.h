@@ -1,0 +1,18 @@
+// Reading back what a window shows, as the X server holds it.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <functional>
+
+namespace zorvan::test {
+
+// How many pixels of the width x height area at (x, y) of `drawable` `counts` accepts,
+// given each pixel as 0xRRGGBB; -1 when the area cannot be read.
+long countPixels(Display* display, Drawable drawable, int x, int y, int width, int height,
+                 const std::function<bool(unsigned long rgb)>& counts);
+
+// How many pixels of the area are not black; -1 when it cannot be read.
+long litPixels(Display* display, Drawable drawable, int x, int y, int width, int height);
+
+}  // namespace zorvan::test
