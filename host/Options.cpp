@@ -441,7 +441,12 @@ std::string usage() {
         "screen-saver daemon hands over, or renders it to a PNG picture.\n"
         "\n";
     constexpr size_t COLUMN = 22;
+    std::string firstSetting, lastSetting;
     for (const OptionSpec& spec : options()) {
+        if (spec.setting) {
+            if (firstSetting.empty()) firstSetting = spec.name;
+            lastSetting = spec.name;
+        }
         std::string head = "  --" + std::string(spec.name);
         if (spec.alias) head = "  -" + std::string(spec.alias) + ", --" + spec.name;
         if (spec.value) head += " " + std::string(spec.value);
@@ -454,8 +459,8 @@ std::string usage() {
         text += '\n';
     }
     text +=
-        "\n"
-        "The options from --count to --all-screens change the saved settings for this\n"
+        "\nThe options from --" + firstSetting + " to --" + lastSetting +
+        " change the saved settings for this\n"
         "run only; they are never saved. Every option may also be written with one\n"
         "dash (-root, -window-id 0x2a00007); a value may follow '=' (--size=800x600).\n"
         "In a window, Esc or q quits.\n"

@@ -14,6 +14,10 @@ using Value = ScreenSaverDefaults::Value;
 
 static_assert(MAX_NUM_MOTES == 1000000, "the --count help names the limit");
 
+// In the order of the store file. Each row: the keys; the field and default (for an
+// integer also its range, and what a stored value outside it loads as); the option:
+// its place in --help, name, value placeholder and help, then its words, or the flag
+// that clears it and that flag's help.
 const Setting SETTINGS[] = {
     {{"numMotes"},
      Integer{&Zorvan::numMotes, 1500, 1, MAX_NUM_MOTES, 1500},
