@@ -1,8 +1,7 @@
 #include "host/Options.h"
 
 #include "host/ColourText.h"
-#include "settings/PrefsChecks.h"
-
+#include "settings/SettingsTable.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <system_error>
 
 namespace zorvan::host {
@@ -61,13 +59,16 @@ using Apply = std::optional<std::string> (*)(ParseState&, const std::string& spe
                                              const std::string& value);
 
 // One option: its names without dashes, the placeholder of its value (null for a
-// flag), the --help text (a '\n' starts a further line) and what it does.
+// flag), the --help text (a '\n' starts a further line) and what it does: `apply`, or
+// for a setting its row of the settings table (`off`: the flag that clears it).
 struct OptionSpec {
     const char* name;
     const char* alias;  // a second name, or null
     const char* value;
     const char* help;
     Apply apply;
+    const Setting* setting = nullptr;
+    bool off = false;
 };
 
 // Whole numbers from 0 up to `max`, for the option spelled `spelled`.
@@ -83,14 +84,9 @@ std::optional<std::string> number(const std::string& spelled, const std::string&
 
 using Value = ScreenSaverDefaults::Value;
 
-// A setting for this run: read as if the store held it under `key`.
-void setting(ParseState& s, const char* key, Value value) {
-    s.options.settings.emplace_back(key, std::move(value));
-}
-
 // Which of `words` the value is (its index); an error line naming them otherwise.
 std::optional<std::string> choice(const std::string& spelled, const std::string& text,
-                                  std::initializer_list<const char*> words, int& out) {
+                                  const std::vector<const char*>& words, int& out) {
     int index = 0;
     std::string wanted;
     for (const char* word : words) {
@@ -105,43 +101,77 @@ std::optional<std::string> choice(const std::string& spelled, const std::string&
     return "bad " + spelled + " " + quoted(text) + ": want " + wanted;
 }
 
-// A count or size setting, held to the range that loading the store keeps.
-std::optional<std::string> checkedInteger(ParseState& s, const char* key, bool (*inRange)(long long),
-                                          const std::string& spelled, const std::string& text,
-                                          const std::string& range) {
-    auto n = parseCount(text, uint64_t(INT_MAX));
-    if (!n || !inRange(static_cast<long long>(*n)))
-        return "bad " + spelled + " " + quoted(text) + ": want a whole number " + range;
-    setting(s, key, Value(static_cast<int>(*n)));
-    return std::nullopt;
+// A setting for this run, read as if the store held it: the value as its row takes it.
+std::optional<std::string> applySetting(ParseState& s, const OptionSpec& spec,
+                                        const std::string& spelled, const std::string& text) {
+    using namespace stored;
+    const Setting& row = *spec.setting;
+    const auto& k = row.keys;
+    auto& out = s.options.settings;
+    const auto bad = [&](const std::string& wanted) {
+        return std::optional<std::string>("bad " + spelled + " " + quoted(text) + ": want " +
+                                          wanted);
+    };
+    if (row.option.offName) {
+        const bool on = !spec.off;
+        const bool integer = std::holds_alternative<Integer>(row.stored);
+        out.emplace_back(k[0], integer ? Value(int(on)) : Value(on));
+        return std::nullopt;
+    }
+    if (!row.option.words.empty()) {
+        int index = 0;
+        if (auto error = choice(spelled, text, row.option.words, index)) return error;
+        out.emplace_back(k[0], Value(index));
+        return std::nullopt;
+    }
+    return std::visit(
+        [&](const auto& stored) -> std::optional<std::string> {
+            using Row = std::decay_t<decltype(stored)>;
+            if constexpr (std::is_same_v<Row, Integer>) {
+                // Held to the range that loading the store keeps.
+                auto n = parseCount(text, uint64_t(INT_MAX));
+                if (!n || static_cast<long long>(*n) < stored.min || *n > uint64_t(stored.max))
+                    return bad("a whole number " + std::to_string(stored.min) + ".." +
+                               std::to_string(stored.max));
+                out.emplace_back(k[0], Value(static_cast<int>(*n)));
+            } else if constexpr (std::is_same_v<Row, Float>) {
+                float value = 0.0f;
+                const char* end = text.data() + text.size();
+                const auto [stop, ec] = std::from_chars(text.data(), end, value);
+                if (ec != std::errc() || stop != end || !std::isfinite(value))
+                    return bad("a decimal number such as " +
+                               ScreenSaverDefaults::formatFloat(stored.byDefault));
+                out.emplace_back(k[0], Value(value));
+            } else if constexpr (std::is_same_v<Row, Rgb>) {
+                auto c = parseColourText(text);
+                if (!c) return bad("an opaque colour, #rrggbb or a name such as navy");
+                out.emplace_back(k[0], Value(c->r));
+                out.emplace_back(k[1], Value(c->g));
+                out.emplace_back(k[2], Value(c->b));
+            } else if constexpr (std::is_same_v<Row, Logo>) {
+                if (text == "default" || text == "none") {
+                    out.emplace_back(k[0], Value(text == "default" ? 0 : 1));
+                    return std::nullopt;
+                }
+                // The file is not looked at here: one that has gone or is no picture warns
+                // when the view loads it and the saver draws all the same, as for a stored one.
+                namespace fs = std::filesystem;
+                std::error_code ec;
+                const fs::path path = text.empty() ? fs::path() : fs::absolute(text, ec);
+                if (ec || path.empty()) return bad("default, none or a picture file");
+                out.emplace_back(k[0], Value(2));
+                out.emplace_back(k[1], Value(path.lexically_normal().string()));
+            }
+            // A bool is a pair of flags, taken above.
+            return std::nullopt;
+        },
+        row.stored);
 }
 
-// A colour setting: the three channels under `prefix` R, G, B.
-std::optional<std::string> colour(ParseState& s, const char* prefix, const std::string& spelled,
-                                  const std::string& text) {
-    auto c = parseColourText(text);
-    if (!c)
-        return "bad " + spelled + " " + quoted(text) +
-               ": want an opaque colour, #rrggbb or a name such as navy";
-    const std::string p = prefix;
-    s.options.settings.emplace_back(p + "R", Value(c->r));
-    s.options.settings.emplace_back(p + "G", Value(c->g));
-    s.options.settings.emplace_back(p + "B", Value(c->b));
-    return std::nullopt;
-}
+static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L, "the --help text names the limits");
 
-// An on/off setting given by either of two flags.
-#define SETTING_FLAG(flag, key, on, helpText)                                                   \
-    {flag, nullptr, nullptr, helpText,                                                          \
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> { \
-         setting(s, key, Value(on));                                                            \
-         return std::nullopt;                                                                   \
-     }}
-
-static_assert(MAX_SIDE == 16384 && MAX_DELAY_US == 10000000L && MAX_NUM_MOTES == 1000000,
-              "the --help text names the limits");
-
-// The options, in the order --help lists them. To add one, add a line here.
+// The program's own options, in the order --help lists them; the settings for one run
+// come from the settings table, in the place of the empty row.
 const OptionSpec OPTIONS[] = {
     {"window", nullptr, nullptr, "draw in a window of its own (the default)",
      [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
@@ -254,94 +284,8 @@ const OptionSpec OPTIONS[] = {
          s.options.prefsFile = file;
          return std::nullopt;
      }},
-    {"count", nullptr, "N", "number of motes, 1..1000000 (default 1500)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         return checkedInteger(s, "numMotes", numMotesInRange, spelled, text,
-                               "1.." + std::to_string(MAX_NUM_MOTES));
-     }},
-    {"mote-size", nullptr, "N",
-     "divisor of the mote size: a mote's radius is its weight\n"
-     "(25..40) divided by N pixels; 1 or more, 1 largest\n"
-     "(default 10; the settings sheet offers 1..19)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         return checkedInteger(s, "moteSize", moteSizeInRange, spelled, text,
-                               "1.." + std::to_string(INT_MAX));
-     }},
-    {"speed", nullptr, "X", "scale of the steering, a decimal number (default 0.8)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         float speed = 0.0f;
-         const char* end = text.data() + text.size();
-         const auto [stop, ec] = std::from_chars(text.data(), end, speed);
-         if (ec != std::errc() || stop != end || !std::isfinite(speed))
-             return "bad " + spelled + " " + quoted(text) + ": want a decimal number such as 0.8";
-         setting(s, "speed", Value(speed));
-         return std::nullopt;
-     }},
-    {"shape", nullptr, "SHAPE", "mote shape: square, diamond (default) or hexagon",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         int shape = 0;
-         if (auto error = choice(spelled, text, {"square", "diamond", "hexagon"}, shape)) return error;
-         setting(s, "moteShape", Value(shape));
-         return std::nullopt;
-     }},
-    SETTING_FLAG("directional", "directional", true,
-                 "turn the shapes along the direction of travel (default)"),
-    SETTING_FLAG("no-directional", "directional", false, "keep the shapes upright"),
-    SETTING_FLAG("tails", "drawMode", 1,
-                 "draw each mote with a tail from its last position\n"
-                 "(drawn while the mote-size divisor is 6 or more)"),
-    SETTING_FLAG("no-tails", "drawMode", 0, "draw the motes without tails (default)"),
-    {"colours", nullptr, "MODE",
-     "mote colours: default (on black, #ff33b0 for the lightest\n"
-     "to #ffcc80 for the heaviest), custom (--bg, --light and\n"
-     "--heavy, given or saved) or logo (each mote the colour\n"
-     "of its logo pixel, the background the logo's)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         int mode = 0;
-         if (auto error = choice(spelled, text, {"default", "custom", "logo"}, mode)) return error;
-         setting(s, "colourMode", Value(mode));
-         return std::nullopt;
-     }},
-    {"bg", nullptr, "COLOUR", "background colour, #rrggbb or a name (default black)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         return colour(s, "bg", spelled, text);
-     }},
-    {"light", nullptr, "COLOUR", "colour of the lightest motes (default #ff33b0)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         return colour(s, "light", spelled, text);
-     }},
-    {"heavy", nullptr, "COLOUR", "colour of the heaviest motes (default #ffcc80)",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         return colour(s, "heavy", spelled, text);
-     }},
-    {"logo", nullptr, "LOGO",
-     "the picture the motes gather into: default (Zorvan's own),\n"
-     "none (a small box at the centre) or a picture FILE",
-     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         if (text == "default" || text == "none") {
-             setting(s, "logoMode", Value(text == "default" ? 0 : 1));
-             return std::nullopt;
-         }
-         // The file is not looked at here: one that has gone or is no picture warns
-         // when the view loads it and the saver draws all the same, as for a stored one.
-         namespace fs = std::filesystem;
-         std::error_code ec;
-         const fs::path path = text.empty() ? fs::path() : fs::absolute(text, ec);
-         if (ec || path.empty())
-             return "bad " + spelled + " " + quoted(text) + ": want default, none or a picture file";
-         setting(s, "logoMode", Value(2));
-         setting(s, "logoFile", Value(path.lexically_normal().string()));
-         return std::nullopt;
-     }},
-    SETTING_FLAG("contrast", "contrastCheck", true,
-                 "count logo pixels close to the background colour as\n"
-                 "background"),
-    SETTING_FLAG("no-contrast", "contrastCheck", false,
-                 "only pixels of the background colour itself are\n"
-                 "background (default)"),
-    SETTING_FLAG("main-screen-only", "mainScreenOnly", true,
-                 "draw only on the main monitor; the others stay black"),
-    SETTING_FLAG("all-screens", "mainScreenOnly", false, "draw on every monitor (default)"),
+    // Here --help lists the settings for one run, from the settings table.
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
     {"resources", nullptr, nullptr,
      "print the paths of the picture \"zorvan.pict\" and the\n"
      "sheet \"Zorvan.nib\" (\"none\" when missing) and exit",
@@ -368,11 +312,34 @@ const OptionSpec OPTIONS[] = {
      }},
 };
 
-#undef SETTING_FLAG
+// The options in the order --help lists them: the settings from the table in the
+// place of the empty row.
+const std::vector<OptionSpec>& options() {
+    static const std::vector<OptionSpec> all = [] {
+        std::vector<const Setting*> settings;
+        for (const Setting& row : settingsTable()) settings.push_back(&row);
+        std::sort(settings.begin(), settings.end(),
+                  [](const Setting* a, const Setting* b) { return a->option.listed < b->option.listed; });
+        std::vector<OptionSpec> list;
+        for (const OptionSpec& spec : OPTIONS) {
+            if (spec.name) {
+                list.push_back(spec);
+                continue;
+            }
+            for (const Setting* row : settings) {
+                const SettingOption& o = row->option;
+                list.push_back({o.name, nullptr, o.value, o.help, nullptr, row});
+                if (o.offName) list.push_back({o.offName, nullptr, nullptr, o.offHelp, nullptr, row, true});
+            }
+        }
+        return list;
+    }();
+    return all;
+}
 
 // The option that `name` (dashes and any '=value' removed) names, or null.
 const OptionSpec* findOption(const std::string& name) {
-    for (const OptionSpec& spec : OPTIONS)
+    for (const OptionSpec& spec : options())
         if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
     return nullptr;
 }
@@ -386,20 +353,6 @@ std::string optionName(const std::string& arg) {
     else return {};
     return arg.substr(start, arg.find('=') == std::string::npos ? std::string::npos
                                                                  : arg.find('=') - start);
-}
-
-// Default colours bring the default background and mote colours, as the settings
-// sheet's button does; colours given anywhere on the command line still win, so these
-// go first.
-void addDefaultColours(ScreenSaverDefaults::Dictionary& settings) {
-    auto last = std::find_if(settings.rbegin(), settings.rend(),
-                             [](const auto& entry) { return entry.first == "colourMode"; });
-    if (last == settings.rend() || last->second != Value(0)) return;
-    const ScreenSaverDefaults::Dictionary defaults = {
-        {"bgR", Value(0.0f)},       {"bgG", Value(0.0f)},       {"bgB", Value(0.0f)},
-        {"lightR", Value(LIGHT.r)}, {"lightG", Value(LIGHT.g)}, {"lightB", Value(LIGHT.b)},
-        {"heavyR", Value(HEAVY.r)}, {"heavyG", Value(HEAVY.g)}, {"heavyB", Value(HEAVY.b)}};
-    settings.insert(settings.begin(), defaults.begin(), defaults.end());
 }
 
 // The checks between options, once all are read.
@@ -488,7 +441,12 @@ std::string usage() {
         "screen-saver daemon hands over, or renders it to a PNG picture.\n"
         "\n";
     constexpr size_t COLUMN = 22;
-    for (const OptionSpec& spec : OPTIONS) {
+    std::string firstSetting, lastSetting;
+    for (const OptionSpec& spec : options()) {
+        if (spec.setting) {
+            if (firstSetting.empty()) firstSetting = spec.name;
+            lastSetting = spec.name;
+        }
         std::string head = "  --" + std::string(spec.name);
         if (spec.alias) head = "  -" + std::string(spec.alias) + ", --" + spec.name;
         if (spec.value) head += " " + std::string(spec.value);
@@ -501,8 +459,8 @@ std::string usage() {
         text += '\n';
     }
     text +=
-        "\n"
-        "The options from --count to --all-screens change the saved settings for this\n"
+        "\nThe options from --" + firstSetting + " to --" + lastSetting +
+        " change the saved settings for this\n"
         "run only; they are never saved. Every option may also be written with one\n"
         "dash (-root, -window-id 0x2a00007); a value may follow '=' (--size=800x600).\n"
         "In a window, Esc or q quits.\n"
@@ -538,7 +496,9 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             return fail(spelled + " needs a value " + spec->value);
         }
         if (spec->value && value.empty()) return fail(spelled + " needs a value " + spec->value);
-        if (auto error = spec->apply(state, spelled, value)) return fail(*error);
+        auto error = spec->setting ? applySetting(state, *spec, spelled, value)
+                                   : spec->apply(state, spelled, value);
+        if (error) return fail(*error);
     }
 
     if (auto error = checkCombination(state)) return fail(*error);

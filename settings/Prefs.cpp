@@ -1,74 +1,48 @@
-// Loading the settings from the module's preference store and saving them back.
+// Loading the settings from the module's preference store and saving them back, row by
+// row of the settings table.
 #include "saver/Zorvan.h"
 
 #include "platform/bundle/Bundle.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
-#include "settings/PrefsChecks.h"
+#include "settings/SettingsTable.h"
 
 namespace zorvan {
 
-namespace {
-
-using Value = ScreenSaverDefaults::Value;
-
-}  // namespace
+using namespace stored;
 
 void Zorvan::loadPrefs() {
-    const ScreenSaverDefaults::Dictionary defaults = {
-        {"numMotes", Value(DEFAULT_NUM_MOTES)},
-        {"moteSize", Value(DEFAULT_MOTE_SIZE)},
-        {"mainScreenOnly", Value(false)},
-        {"logoMode", Value(0)},
-        {"drawMode", Value(0)},
-        {"colourMode", Value(0)},
-        {"contrastCheck", Value(false)},
-        {"moteShape", Value(1)},
-        {"directional", Value(true)},
-        {"bgR", Value(0.0f)},
-        {"bgG", Value(0.0f)},
-        {"bgB", Value(0.0f)},
-        {"lightR", Value(1.0f)},
-        {"lightG", Value(0.2f)},
-        {"lightB", Value(0.69f)},
-        {"heavyR", Value(1.0f)},
-        {"heavyG", Value(0.8f)},
-        {"heavyB", Value(0.5f)},
-        {"speed", Value(0.8f)},
-    };
     prefs = ScreenSaverDefaults::defaultsForModuleWithName("Zorvan");
-    prefs->registerDefaults(defaults);
+    prefs->registerDefaults(registeredDefaults());
 
-    numMotes = prefs->integerForKey("numMotes");
-    if (!numMotesInRange(numMotes)) numMotes = DEFAULT_NUM_MOTES;
-    moteSize = prefs->integerForKey("moteSize");
-    if (!moteSizeInRange(moteSize)) moteSize = DEFAULT_MOTE_SIZE;
-    mainScreenOnly = prefs->boolForKey("mainScreenOnly");
-    logoMode = prefs->integerForKey("logoMode");
-    if (logoMode == 0) {
-        logoFile = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
-    } else if (logoMode == 2) {
-        logoFile = prefs->stringForKey("logoFile");
-    } else {
-        logoFile.reset();
+    for (const Setting& s : settingsTable()) {
+        const auto& k = s.keys;
+        std::visit(
+            [&](const auto& row) {
+                using Row = std::decay_t<decltype(row)>;
+                if constexpr (std::is_same_v<Row, Integer>) {
+                    int& value = this->*row.field;
+                    value = prefs->integerForKey(k[0]);
+                    if (value < row.min || value > row.max) value = row.outside;
+                } else if constexpr (std::is_same_v<Row, Bool>) {
+                    this->*row.field = prefs->boolForKey(k[0]);
+                } else if constexpr (std::is_same_v<Row, Level>) {
+                    this->*row.field = prefs->boolForKey(k[0]) ? row.on : 0.0f;
+                } else if constexpr (std::is_same_v<Row, Float>) {
+                    this->*row.field = prefs->floatForKey(k[0]);
+                } else if constexpr (std::is_same_v<Row, Rgb>) {
+                    this->*row.field = {prefs->floatForKey(k[0]), prefs->floatForKey(k[1]),
+                                        prefs->floatForKey(k[2])};
+                } else if constexpr (std::is_same_v<Row, Logo>) {
+                    const int mode = this->*row.mode = prefs->integerForKey(k[0]);
+                    std::optional<std::string>& file = this->*row.file;
+                    if (mode == 0)
+                        file = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
+                    else if (mode == 2) file = prefs->stringForKey(k[1]);
+                    else file.reset();
+                }
+            },
+            s.stored);
     }
-    drawMode = prefs->integerForKey("drawMode");
-    colourMode = prefs->integerForKey("colourMode");
-    minimumContrast = prefs->boolForKey("contrastCheck") ? 0.5f : 0.0f;
-    moteShape = prefs->integerForKey("moteShape");
-    if (!moteShapeInRange(moteShape)) moteShape = 0;
-    directional = prefs->boolForKey("directional");
-    // The store hands out finite floats only: a NaN or infinite speed or channel in the
-    // file reads as its registered default.
-    bg.r = prefs->floatForKey("bgR");
-    bg.g = prefs->floatForKey("bgG");
-    bg.b = prefs->floatForKey("bgB");
-    light.r = prefs->floatForKey("lightR");
-    light.g = prefs->floatForKey("lightG");
-    light.b = prefs->floatForKey("lightB");
-    heavy.r = prefs->floatForKey("heavyR");
-    heavy.g = prefs->floatForKey("heavyG");
-    heavy.b = prefs->floatForKey("heavyB");
-    speed = prefs->floatForKey("speed");
 
     smoothness = 0.99f;
     initPlayList();
@@ -76,29 +50,38 @@ void Zorvan::loadPrefs() {
 
 void Zorvan::savePrefs() {
     if (!prefs) return;
-    prefs->setInteger(numMotes, "numMotes");
-    prefs->setInteger(moteSize, "moteSize");
-    prefs->setBool(mainScreenOnly, "mainScreenOnly");
-    prefs->setInteger(logoMode, "logoMode");
-    prefs->setInteger(drawMode, "drawMode");
-    prefs->setInteger(colourMode, "colourMode");
-    prefs->setBool(minimumContrast > 0.0f, "contrastCheck");
-    prefs->setInteger(moteShape, "moteShape");
-    prefs->setBool(directional, "directional");
-    prefs->setFloat(bg.r, "bgR");
-    prefs->setFloat(bg.g, "bgG");
-    prefs->setFloat(bg.b, "bgB");
-    prefs->setFloat(light.r, "lightR");
-    prefs->setFloat(light.g, "lightG");
-    prefs->setFloat(light.b, "lightB");
-    prefs->setFloat(heavy.r, "heavyR");
-    prefs->setFloat(heavy.g, "heavyG");
-    prefs->setFloat(heavy.b, "heavyB");
-    prefs->setFloat(speed, "speed");
-    if (logoMode == 2 && logoFile) {
-        prefs->setObject(*logoFile, "logoFile");
-    } else {
-        prefs->removeObjectForKey("logoFile");
+    const Setting* logo = nullptr;
+    for (const Setting& s : settingsTable()) {
+        const auto& k = s.keys;
+        std::visit(
+            [&](const auto& row) {
+                using Row = std::decay_t<decltype(row)>;
+                if constexpr (std::is_same_v<Row, Integer>) {
+                    prefs->setInteger(this->*row.field, k[0]);
+                } else if constexpr (std::is_same_v<Row, Bool>) {
+                    prefs->setBool(this->*row.field, k[0]);
+                } else if constexpr (std::is_same_v<Row, Level>) {
+                    prefs->setBool(this->*row.field > 0.0f, k[0]);
+                } else if constexpr (std::is_same_v<Row, Float>) {
+                    prefs->setFloat(this->*row.field, k[0]);
+                } else if constexpr (std::is_same_v<Row, Rgb>) {
+                    const Colour& c = this->*row.field;
+                    prefs->setFloat(c.r, k[0]);
+                    prefs->setFloat(c.g, k[1]);
+                    prefs->setFloat(c.b, k[2]);
+                } else if constexpr (std::is_same_v<Row, Logo>) {
+                    prefs->setInteger(this->*row.mode, k[0]);
+                    logo = &s;
+                }
+            },
+            s.stored);
+    }
+    // The logo's file goes last, and only for a picture of the user's.
+    if (logo) {
+        const auto& row = std::get<Logo>(logo->stored);
+        const std::optional<std::string>& file = this->*row.file;
+        if (this->*row.mode == 2 && file) prefs->setObject(*file, logo->keys[1]);
+        else prefs->removeObjectForKey(logo->keys[1]);
     }
     // A failed save is reported by the store on stderr and remembered for the host;
     // the settings stay in effect.

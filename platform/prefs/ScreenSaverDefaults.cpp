@@ -165,6 +165,22 @@ struct ScreenSaverDefaults::Impl {
         return it == runOnly.end() ? nullptr : &it->second;
     }
 
+    // A typed read: the run-only value, else the stored value as `readFile` (a GKeyFile
+    // getter) reads it, else the registered default; `fromValue` reads a run-only or
+    // registered value as the type. A stored value that is not `type` reads as absent,
+    // after the one warning.
+    template <typename T, typename Read>
+    T read(const std::string& key, T (*fromValue)(const Value*), const char* type, Read readFile) {
+        if (const Value* v = runOnlyValue(key)) return fromValue(v);
+        if (has(key)) {
+            GError* error = nullptr;
+            T value = readFile(file, moduleName.c_str(), key.c_str(), &error);
+            if (!error) return value;
+            badValue(key, type, error);
+        }
+        return fromValue(registered(key));
+    }
+
     bool report(const std::string& what) {
         std::fprintf(stderr, "zorvan: cannot save settings to %s: %s\n", path.c_str(),
                      what.c_str());
@@ -275,60 +291,34 @@ void ScreenSaverDefaults::setRunOnlyValues(const Dictionary& values) {
 }
 
 int ScreenSaverDefaults::integerForKey(const std::string& key) {
-    if (const Value* v = impl_->runOnlyValue(key)) return asInteger(v);
-    if (impl_->has(key)) {
-        GError* error = nullptr;
-        int value = g_key_file_get_integer(impl_->file, impl_->moduleName.c_str(),
-                                           key.c_str(), &error);
-        if (!error) return value;
-        impl_->badValue(key, "an integer", error);
-    }
-    return asInteger(impl_->registered(key));
+    return impl_->read(key, asInteger, "an integer", g_key_file_get_integer);
 }
 
 bool ScreenSaverDefaults::boolForKey(const std::string& key) {
-    if (const Value* v = impl_->runOnlyValue(key)) return asBool(v);
-    if (impl_->has(key)) {
-        GError* error = nullptr;
-        gboolean value = g_key_file_get_boolean(impl_->file, impl_->moduleName.c_str(),
-                                                key.c_str(), &error);
-        if (!error) return value;
-        impl_->badValue(key, "true or false", error);
-    }
-    return asBool(impl_->registered(key));
+    return impl_->read(key, asBool, "true or false", g_key_file_get_boolean);
 }
 
 float ScreenSaverDefaults::floatForKey(const std::string& key) {
-    if (const Value* v = impl_->runOnlyValue(key)) return asFloat(v);
-    if (impl_->has(key)) {
-        GError* error = nullptr;
-        double value = g_key_file_get_double(impl_->file, impl_->moduleName.c_str(),
-                                             key.c_str(), &error);
-        if (!error) {
-            const float f = float(value);
-            if (std::isfinite(f)) return f;
-            error = g_error_new_literal(G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_INVALID_VALUE,
-                                        "not a finite float");
-        }
-        impl_->badValue(key, "a finite number", error);
-    }
-    return asFloat(impl_->registered(key));
+    return impl_->read(key, asFloat, "a finite number",
+                       [](GKeyFile* file, const gchar* group, const gchar* k, GError** error) {
+                           const float f = float(g_key_file_get_double(file, group, k, error));
+                           if (!*error && !std::isfinite(f))
+                               *error = g_error_new_literal(G_KEY_FILE_ERROR,
+                                                            G_KEY_FILE_ERROR_INVALID_VALUE,
+                                                            "not a finite float");
+                           return f;
+                       });
 }
 
 std::optional<std::string> ScreenSaverDefaults::stringForKey(const std::string& key) {
-    if (const Value* v = impl_->runOnlyValue(key)) return asString(v);
-    if (impl_->has(key)) {
-        GError* error = nullptr;
-        gchar* value = g_key_file_get_string(impl_->file, impl_->moduleName.c_str(),
-                                             key.c_str(), &error);
-        if (!error) {
-            std::string result = value;
-            g_free(value);
-            return result;
-        }
-        impl_->badValue(key, "a UTF-8 string", error);
-    }
-    return asString(impl_->registered(key));
+    return impl_->read(key, asString, "a UTF-8 string",
+                       [](GKeyFile* file, const gchar* group, const gchar* k, GError** error) {
+                           gchar* value = g_key_file_get_string(file, group, k, error);
+                           std::optional<std::string> result;
+                           if (value) result = value;
+                           g_free(value);
+                           return result;
+                       });
 }
 
 void ScreenSaverDefaults::setInteger(int value, const std::string& key) {

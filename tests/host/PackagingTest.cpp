@@ -2,11 +2,13 @@
 // the man page, the files and where they lie.
 #include "host/Options.h"
 #include "host/Process.h"
+#include "settings/SettingsTable.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -109,6 +111,13 @@ std::set<std::string> treeOf(const fs::path& root) {
     return paths;
 }
 
+// The registered default of a setting stored as a number (NaN for other rows).
+double defaultNumber(const Setting& s) {
+    if (const auto* row = std::get_if<stored::Integer>(&s.stored)) return row->byDefault;
+    if (const auto* row = std::get_if<stored::Float>(&s.stored)) return row->byDefault;
+    return std::nan("");
+}
+
 const std::set<std::string> LAYOUT = {
     "/usr", "/usr/bin", "/usr/bin/zorvan",
     "/usr/libexec", "/usr/libexec/xscreensaver", "/usr/libexec/xscreensaver/zorvan",
@@ -164,6 +173,20 @@ TEST(Packaging, EveryArgumentTheDaemonsDialogCanGiveIsAccepted) {
                                "--light", "--heavy", "--logo", "--contrast", "--no-contrast",
                                "--main-screen-only", "--all-screens", "--delay", "--fps"})
         EXPECT_TRUE(covered.count(option)) << option << " has no control";
+    for (const Setting& s : settingsTable()) {
+        for (const char* name : {s.option.name, s.option.offName})
+            if (name) {
+                EXPECT_TRUE(covered.count(std::string("--") + name)) << name << " has no control";
+            }
+    }
+    // A slider for a setting starts at the default that the settings table registers.
+    for (const auto& slider : dialog->sliders) {
+        for (const Setting& s : settingsTable()) {
+            if (slider.arg == std::string("--") + s.option.name + " %") {
+                EXPECT_EQ(float(std::stod(slider.fallback)), float(defaultNumber(s))) << slider.arg;
+            }
+        }
+    }
 
     // And the program runs with a setting from every control at once.
     test::TempDir dir;
@@ -196,6 +219,16 @@ TEST(Packaging, ManPageRendersCleanlyAndAgreesWithHelp) {
         EXPECT_NE(text.find(name), std::string::npos) << name;
     EXPECT_EQ(text.find("@ZORVAN_VERSION@"), std::string::npos);
     EXPECT_EQ(optionsIn(text), optionsIn(host::usage()));
+    // The page states the table's default for each setting that takes a number.
+    for (const Setting& s : settingsTable()) {
+        if (s.option.words.empty() && (std::holds_alternative<stored::Integer>(s.stored) ||
+                                       std::holds_alternative<stored::Float>(s.stored)) &&
+            s.option.value) {
+            std::ostringstream said;
+            said << "(default " << defaultNumber(s);
+            EXPECT_NE(text.find(said.str()), std::string::npos) << s.option.name;
+        }
+    }
 }
 
 TEST(Packaging, InstallLaysOutTheSaverForTheDaemonAndMate) {
