@@ -20,32 +20,32 @@ static_assert(MAX_NUM_MOTES == 1000000, "the --count help names the limit");
 // that clears it and that flag's help.
 const Setting SETTINGS[] = {
     {{"numMotes"},
-     Integer{&Zorvan::numMotes, 1500, 1, MAX_NUM_MOTES, 1500},
+     Integer{&ZorvanState::numMotes, 1500, 1, MAX_NUM_MOTES, 1500},
      {1, "count", "N", "number of motes, 1..1000000 (default 1500)"}},
     // No upper bound on the size divisor: a huge one only draws motes too small to see.
     {{"moteSize"},
-     Integer{&Zorvan::moteSize, 10, 1, INT_MAX, 10},
+     Integer{&ZorvanState::moteSize, 10, 1, INT_MAX, 10},
      {2, "mote-size", "N",
       "divisor of the mote size: a mote's radius is its weight\n"
       "(25..40) divided by N pixels; 1 or more, 1 largest\n"
       "(default 10; the settings sheet offers 1..19)"}},
     {{"mainScreenOnly"},
-     Bool{&Zorvan::mainScreenOnly, false},
+     Bool{&ZorvanState::mainScreenOnly, false},
      {13, "main-screen-only", nullptr, "draw only on the main monitor; the others stay black",
       {}, "all-screens", "draw on every monitor (default)"}},
     {{"logoMode", "logoFile"},
-     Logo{&Zorvan::logoMode, &Zorvan::logoFile},
+     Logo{&ZorvanState::logoMode, &ZorvanState::logoFile},
      {11, "logo", "LOGO",
       "the picture the motes gather into: default (Zorvan's own),\n"
       "none (a small box at the centre) or a picture FILE"}},
     {{"drawMode"},
-     Integer{&Zorvan::drawMode, 0},
+     Integer{&ZorvanState::drawMode, 0},
      {6, "tails", nullptr,
       "draw each mote with a tail from its last position\n"
       "(drawn while the mote-size divisor is 6 or more)",
       {}, "no-tails", "draw the motes without tails (default)"}},
     {{"colourMode"},
-     Integer{&Zorvan::colourMode, 0},
+     Integer{&ZorvanState::colourMode, 0},
      {7, "colours", "MODE",
       "mote colours: default (on black, #ff33b0 for the lightest\n"
       "to #ffcc80 for the heaviest), custom (--bg, --light and\n"
@@ -53,7 +53,7 @@ const Setting SETTINGS[] = {
       "of its logo pixel, the background the logo's)",
       {"default", "custom", "logo"}}},
     {{"contrastCheck"},
-     Level{&Zorvan::minimumContrast, false, 0.5f},
+     Level{&ZorvanState::minimumContrast, false, 0.5f},
      {12, "contrast", nullptr,
       "count logo pixels close to the background colour as\n"
       "background",
@@ -62,24 +62,24 @@ const Setting SETTINGS[] = {
       "background (default)"}},
     // Out of range loads as a square, although a diamond is the default.
     {{"moteShape"},
-     Integer{&Zorvan::moteShape, 1, 0, 2, 0},
+     Integer{&ZorvanState::moteShape, 1, 0, 2, 0},
      {4, "shape", "SHAPE", "mote shape: square, diamond (default) or hexagon",
       {"square", "diamond", "hexagon"}}},
     {{"directional"},
-     Bool{&Zorvan::directional, true},
+     Bool{&ZorvanState::directional, true},
      {5, "directional", nullptr, "turn the shapes along the direction of travel (default)",
       {}, "no-directional", "keep the shapes upright"}},
     {{"bgR", "bgG", "bgB"},
-     Rgb{&Zorvan::bg, {0.0f, 0.0f, 0.0f}},
+     Rgb{&ZorvanState::bg, {0.0f, 0.0f, 0.0f}},
      {8, "bg", "COLOUR", "background colour, #rrggbb or a name (default black)"}},
     {{"lightR", "lightG", "lightB"},
-     Rgb{&Zorvan::light, LIGHT},
+     Rgb{&ZorvanState::light, LIGHT},
      {9, "light", "COLOUR", "colour of the lightest motes (default #ff33b0)"}},
     {{"heavyR", "heavyG", "heavyB"},
-     Rgb{&Zorvan::heavy, HEAVY},
+     Rgb{&ZorvanState::heavy, HEAVY},
      {10, "heavy", "COLOUR", "colour of the heaviest motes (default #ffcc80)"}},
     {{"speed"},
-     Float{&Zorvan::speed, 0.8f},
+     Float{&ZorvanState::speed, 0.8f},
      {3, "speed", "X", "scale of the steering, a decimal number (default 0.8)"}},
 };
 
@@ -116,7 +116,7 @@ void addDefaultColours(ScreenSaverDefaults::Dictionary& settings) {
     const Setting& colourMode =
         *std::find_if(std::begin(SETTINGS), std::end(SETTINGS), [](const Setting& s) {
             const auto* row = std::get_if<Integer>(&s.stored);
-            return row && row->field == &Zorvan::colourMode;
+            return row && row->field == &ZorvanState::colourMode;
         });
     auto last = std::find_if(settings.rbegin(), settings.rend(),
                              [&](const auto& entry) { return entry.first == colourMode.keys[0]; });

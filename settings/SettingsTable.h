@@ -20,28 +20,28 @@
 
 namespace zorvan {
 
-class Zorvan;
+struct ZorvanState;
 
-// How a row is stored, and the field of the view that holds it.
+// How a row is stored, and the field of the view's state that holds it.
 namespace stored {
 
 // An integer; a stored value outside min..max loads as `outside`.
 struct Integer {
-    int Zorvan::*field;
+    int ZorvanState::*field;
     int byDefault;
     int min = INT_MIN, max = INT_MAX;
     int outside = 0;
 };
 
 struct Bool {
-    bool Zorvan::*field;
+    bool ZorvanState::*field;
     bool byDefault;
 };
 
 // A bool that the view holds as a level: `on` when set, else 0. Any level above 0
 // saves as set.
 struct Level {
-    float Zorvan::*field;
+    float ZorvanState::*field;
     bool byDefault;
     float on;
 };
@@ -49,13 +49,13 @@ struct Level {
 // A float. The store hands out finite floats only: a NaN or infinite one in the file
 // reads as the default.
 struct Float {
-    float Zorvan::*field;
+    float ZorvanState::*field;
     float byDefault;
 };
 
 // A colour: three floats, under the row's three keys (red, green, blue).
 struct Rgb {
-    Colour Zorvan::*field;
+    Colour ZorvanState::*field;
     Colour byDefault;
 };
 
@@ -63,8 +63,8 @@ struct Rgb {
 // 1 none; 2 a picture file) and, for mode 2, the file under the second key. The file
 // is read in the mode's place but written after every other key.
 struct Logo {
-    int Zorvan::*mode;
-    std::optional<std::string> Zorvan::*file;
+    int ZorvanState::*mode;
+    std::optional<std::string> ZorvanState::*file;
 };
 
 }  // namespace stored
