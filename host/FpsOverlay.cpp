@@ -40,7 +40,7 @@ void FpsMeter::endFrame() {
     cpuSum_ = 0.0;
 }
 
-FpsText::FpsText(Display* display) : display_(display) {}
+FpsText::FpsText(Display* display, int scale) : display_(display), scale_(scale < 1 ? 1 : scale) {}
 
 FpsText::~FpsText() {
     // The glyph lists go with the view's context.
@@ -50,6 +50,12 @@ FpsText::~FpsText() {
 void FpsText::draw(const std::string& text) {
     if (text.empty()) return;
     if (!lists_) {
+        if (!font_ && scale_ > 1) {
+            // "fixed" (6x13) at scale times its size: the server scales the bitmap font.
+            const std::string name =
+                "-misc-fixed-medium-r-semicondensed--" + std::to_string(13 * scale_) + "-*-75-75-c-*-iso8859-1";
+            font_ = XLoadQueryFont(display_, name.c_str());
+        }
         if (!font_) font_ = XLoadQueryFont(display_, "fixed");
         if (!font_) return;
         lists_ = glGenLists(GLYPH_COUNT);
@@ -67,7 +73,7 @@ void FpsText::draw(const std::string& text) {
     glPushMatrix();
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 0.0f);
-    glRasterPos2i(MARGIN, MARGIN + descent);
+    glRasterPos2i(MARGIN * scale_, MARGIN * scale_ + descent);
     // Glyph by glyph: the lists that glXUseXFont makes for blank glyphs do not advance
     // the raster position, so a space moves it by the (fixed) cell width here.
     const float advance = float(static_cast<XFontStruct*>(font_)->max_bounds.width);

@@ -3,7 +3,8 @@
 // Implements: a meter that the host ticks around each frame (frames and the process's
 // CPU time, GL driver threads included, summed over about a second), and the text
 // drawn with the X server's "fixed" font through glXUseXFont on the view's context.
-// Does not implement: a font of its own, scaling, or a backing box behind the text.
+// Does not implement: a font of its own, or a backing box behind the text. At a scale
+// above 1 the server's scaled "fixed" font is used where it has one.
 #pragma once
 
 #include <chrono>
@@ -33,7 +34,8 @@ private:
 // The text on one GL context; made and used with that context current.
 class FpsText {
 public:
-    explicit FpsText(Display* display);
+    // The text at `scale` times the size of the server's "fixed" font.
+    FpsText(Display* display, int scale = 1);
     ~FpsText();
     FpsText(const FpsText&) = delete;
     FpsText& operator=(const FpsText&) = delete;
@@ -42,6 +44,7 @@ public:
 
 private:
     Display* display_;
+    int scale_;
     void* font_ = nullptr;  // the XFontStruct of "fixed"
     unsigned int lists_ = 0;  // display lists of the glyphs, 0 until made
 };

@@ -108,8 +108,9 @@ std::optional<Clock::time_point> FrameDriver::turn() {
 void FrameDriver::resizeIfNeeded() {
     // A new size re-seeds the swarm and re-applies the GL state at the new start.
     for (size_t i = 0; i < views_.size(); ++i) {
-        if (const std::optional<Size> size = system_.takeResize(i)) {
-            views_[i]->setFrameSize(*size);
+        if (const std::optional<Resize> resize = system_.takeResize(i)) {
+            if (OpenGLView* gl = views_[i]->glView()) gl->setBackingScale(resize->scale);
+            views_[i]->setFrameSize(resize->size);
             views_[i]->startAnimation();
         }
     }

@@ -1,8 +1,8 @@
 // Offscreen backend of the frame driver (--render): one screen on an OSMesa buffer at the
 // origin, its frames drawn back to back, and the last one written as a PNG picture
 // (with the mote dump when asked). No display is needed.
-// Implements: --size, the default of one frame, and a stop signal ending the run at
-// once, with nothing written, until the writing starts.
+// Implements: --size (in pixels) and --scale, the default of one frame, and a stop
+// signal ending the run at once, with nothing written, until the writing starts.
 // Does not implement: events of any kind, pacing, several screens.
 #include "host/FrameDriver.h"
 #include "host/Host.h"
@@ -23,10 +23,11 @@ public:
     explicit OffscreenBackend(const Options& options) : options_(options) {}
 
     std::vector<ScreenSpec> screens() override {
-        const int width = options_.width.value_or(DEFAULT_WIDTH);
-        const int height = options_.height.value_or(DEFAULT_HEIGHT);
-        return {{Rect{0.0, 0.0, double(width), double(height)}, Size{double(width), double(height)},
-                 OsMesaView::factory(), ""}};
+        // The picture is the size asked for, in pixels, less what does not make a point.
+        const int scale = options_.scale.value_or(1);
+        const Size points{double(options_.width.value_or(DEFAULT_WIDTH) / scale),
+                          double(options_.height.value_or(DEFAULT_HEIGHT) / scale)};
+        return {{Rect{0.0, 0.0, points.width, points.height}, points, OsMesaView::factory(scale), ""}};
     }
     bool preview() const override { return options_.preview; }
     bool paced() const override { return false; }

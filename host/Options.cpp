@@ -241,6 +241,17 @@ const OptionSpec OPTIONS[] = {
          s.options.height = static_cast<int>(*h);
          return std::nullopt;
      }},
+    {"scale", nullptr, "N",
+     "pixels per point, 1..4: the scene of a screen 1/N the\n"
+     "size at full resolution (default: 2 on windows over 2560\n"
+     "pixels wide or tall, else 1; --render and previews 1)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         uint64_t n = 0;
+         if (auto error = number(spelled, text, 4, n)) return error;
+         if (n == 0) return "bad " + spelled + " " + quoted(text) + ": want a whole number 1..4";
+         s.options.scale = static_cast<int>(n);
+         return std::nullopt;
+     }},
     {"frames", nullptr, "N",
      "frames to run: with --render 1 by default; in a window,\n"
      "quit after N frames (default: run until closed)",

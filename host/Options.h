@@ -40,6 +40,8 @@ struct Options {
     // View size; nullopt means the default of the action (window 1280x720,
     // offscreen 800x600).
     std::optional<int> width, height;
+    // Pixels per point of every view (--scale); none: each window chooses.
+    std::optional<int> scale;
     // Frames to run: offscreen 1 by default; in a window, quit after this many (none:
     // run until closed).
     std::optional<long> frames;

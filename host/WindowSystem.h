@@ -35,14 +35,20 @@ enum class EndReason {
     Failed,      // an error, reported by the backend
 };
 
-// A screen to draw on: its view's frame (origin at the lower-left corner of the main
-// monitor, y upward), the size its view is given, how GL views are made on it, and
-// what an error line adds to name it (" on window 0x…").
+// A screen to draw on: its view's frame and size in points (origin at the lower-left
+// corner of the main monitor, y upward), how GL views are made on it (with its pixels
+// per point), and what an error line adds to name it (" on window 0x…").
 struct ScreenSpec {
     Rect frame;
     Size size;
     OpenGLViewFactory glView;
     std::string where;
+};
+
+// A screen's new size: in points, and its pixels per point.
+struct Resize {
+    Size size;
+    int scale = 1;
 };
 
 class WindowSystem {
@@ -73,7 +79,7 @@ public:
     // The events so far, without waiting: a reason to end, or NotYet.
     virtual EndReason poll() = 0;
     // A new size for screen i since the last call, if any.
-    virtual std::optional<Size> takeResize(size_t /*i*/) { return std::nullopt; }
+    virtual std::optional<Resize> takeResize(size_t /*i*/) { return std::nullopt; }
     // Whether screen i can be seen (frames are drawn only for screens that can).
     virtual bool visible(size_t /*i*/) const { return true; }
     // Sleeps until `deadline` (none: until an event), an event or a stop signal.

@@ -5,7 +5,8 @@
 // Implements: the monitor frames of the views, the gamma fade around a full-screen run
 // with its grabs and blank pointer, the ends of a run (a key, button or motion in full
 // screen; Esc, q or the window's close in a window; a handed-over window destroyed;
-// the display lost), window sizes followed, the --fps text over each frame.
+// the display lost), window sizes followed, each window's pixels per point (--scale, or
+// 2 beyond 2560 pixels), the --fps text over each frame.
 // Does not implement: following monitors that come or go during a run, more than the
 // display's default screen.
 #include "host/FpsOverlay.h"
@@ -45,6 +46,8 @@ constexpr int DEPTH_SIZE = 16;
 // Pointer motion beyond this many pixels ends a full-screen run.
 constexpr int MOTION_SLACK = 10;
 constexpr auto FADE_TIME = std::chrono::milliseconds(1000);
+// Windows with a side beyond this many pixels draw two pixels a point by default.
+constexpr int HIGH_DENSITY_SIDE = 2560;
 const char TITLE[] = "Zorvan";
 
 // The first X error of the run. Errors are not fatal: the loop looks at them between
@@ -158,18 +161,22 @@ public:
         if (failure_ != 0) return {};
 
         std::vector<ScreenSpec> specs;
-        for (const Window& w : windows_)
-            specs.push_back({frameOf(w), Size{double(w.width), double(w.height)},
-                             GlxView::factory(display_, w.id), " on window " + hexId(w.id)});
+        for (Window& w : windows_) {
+            w.scale = scaleFor(w.width, w.height);
+            const Rect frame = frameOf(w);
+            specs.push_back({Rect{std::trunc(frame.x / w.scale), std::trunc(frame.y / w.scale),
+                                  double(w.width / w.scale), double(w.height / w.scale)},
+                             pointsOf(w), GlxView::factory(display_, w.id, w.scale), " on window " + hexId(w.id)});
+        }
         return specs;
     }
     int failureStatus() const override { return failure_; }
     bool preview() const override { return options_.preview || options_.target == Options::Target::WindowId; }
 
-    void viewMade(size_t, Zorvan& view, const FpsMeter* meter) override {
+    void viewMade(size_t i, Zorvan& view, const FpsMeter* meter) override {
         if (!meter) return;
         if (auto* glx = dynamic_cast<GlxView*>(view.glView())) {
-            fpsTexts_.push_back(std::make_unique<FpsText>(display_));
+            fpsTexts_.push_back(std::make_unique<FpsText>(display_, windows_[i].scale));
             glx->setOverlay([meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); });
         }
     }
@@ -226,13 +233,15 @@ public:
         return why;
     }
 
-    // Sizes are gathered over the queued events, so a drag resizes once per turn.
-    std::optional<Size> takeResize(size_t i) override {
+    // Sizes are gathered over the queued events, so a drag resizes once per turn. A
+    // window that crosses the size where its scale changes is seeded at its new scale.
+    std::optional<Resize> takeResize(size_t i) override {
         Window& w = windows_[i];
         if (w.pendingWidth == w.width && w.pendingHeight == w.height) return std::nullopt;
         w.width = w.pendingWidth;
         w.height = w.pendingHeight;
-        return Size{double(w.width), double(w.height)};
+        w.scale = scaleFor(w.width, w.height);
+        return Resize{pointsOf(w), w.scale};
     }
 
     bool visible(size_t i) const override { return windows_[i].mapped; }
@@ -271,9 +280,17 @@ private:
         int width = 0, height = 0;
         int pendingWidth = 0, pendingHeight = 0;
         bool mapped = false;
+        int scale = 1;  // pixels per point
     };
 
     bool handedOver() const { return options_.target != Options::Target::OwnWindow; }
+
+    // --scale, else 2 for a window wider or taller than 2560 pixels (a preview: 1).
+    int scaleFor(int width, int height) const {
+        if (options_.scale) return *options_.scale;
+        return !preview() && (width > HIGH_DENSITY_SIDE || height > HIGH_DENSITY_SIDE) ? 2 : 1;
+    }
+    static Size pointsOf(const Window& w) { return Size{double(w.width / w.scale), double(w.height / w.scale)}; }
 
     Window* find(::Window id) {
         for (Window& w : windows_)

@@ -1,11 +1,15 @@
 // Draws one frame of motes with OpenGL 1.x immediate mode, on whatever context is
-// current: clear, pixel projection, tails, bodies, flush. It keeps no state between
-// frames and relies on the flat shading and line smoothing set when the view starts.
+// current: clear, a projection in points over the drawable's pixels, tails, bodies,
+// flush. It keeps no state between frames and relies on the flat shading and line
+// smoothing set when the view starts.
 #include "render/MoteShapes.h"
 #include "saver/Zorvan.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+
+#include <algorithm>
+#include <climits>
 
 namespace zorvan {
 
@@ -13,14 +17,17 @@ void Zorvan::drawMotes() {
     glClearColor(bg.r, bg.g, bg.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    glViewport(0, 0, displayWidth, displayHeight);
+    // Points map onto the drawable's full resolution: `scale` pixels a point.
+    const int scale = _view ? _view->backingScale() : 1;
+    auto pixels = [scale](int points) { return int(std::min<long long>(1LL * points * scale, INT_MAX)); };
+    glViewport(0, 0, pixels(displayWidth), pixels(displayHeight));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0.0, static_cast<double>(displayWidth), 0.0, static_cast<double>(displayHeight));
     // The shift puts vertices on pixel centres rather than on pixel edges.
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glTranslatef(0.375f, 0.375f, 0.0f);
+    glTranslatef(0.375f / float(scale), 0.375f / float(scale), 0.0f);
 
     const int count = liveMotes();
 
@@ -29,7 +36,7 @@ void Zorvan::drawMotes() {
         for (int i = 0; i < count; ++i) {
             const Mote& m = motes[i];
             const Colour c = tailColour(m, bg);
-            glLineWidth(tailWidth(m));
+            glLineWidth(tailWidth(m) * float(scale));
             glBegin(GL_LINES);
             glColor3f(c.r, c.g, c.b);
             glVertex2f(m.pos.x, m.pos.y);

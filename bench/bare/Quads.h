@@ -13,15 +13,17 @@ namespace bare {
 
 class Quads {
 public:
-    Quads(int count, int width, int height) : w_(width), h_(height), q_(static_cast<size_t>(count)) {
+    // `scale` pixels a point: quads and their steps that many times the size.
+    Quads(int count, int width, int height, int scale = 1)
+        : w_(width), h_(height), q_(static_cast<size_t>(count)) {
         uint32_t seed = 12345;
         auto next = [&seed] {
             seed = seed * 1664525u + 1013904223u;
             return float(seed >> 8) / float(1u << 24);
         };
         for (Quad& q : q_) {
-            q = {next() * float(w_), next() * float(h_), next() * 4 - 2, next() * 4 - 2,
-                 2.5f + next() * 1.5f, next(), next(), next()};
+            q = {next() * float(w_), next() * float(h_), (next() * 4 - 2) * float(scale),
+                 (next() * 4 - 2) * float(scale), (2.5f + next() * 1.5f) * float(scale), next(), next(), next()};
         }
     }
 

@@ -1,7 +1,7 @@
 // The floor for Zorvan in a window: one full-screen Xlib window with a double-buffered
 // GLX context, FRAMES frames of N quads, each swapped, paced at 60 a second on a
 // monotonic clock. Nothing else.
-//   bare_glx FRAMES N
+//   bare_glx FRAMES N [SCALE]   (SCALE: quads that many times the size)
 #include "Quads.h"
 
 #include <GL/glx.h>
@@ -13,8 +13,8 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: bare_glx FRAMES N\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: bare_glx FRAMES N [SCALE]\n");
         return 2;
     }
     const long frames = std::atol(argv[1]);
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     GLXContext ctx = glXCreateContext(d, vi, nullptr, True);
     glXMakeCurrent(d, win, ctx);
 
-    bare::Quads quads(n, w, h);
+    bare::Quads quads(n, w, h, argc == 4 ? std::atoi(argv[3]) : 1);
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const long period = 1000000000L / 60;

@@ -11,8 +11,8 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: bare_osmesa OUT.png WIDTH HEIGHT FRAMES N\n");
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: bare_osmesa OUT.png WIDTH HEIGHT FRAMES N [SCALE]\n");
         return 2;
     }
     const int w = std::atoi(argv[2]), h = std::atoi(argv[3]);
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     OSMesaContext ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     std::vector<unsigned char> buffer(size_t(w) * size_t(h) * 4);
     if (!ctx || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, w, h)) return 1;
-    bare::Quads quads(n, w, h);
+    bare::Quads quads(n, w, h, argc == 7 ? std::atoi(argv[6]) : 1);
     for (long i = 0; i < frames; ++i) quads.drawFrame();
     glFinish();
 

@@ -156,9 +156,12 @@ std::unique_ptr<GlxView> GlxView::create(Display* display, XID window,
     return view;
 }
 
-OpenGLViewFactory GlxView::factory(Display* display, XID window) {
-    return [display, window](Rect, const OpenGLPixelFormat& format)
-               -> std::unique_ptr<OpenGLView> { return create(display, window, format); };
+OpenGLViewFactory GlxView::factory(Display* display, XID window, int scale) {
+    return [display, window, scale](Rect, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+        std::unique_ptr<GlxView> view = create(display, window, format);
+        if (view) view->setBackingScale(scale);
+        return view;
+    };
 }
 
 GlxView::~GlxView() {

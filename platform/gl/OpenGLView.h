@@ -46,7 +46,16 @@ public:
     // Makes the context current for drawing, and releases it again.
     virtual void lockFocus() = 0;
     virtual void unlockFocus() = 0;
+    // The view's size in points; the drawable holds backingScale() pixels a point.
     virtual void setFrameSize(Size size) = 0;
+
+    // Pixels per point in each direction, a whole number from 1 (the default) to 4: the
+    // drawing is in points and is rasterised at the drawable's full resolution.
+    int backingScale() const { return backingScale_; }
+    void setBackingScale(int scale) { backingScale_ = scale < 1 ? 1 : scale > 4 ? 4 : scale; }
+
+private:
+    int backingScale_ = 1;
 };
 
 // Creates a GL view with the given frame (in the saver view's own coordinates) and pixel

@@ -20,19 +20,20 @@ int bufferSide(double value) {
 
 }  // namespace
 
-std::unique_ptr<OsMesaView> OsMesaView::create(Rect frame, const OpenGLPixelFormat& format) {
+std::unique_ptr<OsMesaView> OsMesaView::create(Rect frame, const OpenGLPixelFormat& format, int scale) {
     const GLint depth = static_cast<GLint>(format.valueOf(NSOpenGLPFADepthSize, 16));
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depth, 0, 0, nullptr);
     if (!context) return nullptr;
     std::unique_ptr<OsMesaView> view(new OsMesaView());
     view->context_ = context;
+    view->setBackingScale(scale);
     view->setFrameSize(frame.size());
     return view;
 }
 
-OpenGLViewFactory OsMesaView::factory() {
-    return [](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
-        return create(frame, format);
+OpenGLViewFactory OsMesaView::factory(int scale) {
+    return [scale](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+        return create(frame, format, scale);
     };
 }
 
@@ -56,7 +57,7 @@ void OsMesaView::lockFocus() { makeCurrentContext(); }
 void OsMesaView::unlockFocus() { glFinish(); }
 
 void OsMesaView::setFrameSize(Size size) {
-    const int w = bufferSide(size.width), h = bufferSide(size.height);
+    const int w = bufferSide(size.width * backingScale()), h = bufferSide(size.height * backingScale());
     if (w == width_ && h == height_ && !buffer_.empty()) return;
     const bool wasCurrent = OSMesaGetCurrentContext() == context_;
     width_ = w;

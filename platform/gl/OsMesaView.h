@@ -17,9 +17,10 @@ namespace zorvan {
 class OsMesaView : public OpenGLView {
 public:
     // Returns null when Mesa cannot make an offscreen context of this format.
-    static std::unique_ptr<OsMesaView> create(Rect frame, const OpenGLPixelFormat& format);
+    // A buffer of the frame's size in points times `scale` pixels a point.
+    static std::unique_ptr<OsMesaView> create(Rect frame, const OpenGLPixelFormat& format, int scale = 1);
     // The factory the saver view uses for an offscreen host.
-    static OpenGLViewFactory factory();
+    static OpenGLViewFactory factory(int scale = 1);
     ~OsMesaView() override;
 
     void makeCurrentContext() override;

@@ -18,7 +18,11 @@
 
 namespace zorvan::test {
 
-TwoMonitorDisplay::TwoMonitorDisplay() {
+TwoMonitorDisplay::TwoMonitorDisplay() { start(WIDTH, HEIGHT, true); }
+
+TwoMonitorDisplay::TwoMonitorDisplay(int width, int height) { start(width, height, false); }
+
+void TwoMonitorDisplay::start(int width, int height, bool split) {
     int fds[2];
     if (pipe(fds) != 0) {
         why_ = "no pipe";
@@ -28,7 +32,8 @@ TwoMonitorDisplay::TwoMonitorDisplay() {
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     ChildSetup quiet;
     quiet.quiet = true;
-    serverPid_ = spawnProcess("Xvfb", {"-displayfd", std::to_string(fds[1]), "-screen", "0", "2560x1024x24",
+    serverPid_ = spawnProcess("Xvfb", {"-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                       std::to_string(width) + "x" + std::to_string(height) + "x24",
                                        "-noreset", "-nolisten", "tcp"},
                               quiet);
     close(fds[1]);
@@ -51,11 +56,14 @@ TwoMonitorDisplay::TwoMonitorDisplay() {
     name_ = ":" + number;
     if (const char* old = std::getenv("DISPLAY")) oldDisplay_ = old;
     setenv("DISPLAY", name_.c_str(), 1);
-    const auto a = runProcess("/usr/bin/xrandr", {"--setmonitor", "left", "1280/338x1024/270+0+0", "screen"}, {}, 10);
-    const auto b = runProcess("/usr/bin/xrandr", {"--setmonitor", "right", "1280/338x1024/270+1280+0", "none"}, {}, 10);
-    if (a.exitCode != 0 || b.exitCode != 0) {
-        why_ = "xrandr --setmonitor failed: " + a.err + b.err;
-        return;
+    if (split) {
+        const auto a = runProcess("/usr/bin/xrandr", {"--setmonitor", "left", "1280/338x1024/270+0+0", "screen"}, {}, 10);
+        const auto b =
+            runProcess("/usr/bin/xrandr", {"--setmonitor", "right", "1280/338x1024/270+1280+0", "none"}, {}, 10);
+        if (a.exitCode != 0 || b.exitCode != 0) {
+            why_ = "xrandr --setmonitor failed: " + a.err + b.err;
+            return;
+        }
     }
     display_ = XOpenDisplay(name_.c_str());
     if (!display_) why_ = "cannot open " + name_;

@@ -1,6 +1,6 @@
 // A private X server (Xvfb) of 2560x1024 split into two logical monitors of 1280x1024
-// side by side, the left one first; DISPLAY points at it, for the test and the
-// programs it starts, while the object lives.
+// side by side, the left one first (or one monitor of any size); DISPLAY points at it,
+// for the test and the programs it starts, while the object lives.
 #pragma once
 
 #include <string>
@@ -14,6 +14,8 @@ public:
     static constexpr int WIDTH = 2560, HEIGHT = 1024, MONITOR_WIDTH = 1280;
 
     TwoMonitorDisplay();   // starts the server; see ok()
+    // Instead one monitor of width x height.
+    TwoMonitorDisplay(int width, int height);
     ~TwoMonitorDisplay();  // ends it
     TwoMonitorDisplay(const TwoMonitorDisplay&) = delete;
     TwoMonitorDisplay& operator=(const TwoMonitorDisplay&) = delete;
@@ -36,6 +38,7 @@ public:
     std::string screenshot(const std::string& name) const;
 
 private:
+    void start(int width, int height, bool split);
     int serverPid_ = -1;
     std::string name_, why_, oldDisplay_;
     Display* display_ = nullptr;

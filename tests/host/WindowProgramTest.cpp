@@ -18,6 +18,7 @@
 #include <thread>
 
 using namespace zorvan;
+using test::windowOf;
 
 namespace {
 
@@ -33,38 +34,6 @@ std::string textProperty(Display* d, Window w, const char* name) {
         XFree(data);
     }
     return text;
-}
-
-long pidOf(Display* d, Window w) {
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    long pid = -1;
-    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) == Success && data) {
-        if (count == 1) pid = *reinterpret_cast<long*>(data);
-        XFree(data);
-    }
-    return pid;
-}
-
-// The top-level window of process `pid`, waited for up to ten seconds.
-Window windowOf(Display* d, int pid) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        Window root, parent, *children = nullptr;
-        unsigned int n = 0;
-        Window found = 0;
-        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
-            for (unsigned int i = 0; i < n && !found; ++i)
-                if (pidOf(d, children[i]) == pid) found = children[i];
-            if (children) XFree(children);
-        }
-        if (found) return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return 0;
 }
 
 class WindowProgram : public ::testing::Test {

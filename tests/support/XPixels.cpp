@@ -1,5 +1,10 @@
 #include "support/XPixels.h"
 
+#include <X11/Xatom.h>
+
+#include <chrono>
+#include <thread>
+
 #include <X11/Xutil.h>
 
 namespace zorvan::test {
@@ -19,6 +24,37 @@ long countPixels(Display* display, Drawable drawable, int x, int y, int width, i
 
 long litPixels(Display* display, Drawable drawable, int x, int y, int width, int height) {
     return countPixels(display, drawable, x, y, width, height, [](unsigned long rgb) { return rgb != 0; });
+}
+
+long pidOf(Display* d, Window w) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    long pid = -1;
+    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data) == Success && data) {
+        if (count == 1) pid = *reinterpret_cast<long*>(data);
+        XFree(data);
+    }
+    return pid;
+}
+
+Window windowOf(Display* d, int pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        Window root, parent, *children = nullptr;
+        unsigned int n = 0;
+        Window found = 0;
+        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
+            for (unsigned int i = 0; i < n && !found; ++i)
+                if (pidOf(d, children[i]) == pid) found = children[i];
+            if (children) XFree(children);
+        }
+        if (found) return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
 }
 
 }  // namespace zorvan::test

@@ -1,4 +1,5 @@
-// Reading back what a window shows, as the X server holds it.
+// Reading back what a window shows, as the X server holds it, and finding the window
+// of a process.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -14,5 +15,10 @@ long countPixels(Display* display, Drawable drawable, int x, int y, int width, i
 
 // How many pixels of the area are not black; -1 when it cannot be read.
 long litPixels(Display* display, Drawable drawable, int x, int y, int width, int height);
+
+// The process that says it owns `window` (_NET_WM_PID), or -1.
+long pidOf(Display* display, Window window);
+// The top-level window of process `pid`, waited for up to ten seconds; 0 when none.
+Window windowOf(Display* display, int pid);
 
 }  // namespace zorvan::test
