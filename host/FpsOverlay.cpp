@@ -4,7 +4,10 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <ctime>
 
 namespace zorvan::host {
@@ -18,6 +21,47 @@ double processCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Display lists of the font's glyphs at `scale` times their size: each glyph drawn in
+// a one-bit pixmap of the font's cell, read back, and every bit made a square of
+// scale x scale bits of a GL bitmap.
+void makeScaledGlyphs(Display* display, const XFontStruct& font, int scale, GLuint lists) {
+    const int w = font.max_bounds.width, h = font.ascent + font.descent;
+    if (w <= 0 || h <= 0) return;
+    const Pixmap pixmap = XCreatePixmap(display, DefaultRootWindow(display), unsigned(w), unsigned(h), 1);
+    const GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XSetFont(display, gc, font.fid);
+    const int sw = w * scale, sh = h * scale, rowBytes = (sw + 7) / 8;
+    std::vector<GLubyte> bits(size_t(rowBytes) * size_t(sh));
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    for (int g = 0; g < GLYPH_COUNT; ++g) {
+        XSetForeground(display, gc, 0);
+        XFillRectangle(display, pixmap, gc, 0, 0, unsigned(w), unsigned(h));
+        XSetForeground(display, gc, 1);
+        const char c = char(FIRST_GLYPH + g);
+        XDrawString(display, pixmap, gc, 0, font.ascent, &c, 1);
+        XImage* image = XGetImage(display, pixmap, 0, 0, unsigned(w), unsigned(h), 1, XYPixmap);
+        std::fill(bits.begin(), bits.end(), GLubyte(0));
+        for (int y = 0; image && y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!XGetPixel(image, x, y)) continue;
+                for (int dy = 0; dy < scale; ++dy)
+                    for (int dx = 0; dx < scale; ++dx) {
+                        const int bx = x * scale + dx, by = (h - 1 - y) * scale + dy;  // rows bottom up
+                        bits[size_t(by) * size_t(rowBytes) + size_t(bx / 8)] |= GLubyte(0x80 >> (bx % 8));
+                    }
+            }
+        if (image) XDestroyImage(image);
+        glNewList(lists + GLuint(g), GL_COMPILE);
+        glBitmap(sw, sh, 0.0f, float(font.descent * scale), float(sw), 0.0f, bits.data());
+        glEndList();
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    XFreeGC(display, gc);
+    XFreePixmap(display, pixmap);
 }
 
 }  // namespace
@@ -50,19 +94,16 @@ FpsText::~FpsText() {
 void FpsText::draw(const std::string& text) {
     if (text.empty()) return;
     if (!lists_) {
-        if (!font_ && scale_ > 1) {
-            // "fixed" (6x13) at scale times its size: the server scales the bitmap font.
-            const std::string name =
-                "-misc-fixed-medium-r-semicondensed--" + std::to_string(13 * scale_) + "-*-75-75-c-*-iso8859-1";
-            font_ = XLoadQueryFont(display_, name.c_str());
-        }
         if (!font_) font_ = XLoadQueryFont(display_, "fixed");
         if (!font_) return;
         lists_ = glGenLists(GLYPH_COUNT);
         if (!lists_) return;
-        glXUseXFont(static_cast<XFontStruct*>(font_)->fid, FIRST_GLYPH, GLYPH_COUNT, int(lists_));
+        if (scale_ > 1)
+            makeScaledGlyphs(display_, *static_cast<XFontStruct*>(font_), scale_, lists_);
+        else
+            glXUseXFont(static_cast<XFontStruct*>(font_)->fid, FIRST_GLYPH, GLYPH_COUNT, int(lists_));
     }
-    const int descent = static_cast<XFontStruct*>(font_)->descent;
+    const int descent = static_cast<XFontStruct*>(font_)->descent * scale_;
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     glMatrixMode(GL_PROJECTION);
@@ -76,7 +117,7 @@ void FpsText::draw(const std::string& text) {
     glRasterPos2i(MARGIN * scale_, MARGIN * scale_ + descent);
     // Glyph by glyph: the lists that glXUseXFont makes for blank glyphs do not advance
     // the raster position, so a space moves it by the (fixed) cell width here.
-    const float advance = float(static_cast<XFontStruct*>(font_)->max_bounds.width);
+    const float advance = float(static_cast<XFontStruct*>(font_)->max_bounds.width * scale_);
     for (unsigned char c : text) {
         if (c == ' ') {
             glBitmap(0, 0, 0.0f, 0.0f, advance, 0.0f, nullptr);

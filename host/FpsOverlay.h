@@ -3,8 +3,9 @@
 // Implements: a meter that the host ticks around each frame (frames and the process's
 // CPU time, GL driver threads included, summed over about a second), and the text
 // drawn with the X server's "fixed" font through glXUseXFont on the view's context.
-// Does not implement: a font of its own, or a backing box behind the text. At a scale
-// above 1 the server's scaled "fixed" font is used where it has one.
+// At a scale above 1 each glyph of "fixed" is drawn that many times its size, pixel
+// squares of a bitmap made from the font.
+// Does not implement: a font of its own, or a backing box behind the text.
 #pragma once
 
 #include <chrono>
