@@ -1,8 +1,8 @@
 #include "host/FpsOverlay.h"
 
 #include <GL/gl.h>
-#include <GL/glx.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,8 +25,8 @@ double processCpuSeconds() {
 
 // Display lists of the font's glyphs at `scale` times their size: each glyph drawn in
 // a one-bit pixmap of the font's cell, read back, and every bit made a square of
-// scale x scale bits of a GL bitmap.
-void makeScaledGlyphs(Display* display, const XFontStruct& font, int scale, GLuint lists) {
+// scale x scale bits of a GL bitmap that advances the raster position by the cell.
+void makeGlyphs(Display* display, const XFontStruct& font, int scale, GLuint lists) {
     const int w = font.max_bounds.width, h = font.ascent + font.descent;
     if (w <= 0 || h <= 0) return;
     const Pixmap pixmap = XCreatePixmap(display, DefaultRootWindow(display), unsigned(w), unsigned(h), 1);
@@ -98,10 +98,7 @@ void FpsText::draw(const std::string& text) {
         if (!font_) return;
         lists_ = glGenLists(GLYPH_COUNT);
         if (!lists_) return;
-        if (scale_ > 1)
-            makeScaledGlyphs(display_, *static_cast<XFontStruct*>(font_), scale_, lists_);
-        else
-            glXUseXFont(static_cast<XFontStruct*>(font_)->fid, FIRST_GLYPH, GLYPH_COUNT, int(lists_));
+        makeGlyphs(display_, *static_cast<XFontStruct*>(font_), scale_, lists_);
     }
     const int descent = static_cast<XFontStruct*>(font_)->descent * scale_;
     GLint viewport[4] = {0, 0, 0, 0};
@@ -115,15 +112,9 @@ void FpsText::draw(const std::string& text) {
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 0.0f);
     glRasterPos2i(MARGIN * scale_, MARGIN * scale_ + descent);
-    // Glyph by glyph: the lists that glXUseXFont makes for blank glyphs do not advance
-    // the raster position, so a space moves it by the (fixed) cell width here.
-    const float advance = float(static_cast<XFontStruct*>(font_)->max_bounds.width * scale_);
+    // Every glyph's list, a space's included, advances by the (fixed) cell width.
     for (unsigned char c : text) {
-        if (c == ' ') {
-            glBitmap(0, 0, 0.0f, 0.0f, advance, 0.0f, nullptr);
-            continue;
-        }
-        const unsigned char glyph = (c > FIRST_GLYPH && c < FIRST_GLYPH + GLYPH_COUNT) ? c : '?';
+        const unsigned char glyph = (c >= FIRST_GLYPH && c < FIRST_GLYPH + GLYPH_COUNT) ? c : '?';
         glCallList(lists_ + glyph - FIRST_GLYPH);
     }
     glPopMatrix();

@@ -2,9 +2,9 @@
 // every view, as X screen savers show them.
 // Implements: a meter that the host ticks around each frame (frames and the process's
 // CPU time, GL driver threads included, summed over about a second), and the text
-// drawn with the X server's "fixed" font through glXUseXFont on the view's context.
-// At a scale above 1 each glyph of "fixed" is drawn that many times its size, pixel
-// squares of a bitmap made from the font.
+// drawn with the X server's "fixed" font on the view's context: its glyphs read back
+// from the server become GL bitmaps, at a scale above 1 with each pixel a square of
+// that many.
 // Does not implement: a font of its own, or a backing box behind the text.
 #pragma once
 

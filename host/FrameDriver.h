@@ -49,13 +49,11 @@ public:
     // One turn of the loop without its wait: the events, a resize, a frame when one is
     // due. Returns when the next frame is due (none: when an event comes).
     std::optional<Clock::time_point> turn();
-    EndReason ended() const { return ended_; }
 
     // The whole run of a saver form: start, turns and waits until the end, and the
     // backend's last steps. Returns the exit status.
     int run();
 
-    size_t viewCount() const { return views_.size(); }
     Zorvan& view(size_t i) const { return *views_[i]; }
     long framesDrawn() const { return framesDrawn_; }
 

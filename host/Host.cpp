@@ -84,8 +84,8 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool 
 
 int runSettingsProgram(char** argv) {
     std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path program = exe.parent_path().parent_path() / "libexec" / "zorvan" / "zorvan-settings";
+    const fs::path program =
+        fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "libexec" / "zorvan" / "zorvan-settings";
     // A stop signal that comes before the settings program has its handlers waits for
     // them (a blocked signal stays pending across exec); they unblock it.
     sigset_t stops;
@@ -93,10 +93,10 @@ int runSettingsProgram(char** argv) {
     for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, s);
     sigprocmask(SIG_BLOCK, &stops, nullptr);
     argv[0] = const_cast<char*>(program.c_str());
-    if (!ec) execv(program.c_str(), argv);
+    execv(program.c_str(), argv);
     const int error = errno;
     sigprocmask(SIG_UNBLOCK, &stops, nullptr);
-    reportError("cannot run the settings program " + program.string() + ": " + std::strerror(ec ? ENOENT : error));
+    reportError("cannot run the settings program " + program.string() + ": " + std::strerror(error));
     return 1;
 }
 

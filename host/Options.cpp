@@ -71,13 +71,13 @@ struct OptionSpec {
     bool off = false;
 };
 
-// Whole numbers from 0 up to `max`, for the option spelled `spelled`.
+// Whole numbers from `min` (0 unless given) up to `max`, for the option spelled `spelled`.
 std::optional<std::string> number(const std::string& spelled, const std::string& text,
-                                  uint64_t max, uint64_t& out) {
+                                  uint64_t max, uint64_t& out, uint64_t min = 0) {
     auto n = parseCount(text, max);
-    if (!n)
-        return "bad " + spelled + " " + quoted(text) + ": want a whole number 0.." +
-               std::to_string(max);
+    if (!n || *n < min)
+        return "bad " + spelled + " " + quoted(text) + ": want a whole number " + std::to_string(min) +
+               ".." + std::to_string(max);
     out = *n;
     return std::nullopt;
 }
@@ -247,8 +247,7 @@ const OptionSpec OPTIONS[] = {
      "pixels wide or tall, else 1; --render and previews 1)",
      [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
          uint64_t n = 0;
-         if (auto error = number(spelled, text, 4, n)) return error;
-         if (n == 0) return "bad " + spelled + " " + quoted(text) + ": want a whole number 1..4";
+         if (auto error = number(spelled, text, 4, n, 1)) return error;
          s.options.scale = static_cast<int>(n);
          return std::nullopt;
      }},

@@ -96,6 +96,12 @@ struct Setting {
 // Every row, in the order of loading and saving.
 std::span<const Setting> settingsTable();
 
+// Calls f(setting, row) for every row in order, `row` the stored::… alternative it holds.
+template <typename F>
+void forEachSetting(F&& f) {
+    for (const Setting& s : settingsTable()) std::visit([&](const auto& row) { f(s, row); }, s.stored);
+}
+
 // The defaults to register: one per key (the logo's file has none), in the rows' order.
 ScreenSaverDefaults::Dictionary registeredDefaults();
 

@@ -81,8 +81,6 @@ struct OpenPanel::Impl {
 OpenPanel::OpenPanel() : impl_(std::make_unique<Impl>()) {}
 OpenPanel::~OpenPanel() = default;
 
-bool OpenPanel::isShowing() const { return impl_->dialog != nullptr; }
-
 void OpenPanel::beginForDirectory(const std::string& directory, const std::optional<std::string>& file,
                                   const std::vector<std::string>& types, std::function<void(int)> done) {
     if (impl_->dialog) {

@@ -21,7 +21,6 @@ struct OpenPanel::Impl {};
 
 OpenPanel::OpenPanel() = default;
 OpenPanel::~OpenPanel() = default;
-bool OpenPanel::isShowing() const { return false; }
 void OpenPanel::beginForDirectory(const std::string&, const std::optional<std::string>&,
                                   const std::vector<std::string>&, std::function<void(int)> done) {
     filename_.clear();

@@ -27,7 +27,6 @@ public:
     // only brings it to the front.
     void beginForDirectory(const std::string& directory, const std::optional<std::string>& file,
                            const std::vector<std::string>& types, std::function<void(int)> done);
-    bool isShowing() const;
     // The chosen file's path once `done` has had 1.
     const std::string& filename() const { return filename_; }
 
