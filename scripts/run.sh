@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j2 --target zorvan
+cmake --build "$root/build" -j2 --target zorvan zorvan-settings
 if [ $# -eq 0 ] && [ -z "${DISPLAY:-}" ]; then
   echo "run: no display; rendering 600 frames to zorvan.png instead" >&2
   set -- --render zorvan.png --size 1280x720 --frames 600
