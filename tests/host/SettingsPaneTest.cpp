@@ -14,6 +14,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "support/XPixels.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -198,37 +200,7 @@ TEST(SettingsProgram, TermEndsThePaneWithStatus0) {
     // from the start: the pane's own window is the one with the title).
     Display* display = XOpenDisplay(nullptr);
     ASSERT_TRUE(display);
-    const Atom netWmPid = XInternAtom(display, "_NET_WM_PID", False);
-    auto paneShown = [&] {
-        Window root, parent, *children = nullptr;
-        unsigned int n = 0;
-        bool found = false;
-        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) {
-            for (unsigned int i = 0; i < n && !found; ++i) {
-                Atom type;
-                int format;
-                unsigned long count, after;
-                unsigned char* data = nullptr;
-                if (XGetWindowProperty(display, children[i], netWmPid, 0, 1, False, XA_CARDINAL, &type,
-                                       &format, &count, &after, &data) == Success && data) {
-                    found = count == 1 && *reinterpret_cast<long*>(data) == pid;
-                    XFree(data);
-                }
-                char* title = nullptr;
-                if (found && XFetchName(display, children[i], &title) && title) {
-                    found = std::string(title) == "Zorvan";
-                    XFree(title);
-                } else {
-                    found = false;
-                }
-            }
-            if (children) XFree(children);
-        }
-        return found;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!paneShown() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    test::windowOf(display, pid, "Zorvan");
     XCloseDisplay(display);
     kill(pid, SIGTERM);
     EXPECT_EQ(test::waitProcess(pid, 10), 0);

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include <X11/Xutil.h>
@@ -40,21 +41,37 @@ long pidOf(Display* d, Window w) {
     return pid;
 }
 
-Window windowOf(Display* d, int pid) {
+namespace {
+
+bool titled(Display* d, Window w, const char* title) {
+    char* name = nullptr;
+    const bool same = XFetchName(d, w, &name) && name && std::string(name) == title;
+    if (name) XFree(name);
+    return same;
+}
+
+}  // namespace
+
+Window windowOf(Display* d, int pid, const char* title) {
+    // Other tests' windows come and go on the same display: a window destroyed between
+    // the query and the look at its properties is an error to pass over, not to die of.
+    XSync(d, False);
+    auto previous = XSetErrorHandler(+[](Display*, XErrorEvent*) { return 0; });
+    Window found = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (!found && std::chrono::steady_clock::now() < deadline) {
         Window root, parent, *children = nullptr;
         unsigned int n = 0;
-        Window found = 0;
         if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
             for (unsigned int i = 0; i < n && !found; ++i)
-                if (pidOf(d, children[i]) == pid) found = children[i];
+                if (pidOf(d, children[i]) == pid && (!title || titled(d, children[i], title))) found = children[i];
             if (children) XFree(children);
         }
-        if (found) return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return 0;
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    return found;
 }
 
 }  // namespace zorvan::test

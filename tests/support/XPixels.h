@@ -18,7 +18,8 @@ long litPixels(Display* display, Drawable drawable, int x, int y, int width, int
 
 // The process that says it owns `window` (_NET_WM_PID), or -1.
 long pidOf(Display* display, Window window);
-// The top-level window of process `pid`, waited for up to ten seconds; 0 when none.
-Window windowOf(Display* display, int pid);
+// The top-level window of process `pid` (with the title `title`, when given), waited
+// for up to ten seconds; 0 when none. Windows that go while it looks are passed over.
+Window windowOf(Display* display, int pid, const char* title = nullptr);
 
 }  // namespace zorvan::test
