@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ int spawnProcess(const std::string& program, const std::vector<std::string>& arg
     const pid_t pid = fork();
     if (pid != 0) return pid;
 
+    // A test that dies leaves no program running behind it (ctest would wait for it).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (setup.ownGroup) setpgid(0, 0);
     if (setup.quiet) {
         const int null = open("/dev/null", O_RDWR);
