@@ -4,7 +4,7 @@
 // CPU time, GL driver threads included, summed over about a second), and the text
 // drawn with the X server's "fixed" font on the view's context: its glyphs read back
 // from the server become GL bitmaps, at a scale above 1 with each pixel a square of
-// that many.
+// that many; without an X server, a monospaced font that ImageMagick draws.
 // Does not implement: a font of its own, or a backing box behind the text.
 #pragma once
 
@@ -35,7 +35,8 @@ private:
 // The text on one GL context; made and used with that context current.
 class FpsText {
 public:
-    // The text at `scale` times the size of the server's "fixed" font.
+    // The text at `scale` times the size of the server's "fixed" font; without a display
+    // (on Wayland), in a monospaced font from fontconfig drawn at that scale.
     FpsText(Display* display, int scale = 1);
     ~FpsText();
     FpsText(const FpsText&) = delete;
@@ -46,8 +47,8 @@ public:
 private:
     Display* display_;
     int scale_;
-    void* font_ = nullptr;  // the XFontStruct of "fixed"
     unsigned int lists_ = 0;  // display lists of the glyphs, 0 until made
+    int descent_ = 0;         // of the glyphs, in pixels
 };
 
 }  // namespace zorvan::host

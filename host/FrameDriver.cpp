@@ -41,16 +41,11 @@ bool FrameDriver::start(std::string& error) {
         return false;
     }
     if (options_.fps) meter_.emplace();
-    for (size_t i = 0; i < screens.size(); ++i) {
-        auto view = makeView(std::move(screens[i].glView), screens[i].frame, system_.preview(), options_, error);
-        if (!view) {
-            error += screens[i].where;
+    for (ScreenSpec& screen : screens) {
+        if (!addView(screen, error)) {
             failureStatus_ = 1;
             return false;
         }
-        system_.viewMade(i, *view, meter_ ? &*meter_ : nullptr);
-        view->setFrameSize(screens[i].size);
-        views_.push_back(std::move(view));
     }
     if (stop_) stop_->setExitAtOnce(system_.stopsAtOnce());
     if (!system_.beforeStart()) {
@@ -59,12 +54,29 @@ bool FrameDriver::start(std::string& error) {
     }
     for (auto& view : views_) view->startAnimation();
     system_.afterStart();
+    startClock();
+    frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
+    return true;
+}
 
+bool FrameDriver::addView(ScreenSpec& screen, std::string& error) {
+    auto view = makeView(std::move(screen.glView), screen.frame, system_.preview(), options_, error);
+    if (!view) {
+        error += screen.where;
+        return false;
+    }
+    system_.viewMade(views_.size(), *view, meter_ ? &*meter_ : nullptr);
+    view->setFrameSize(screen.size);
+    views_.push_back(std::move(view));
+    return true;
+}
+
+void FrameDriver::startClock() {
     // The views' interval (or --delay); no clock when no view draws.
     double interval = -1.0;
     bool anyDrawing = false;
     for (const auto& view : views_) {
-        if (!view->draws()) continue;
+        if (!view || !view->draws()) continue;
         anyDrawing = true;
         interval = view->animationTimeInterval();
     }
@@ -74,8 +86,26 @@ bool FrameDriver::start(std::string& error) {
         clock_.emplace(std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(std::min(interval, 3600.0))));
     }
-    frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
-    return true;
+}
+
+void FrameDriver::followScreens() {
+    ScreenChanges changes = system_.takeScreenChanges();
+    for (size_t i : changes.gone) {
+        views_[i].reset();
+        system_.forget(i);
+    }
+    for (ScreenSpec& screen : changes.added) {
+        // A screen whose view cannot be made stays empty; the others run on.
+        std::string error;
+        if (!addView(screen, error)) {
+            reportError(error);
+            views_.emplace_back();
+            system_.forget(views_.size() - 1);
+            continue;
+        }
+        views_.back()->startAnimation();
+        if (!clock_) startClock();
+    }
 }
 
 std::optional<Clock::time_point> FrameDriver::turn() {
@@ -89,10 +119,11 @@ std::optional<Clock::time_point> FrameDriver::turn() {
     if (const EndReason why = system_.poll(); why != EndReason::NotYet) return end(why);
     if (stop_ && stop_->requested()) return end(EndReason::Signal);
 
+    followScreens();
     resizeIfNeeded();
 
     bool anyVisible = false;
-    for (size_t i = 0; i < views_.size(); ++i) anyVisible = anyVisible || system_.visible(i);
+    for (size_t i = 0; i < views_.size(); ++i) anyVisible = anyVisible || (views_[i] && system_.visible(i));
     if (!anyVisible) return std::nullopt;
     if (!system_.paced()) {
         drawFrame();
@@ -108,6 +139,7 @@ std::optional<Clock::time_point> FrameDriver::turn() {
 void FrameDriver::resizeIfNeeded() {
     // A new size re-seeds the swarm and re-applies the GL state at the new start.
     for (size_t i = 0; i < views_.size(); ++i) {
+        if (!views_[i]) continue;
         if (const std::optional<Resize> resize = system_.takeResize(i)) {
             if (OpenGLView* gl = views_[i]->glView()) gl->setBackingScale(resize->scale);
             views_[i]->setFrameSize(resize->size);
@@ -119,7 +151,7 @@ void FrameDriver::resizeIfNeeded() {
 void FrameDriver::drawFrame() {
     if (meter_) meter_->beginFrame();
     for (size_t i = 0; i < views_.size(); ++i)
-        if (system_.visible(i)) views_[i]->animateOneFrame();
+        if (views_[i] && system_.visible(i)) views_[i]->animateOneFrame();
     if (meter_) meter_->endFrame();
     ++framesDrawn_;
 }

@@ -58,6 +58,9 @@ public:
     long framesDrawn() const { return framesDrawn_; }
 
 private:
+    bool addView(ScreenSpec& screen, std::string& error);
+    void startClock();
+    void followScreens();
     void resizeIfNeeded();
     void drawFrame();
 

@@ -196,10 +196,23 @@ const OptionSpec OPTIONS[] = {
          return std::nullopt;
      }},
     {"fullscreen", nullptr, nullptr,
-     "cover every monitor, one borderless window and view each;\n"
-     "any key, button or pointer motion ends the run",
+     "cover every monitor, one borderless window and view each\n"
+     "(on Wayland, an overlay surface); any key, button or pointer\n"
+     "motion ends the run",
      [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
          s.options.fullscreen = true;
+         return std::nullopt;
+     }},
+    {"wallpaper", nullptr, nullptr,
+     "on Wayland, a live wallpaper under the windows on every\n"
+     "output, taking no input, until a stop signal",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.options.wallpaper = true;
+         return std::nullopt;
+     }},
+    {"x11", nullptr, nullptr, "use the X display even in a Wayland session",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.options.x11 = true;
          return std::nullopt;
      }},
     {"fps", nullptr, nullptr, "show the frame rate and the CPU time per frame in a corner",
@@ -389,8 +402,8 @@ std::optional<std::string> checkCombination(ParseState& s) {
         o.action = Options::Action::Settings;
         // The pane makes its own window and preview; only the settings file, the seed
         // and a held mode carry over.
-        if (s.render || given || s.ownWindow || o.fullscreen || o.fps || o.delayMicros || o.width ||
-            o.frames || o.dumpPath)
+        if (s.render || given || s.ownWindow || o.fullscreen || o.wallpaper || o.x11 || o.fps || o.delayMicros ||
+            o.width || o.frames || o.dumpPath)
             return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
         // The pane edits and saves the stored settings: values for one run only would
         // end up saved by its sheet.
@@ -400,7 +413,9 @@ std::optional<std::string> checkCombination(ParseState& s) {
     }
     if (s.render) {
         o.action = Options::Action::Render;
-        const char* windowOnly = o.fullscreen ? "--fullscreen" : given ? given
+        const char* windowOnly = o.fullscreen ? "--fullscreen" : o.wallpaper ? "--wallpaper"
+                                 : o.x11                           ? "--x11"
+                                 : given                           ? given
                                  : s.ownWindow                     ? "--window"
                                  : o.fps                           ? "--fps"
                                  : o.delayMicros                   ? "--delay"
@@ -415,6 +430,11 @@ std::optional<std::string> checkCombination(ParseState& s) {
     if (given && o.width)
         return std::string("--size cannot go with ") + given + ": that window has its own size";
     if (o.fullscreen && o.width) return "--size and --fullscreen cannot go together";
+    if (o.wallpaper) {
+        const char* other = o.fullscreen ? "--fullscreen" : given ? given : s.ownWindow ? "--window"
+                            : o.width ? "--size" : o.x11 ? "--x11" : nullptr;
+        if (other) return std::string("--wallpaper and ") + other + " cannot go together";
+    }
     // A window handed over by id is a settings program's preview.
     if (s.windowId) o.preview = true;
     return std::nullopt;
@@ -448,7 +468,8 @@ std::string usage() {
     std::string text =
         "Usage: zorvan [OPTION]...\n"
         "Shows the Zorvan mote swarm in a window, on every monitor, on a window that a\n"
-        "screen-saver daemon hands over, or renders it to a PNG picture.\n"
+        "screen-saver daemon hands over, as a Wayland wallpaper, or renders it to a PNG\n"
+        "picture. In a Wayland session (WAYLAND_DISPLAY) it draws as a Wayland client.\n"
         "\n";
     constexpr size_t COLUMN = 22;
     std::string firstSetting, lastSetting;

@@ -26,6 +26,10 @@ struct Options {
     unsigned long windowId = 0;  // with Target::WindowId
 
     bool fullscreen = false;
+    // A live wallpaper: a surface on the background layer of every Wayland output.
+    bool wallpaper = false;
+    // X11 even where a Wayland compositor answers.
+    bool x11 = false;
     bool preview = false;  // also set by --window-id: a settings program's preview
     bool fps = false;      // draw the frame rate in a corner
     // The host's frame interval in microseconds; none: the view's own.

@@ -2,7 +2,8 @@
 // deadline, and the steps before the first frame and after the last. One backend per
 // window system, each in a file of its own: X11 (X11Backend.cpp: a window of its own,
 // --fullscreen, --root, --window-id), offscreen (OffscreenBackend.cpp: --render) and the
-// settings pane's preview (SettingsPane.cpp). The GL views present their own frames.
+// settings pane's preview (SettingsPane.cpp), and Wayland (WaylandBackend.cpp: a window,
+// --fullscreen and --wallpaper on every output). The GL views present their own frames.
 #pragma once
 
 #include "platform/Geometry.h"
@@ -45,6 +46,12 @@ struct ScreenSpec {
     std::string where;
 };
 
+// Screens that came or went during the run (outputs plugged in or removed).
+struct ScreenChanges {
+    std::vector<size_t> gone;       // their views are freed, then forget(i) is called
+    std::vector<ScreenSpec> added;  // screens size(), size() + 1, ... in this order
+};
+
 // A screen's new size: in points, and its pixels per point.
 struct Resize {
     Size size;
@@ -78,6 +85,10 @@ public:
 
     // The events so far, without waiting: a reason to end, or NotYet.
     virtual EndReason poll() = 0;
+    // Screens that came or went since the last call; a gone screen's index stays taken.
+    virtual ScreenChanges takeScreenChanges() { return {}; }
+    // Screen i's view is freed: the backend may let the screen go.
+    virtual void forget(size_t /*i*/) {}
     // A new size for screen i since the last call, if any.
     virtual std::optional<Resize> takeResize(size_t /*i*/) { return std::nullopt; }
     // Whether screen i can be seen (frames are drawn only for screens that can).

@@ -1,0 +1,809 @@
+// Wayland backend of the frame driver: Zorvan as a native client of the compositor
+// named by WAYLAND_DISPLAY. --fullscreen puts one surface on the overlay layer of each
+// output (an xdg toplevel set full screen on it where the compositor has no layer
+// shell), --wallpaper one on the bottom layer, and a plain run opens an xdg
+// toplevel window; each surface is a screen with an EGL view.
+// Implements: the outputs' logical frames (origin at the lower-left corner of the
+// output at logical 0,0), each output's integer scale as the view's backing scale and
+// the surface's buffer scale (--scale overrides), outputs plugged in or removed during
+// the run, the ends of a run (in full screen any key, button, scroll or motion beyond
+// the slack; Esc, q or the close of the window; the compositor closing the surfaces;
+// the connection lost), opaque surfaces, frames paced per surface by its frame
+// callbacks (a covered or unmapped surface draws nothing), the --fps text.
+// Does not implement: fractional scales, the session-lock protocol, a cursor of its own
+// (full screen hides the pointer; the window leaves it to the compositor), XWayland.
+#include "host/FpsOverlay.h"
+#include "host/FrameDriver.h"
+#include "host/Host.h"
+#include "host/Monitors.h"
+#include "host/StopSignals.h"
+
+#include "platform/gl/EglView.h"
+#include "saver/Zorvan.h"
+
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+#include <poll.h>
+#include <sys/mman.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace zorvan::host {
+
+namespace {
+
+constexpr int DEFAULT_WIDTH = 1280;
+constexpr int DEFAULT_HEIGHT = 720;
+// Pointer motion beyond this many points ends a full-screen run, as on X11.
+constexpr double MOTION_SLACK = 10.0;
+// How long the compositor may take to describe its outputs and configure the surfaces.
+constexpr auto SETUP_TIME = std::chrono::seconds(5);
+const char TITLE[] = "Zorvan";
+const char APP_ID[] = "zorvan";
+
+enum class Form { Window, Fullscreen, Wallpaper };
+
+class WaylandBackend;
+
+struct Output {
+    WaylandBackend* backend = nullptr;
+    uint32_t name = 0;  // the registry's
+    wl_output* output = nullptr;
+    zxdg_output_v1* xdgOutput = nullptr;
+    PixelRect logical;      // in the compositor's logical space, y downward
+    int modeWidth = 0, modeHeight = 0;
+    int scale = 1;
+    bool outputDone = false, xdgDone = false;
+    bool described = false;  // its first description is complete
+    bool removed = false;
+};
+
+// One surface: a screen of the driver.
+struct Surface {
+    WaylandBackend* backend = nullptr;
+    Output* output = nullptr;  // none for the window
+    wl_surface* surface = nullptr;
+    zwlr_layer_surface_v1* layer = nullptr;
+    xdg_surface* xdgSurface = nullptr;
+    xdg_toplevel* toplevel = nullptr;
+    wl_callback* frame = nullptr;
+    EglView* gl = nullptr;  // its view's, once made
+    int width = 0, height = 0;                // in points, as the view has it
+    int pendingWidth = 0, pendingHeight = 0;  // as last configured
+    int toplevelWidth = 0, toplevelHeight = 0;  // as the toplevel's configure has it
+    int scale = 1;
+    bool configured = false;
+    bool frameDue = true;    // the compositor wants a frame (its callback came)
+    bool closed = false;     // the compositor closed it
+    bool gone = false;       // reported gone to the driver
+    bool blank = false;      // its view draws nothing: a black buffer shows it
+    wl_buffer* black = nullptr;
+    std::vector<wl_output*> entered;  // outputs it is on (the window's scale)
+};
+
+// The listeners: C callbacks that hand over to the backend's members.
+extern const wl_registry_listener registryListener;
+extern const wl_output_listener outputListener;
+extern const zxdg_output_v1_listener xdgOutputListener;
+extern const wl_seat_listener seatListener;
+extern const wl_keyboard_listener keyboardListener;
+extern const wl_pointer_listener pointerListener;
+extern const xdg_wm_base_listener wmBaseListener;
+extern const xdg_surface_listener xdgSurfaceListener;
+extern const xdg_toplevel_listener toplevelListener;
+extern const zwlr_layer_surface_v1_listener layerListener;
+extern const wl_surface_listener surfaceListener;
+extern const wl_callback_listener frameListener;
+
+timespec toTimespec(Clock::duration d) {
+    if (d < Clock::duration::zero()) d = Clock::duration::zero();
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+    return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+}
+
+class WaylandBackend : public WindowSystem {
+public:
+    WaylandBackend(const Options& options, StopSignals& stop, wl_display* display)
+        : options_(options), stop_(stop), display_(display),
+          form_(options.wallpaper ? Form::Wallpaper : options.fullscreen ? Form::Fullscreen : Form::Window) {}
+    WaylandBackend(const WaylandBackend&) = delete;
+    WaylandBackend& operator=(const WaylandBackend&) = delete;
+
+    ~WaylandBackend() override {
+        if (!display_) return;
+        for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
+        fpsTexts_.clear();
+        egl_.reset();
+        if (keyboard_) wl_keyboard_destroy(keyboard_);
+        if (pointer_) wl_pointer_destroy(pointer_);
+        if (keyState_) xkb_state_unref(keyState_);
+        if (keymap_) xkb_keymap_unref(keymap_);
+        if (xkb_) xkb_context_unref(xkb_);
+        for (auto& o : outputs_) releaseOutput(*o);
+        if (seat_) wl_seat_destroy(seat_);
+        if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
+        if (outputManager_) zxdg_output_manager_v1_destroy(outputManager_);
+        if (wmBase_) xdg_wm_base_destroy(wmBase_);
+        if (shm_) wl_shm_destroy(shm_);
+        if (compositor_) wl_compositor_destroy(compositor_);
+        if (registry_) wl_registry_destroy(registry_);
+        wl_display_disconnect(display_);
+    }
+
+    std::vector<ScreenSpec> screens() override {
+        if (!display_) {
+            reportError("--wallpaper needs a Wayland session: no Wayland display in WAYLAND_DISPLAY to draw on");
+            failure_ = 2;
+            return {};
+        }
+        registry_ = wl_display_get_registry(display_);
+        wl_registry_add_listener(registry_, &registryListener, this);
+        // The globals, then the outputs' descriptions.
+        if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0)
+            return fail("lost the connection to the Wayland display");
+        if (!compositor_ || (!wmBase_ && !layerShell_))
+            return fail("the Wayland compositor offers no shell to show a surface in");
+        if (form_ == Form::Wallpaper && !layerShell_)
+            return fail("the Wayland compositor offers no layer shell, which --wallpaper needs");
+        std::string error;
+        egl_ = EglConnection::open(display_, error);
+        if (!egl_) return fail(error);
+
+        if (form_ == Form::Window) {
+            addWindow();
+        } else {
+            for (auto& o : outputs_)
+                if (o->described) addOutputSurface(*o);
+            if (surfaces_.empty()) return fail("the Wayland compositor reports no outputs");
+        }
+        if (!dispatchUntil([this] { return allConfigured(); }))
+            return fail(stop_.requested() ? "" : "the Wayland compositor did not configure the surfaces");
+
+        std::vector<ScreenSpec> specs;
+        for (auto& s : surfaces_) specs.push_back(specOf(*s));
+        reported_ = surfaces_.size();
+        return specs;
+    }
+    int failureStatus() const override { return failure_; }
+    bool preview() const override { return options_.preview; }
+
+    void viewMade(size_t i, Zorvan& view, const FpsMeter* meter) override {
+        Surface& s = *surfaces_[i];
+        s.gl = dynamic_cast<EglView*>(view.glView());
+        // A view that draws nothing (the other outputs under mainScreenOnly) has no GL
+        // view: the surface shows black, as an X window does.
+        s.blank = !s.gl;
+        if (s.blank) showBlack(s);
+        if (!s.gl) return;
+        std::function<void()> overlay;
+        if (meter) {
+            fpsTexts_.push_back(std::make_unique<FpsText>(nullptr, s.scale));
+            overlay = [meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); };
+        }
+        s.gl->setOverlay(std::move(overlay));
+        s.gl->setBeforePresent([this, &s] { requestFrame(s); });
+        placeBuffer(s);
+    }
+
+    EndReason poll() override {
+        if (wl_display_prepare_read(display_) == 0) {
+            wl_display_flush(display_);
+            pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+            if (::poll(&p, 1, 0) > 0) wl_display_read_events(display_);
+            else wl_display_cancel_read(display_);
+        }
+        if (wl_display_dispatch_pending(display_) < 0) {
+            reportError("lost the connection to the Wayland display");
+            return EndReason::Failed;
+        }
+        if (input_) return EndReason::Input;
+        if (closeAsked_ || closedByCompositor()) return EndReason::Closed;
+        return EndReason::NotYet;
+    }
+
+    ScreenChanges takeScreenChanges() override {
+        ScreenChanges changes;
+        for (size_t i = 0; i < reported_; ++i) {
+            Surface* s = surfaces_[i].get();
+            if (s && !s->gone && gone(*s)) {
+                s->gone = true;
+                changes.gone.push_back(i);
+            }
+        }
+        // In the order they were made; one closed before its first configure comes too,
+        // and goes at the next call.
+        for (; reported_ < surfaces_.size() && (surfaces_[reported_]->configured || gone(*surfaces_[reported_]));
+             ++reported_)
+            changes.added.push_back(specOf(*surfaces_[reported_]));
+        return changes;
+    }
+
+    void forget(size_t i) override {
+        if (i >= surfaces_.size() || !surfaces_[i]) return;
+        Surface& s = *surfaces_[i];
+        if (s.frame) wl_callback_destroy(s.frame);
+        if (s.black) wl_buffer_destroy(s.black);
+        if (s.layer) zwlr_layer_surface_v1_destroy(s.layer);
+        if (s.toplevel) xdg_toplevel_destroy(s.toplevel);
+        if (s.xdgSurface) xdg_surface_destroy(s.xdgSurface);
+        wl_surface_destroy(s.surface);
+        surfaces_[i].reset();
+        wl_display_flush(display_);
+    }
+
+    std::optional<Resize> takeResize(size_t i) override {
+        Surface& s = *surfaces_[i];
+        const int scale = scaleOf(s);
+        if (s.pendingWidth == s.width && s.pendingHeight == s.height && scale == s.scale) return std::nullopt;
+        s.width = s.pendingWidth;
+        s.height = s.pendingHeight;
+        s.scale = scale;
+        if (s.blank) showBlack(s);
+        else placeBuffer(s);
+        return Resize{Size{double(s.width), double(s.height)}, s.scale};
+    }
+
+    bool visible(size_t i) const override {
+        const Surface* s = surfaces_[i].get();
+        return s && s->gl && !s->gone && s->frameDue;
+    }
+
+    // Sleeps in poll on the connection and the signal pipe; poll() reads what came.
+    void wait(std::optional<Clock::time_point> deadline) override {
+        if (wl_display_prepare_read(display_) != 0) return;  // events are queued already
+        wl_display_flush(display_);
+        pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
+        timespec timeout = toTimespec(deadline ? *deadline - Clock::now() : Clock::duration::zero());
+        ppoll(fds, stop_.fd() >= 0 ? 2 : 1, deadline ? &timeout : nullptr, nullptr);
+        if (fds[0].revents & POLLIN) wl_display_read_events(display_);
+        else wl_display_cancel_read(display_);
+    }
+
+    int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {
+        views.clear();  // the GL contexts and EGL windows before their surfaces
+        for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
+        wl_display_roundtrip(display_);
+        return why == EndReason::Failed ? 1 : 0;
+    }
+
+    // The handlers of the listeners below.
+    void global(uint32_t name, const char* interface, uint32_t version) {
+        const std::string_view iface(interface);
+        auto bind = [&](const wl_interface* type, uint32_t highest) {
+            return wl_registry_bind(registry_, name, type, std::min(version, highest));
+        };
+        if (iface == wl_compositor_interface.name) {
+            compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+        } else if (iface == wl_shm_interface.name) {
+            shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+        } else if (iface == xdg_wm_base_interface.name) {
+            wmBase_ = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
+            xdg_wm_base_add_listener(wmBase_, &wmBaseListener, this);
+        } else if (iface == zwlr_layer_shell_v1_interface.name) {
+            layerShell_ = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
+        } else if (iface == zxdg_output_manager_v1_interface.name) {
+            outputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
+            for (auto& o : outputs_) describeLogically(*o);
+        } else if (iface == wl_seat_interface.name && !seat_) {
+            seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+            wl_seat_add_listener(seat_, &seatListener, this);
+        } else if (iface == wl_output_interface.name) {
+            auto o = std::make_unique<Output>();
+            o->backend = this;
+            o->name = name;
+            o->output = static_cast<wl_output*>(bind(&wl_output_interface, 3));
+            wl_output_add_listener(o->output, &outputListener, o.get());
+            describeLogically(*o);
+            outputs_.push_back(std::move(o));
+        }
+    }
+
+    // An output that goes takes its surface with it; the driver hears of it next turn.
+    void globalRemoved(uint32_t name) {
+        for (auto& o : outputs_)
+            if (o->name == name && !o->removed) {
+                o->removed = true;
+                releaseOutput(*o);
+            }
+    }
+
+    // An output's description is complete: a new one gets its surface.
+    void outputDescribed(Output& o) {
+        const bool first = !o.described;
+        o.described = true;
+        if (!egl_ || form_ == Form::Window) return;
+        if (first) {
+            if (!o.removed) addOutputSurface(o);
+            return;
+        }
+        // A new scale or size comes as a resize.
+    }
+
+    void configured(Surface& s, int width, int height) {
+        // 0 leaves the size to us: the one we have, else the window's default.
+        if (width > 0 && height > 0) {
+            s.pendingWidth = width;
+            s.pendingHeight = height;
+        } else if (s.pendingWidth == 0) {
+            s.pendingWidth = options_.width.value_or(DEFAULT_WIDTH);
+            s.pendingHeight = options_.height.value_or(DEFAULT_HEIGHT);
+        }
+        // A fullscreen toplevel's first configure has no size yet; the next one has.
+        if (s.toplevel && form_ == Form::Fullscreen && (width <= 0 || height <= 0)) return;
+        s.configured = true;
+    }
+
+    void key(uint32_t code, uint32_t state) {
+        if (state != WL_KEYBOARD_KEY_STATE_PRESSED || form_ == Form::Wallpaper) return;
+        if (form_ == Form::Fullscreen) {
+            input_ = true;
+            return;
+        }
+        const xkb_keysym_t sym = keyState_ ? xkb_state_key_get_one_sym(keyState_, code + 8) : XKB_KEY_NoSymbol;
+        if (sym == XKB_KEY_Escape || sym == XKB_KEY_q || sym == XKB_KEY_Q) input_ = true;
+    }
+
+    void keymap(uint32_t format, int fd, uint32_t size) {
+        if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && form_ == Form::Window) {
+            void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+            if (text != MAP_FAILED) {
+                if (!xkb_) xkb_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+                xkb_keymap* map = xkb_ ? xkb_keymap_new_from_string(xkb_, static_cast<const char*>(text),
+                                                                    XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                                    XKB_KEYMAP_COMPILE_NO_FLAGS)
+                                       : nullptr;
+                munmap(text, size);
+                if (map) {
+                    if (keyState_) xkb_state_unref(keyState_);
+                    if (keymap_) xkb_keymap_unref(keymap_);
+                    keymap_ = map;
+                    keyState_ = xkb_state_new(map);
+                }
+            }
+        }
+        close(fd);
+    }
+
+    void modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
+        if (keyState_) xkb_state_update_mask(keyState_, depressed, latched, locked, 0, 0, group);
+    }
+
+    void pointerAt(wl_surface* surface, double x, double y) {
+        if (surface) pointerSurface_ = surface;
+        if (form_ != Form::Fullscreen) return;
+        for (auto& s : surfaces_)
+            if (s && s->surface == pointerSurface_ && s->output) {
+                x += s->output->logical.x;
+                y += s->output->logical.y;
+            }
+        if (!pointerSeen_) {
+            pointerSeen_ = true;
+            pointerX_ = x;
+            pointerY_ = y;
+        } else if (std::abs(x - pointerX_) > MOTION_SLACK || std::abs(y - pointerY_) > MOTION_SLACK) {
+            input_ = true;
+        }
+    }
+
+    void pointerEntered(uint32_t serial) {
+        // A full-screen run shows no pointer.
+        if (form_ == Form::Fullscreen) wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);
+    }
+
+    void pressed() {
+        if (form_ == Form::Fullscreen) input_ = true;
+    }
+
+    void capabilities(uint32_t caps) {
+        const bool hasKeyboard = caps & WL_SEAT_CAPABILITY_KEYBOARD, hasPointer = caps & WL_SEAT_CAPABILITY_POINTER;
+        if (hasKeyboard && !keyboard_) {
+            keyboard_ = wl_seat_get_keyboard(seat_);
+            wl_keyboard_add_listener(keyboard_, &keyboardListener, this);
+        } else if (!hasKeyboard && keyboard_) {
+            wl_keyboard_release(keyboard_);
+            keyboard_ = nullptr;
+        }
+        if (hasPointer && !pointer_) {
+            pointer_ = wl_seat_get_pointer(seat_);
+            wl_pointer_add_listener(pointer_, &pointerListener, this);
+        } else if (!hasPointer && pointer_) {
+            wl_pointer_release(pointer_);
+            pointer_ = nullptr;
+        }
+    }
+
+    void closeAsked() { closeAsked_ = true; }
+
+    void surfaceEntered(wl_surface* surface, wl_output* output, bool entered) {
+        for (auto& s : surfaces_) {
+            if (!s || s->surface != surface) continue;
+            auto it = std::find(s->entered.begin(), s->entered.end(), output);
+            if (entered && it == s->entered.end()) s->entered.push_back(output);
+            if (!entered && it != s->entered.end()) s->entered.erase(it);
+        }
+    }
+
+    Output* outputOf(wl_output* output) {
+        for (auto& o : outputs_)
+            if (o->output == output) return o.get();
+        return nullptr;
+    }
+
+private:
+    static bool gone(const Surface& s) { return s.closed || (s.output && s.output->removed); }
+
+    // A surface closed while its output stays: the compositor ends the run. (A removed
+    // output's surface is closed too; the round trip lets the output's removal, which
+    // the compositor may send after the close, arrive first.)
+    bool closedByCompositor() {
+        auto closedAlone = [this] {
+            for (auto& s : surfaces_)
+                if (s && s->closed && !(s->output && s->output->removed)) return true;
+            return false;
+        };
+        return closedAlone() && wl_display_roundtrip(display_) >= 0 && closedAlone();
+    }
+
+    std::vector<ScreenSpec> fail(const std::string& message) {
+        if (!message.empty()) reportError(message);
+        failure_ = 1;
+        return {};
+    }
+
+    void describeLogically(Output& o) {
+        if (!outputManager_ || o.xdgOutput) return;
+        o.xdgOutput = zxdg_output_manager_v1_get_xdg_output(outputManager_, o.output);
+        zxdg_output_v1_add_listener(o.xdgOutput, &xdgOutputListener, &o);
+    }
+
+    void releaseOutput(Output& o) {
+        if (o.xdgOutput) zxdg_output_v1_destroy(o.xdgOutput);
+        o.xdgOutput = nullptr;
+        if (!o.output) return;
+        if (wl_output_get_version(o.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) wl_output_release(o.output);
+        else wl_output_destroy(o.output);
+        o.output = nullptr;
+    }
+
+    Surface& newSurface(Output* output) {
+        auto s = std::make_unique<Surface>();
+        s->backend = this;
+        s->output = output;
+        s->surface = wl_compositor_create_surface(compositor_);
+        wl_surface_add_listener(s->surface, &surfaceListener, this);
+        if (form_ == Form::Wallpaper) {
+            // Input goes to what is above, never to the wallpaper.
+            wl_region* none = wl_compositor_create_region(compositor_);
+            wl_surface_set_input_region(s->surface, none);
+            wl_region_destroy(none);
+        }
+        surfaces_.push_back(std::move(s));
+        return *surfaces_.back();
+    }
+
+    void addOutputSurface(Output& o) {
+        Surface& s = newSurface(&o);
+        s.scale = scaleOf(s);
+        if (layerShell_) {
+            // The wallpaper goes on the bottom layer, under every window: on the background
+            // layer a compositor may stack it beneath its own background (sway draws the
+            // newer surface of a layer first), hidden and yet drawing.
+            const uint32_t layer = form_ == Form::Wallpaper ? ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM
+                                                            : ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY;
+            s.layer = zwlr_layer_shell_v1_get_layer_surface(layerShell_, s.surface, o.output, layer, APP_ID);
+            zwlr_layer_surface_v1_add_listener(s.layer, &layerListener, &s);
+            zwlr_layer_surface_v1_set_anchor(s.layer,
+                                             ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                 ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+            zwlr_layer_surface_v1_set_size(s.layer, 0, 0);
+            zwlr_layer_surface_v1_set_exclusive_zone(s.layer, -1);
+            zwlr_layer_surface_v1_set_keyboard_interactivity(
+                s.layer, form_ == Form::Wallpaper ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE
+                                                  : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+        } else {
+            makeToplevel(s);
+            xdg_toplevel_set_fullscreen(s.toplevel, o.output);
+        }
+        wl_surface_commit(s.surface);
+    }
+
+    void addWindow() {
+        Surface& s = newSurface(nullptr);
+        makeToplevel(s);
+        s.scale = scaleOf(s);
+        wl_surface_commit(s.surface);
+    }
+
+    void makeToplevel(Surface& s) {
+        s.xdgSurface = xdg_wm_base_get_xdg_surface(wmBase_, s.surface);
+        xdg_surface_add_listener(s.xdgSurface, &xdgSurfaceListener, &s);
+        s.toplevel = xdg_surface_get_toplevel(s.xdgSurface);
+        xdg_toplevel_add_listener(s.toplevel, &toplevelListener, &s);
+        xdg_toplevel_set_title(s.toplevel, TITLE);
+        xdg_toplevel_set_app_id(s.toplevel, APP_ID);
+    }
+
+    bool allConfigured() const {
+        for (const auto& s : surfaces_)
+            if (s && !s->configured && !s->closed) return false;
+        return true;
+    }
+
+    // Dispatches events until `done` holds, a stop signal, the connection's loss or the
+    // set-up time; true when `done` holds.
+    template <typename Done>
+    bool dispatchUntil(Done done) {
+        const auto deadline = Clock::now() + SETUP_TIME;
+        while (!done()) {
+            if (stop_.requested() || Clock::now() >= deadline) return false;
+            wait(deadline);
+            if (wl_display_dispatch_pending(display_) < 0) return false;
+        }
+        return true;
+    }
+
+    // --scale, else the output's; a window takes the largest of the outputs it is on
+    // (before it is on one: the only output's, else 1).
+    int scaleOf(const Surface& s) const {
+        if (options_.scale) return *options_.scale;
+        if (s.output) return std::clamp(s.output->scale, 1, 4);
+        int scale = 0;
+        for (wl_output* entered : s.entered)
+            for (const auto& o : outputs_)
+                if (o->output == entered) scale = std::max(scale, o->scale);
+        if (scale == 0) scale = outputs_.size() == 1 ? outputs_.front()->scale : 1;
+        return std::clamp(scale, 1, 4);
+    }
+
+    // The view's frame: the output's logical rectangle with the origin at the lower-left
+    // corner of the output at logical (0, 0) (else the first), y upward.
+    ScreenSpec specOf(Surface& s) {
+        s.width = s.pendingWidth;
+        s.height = s.pendingHeight;
+        s.scale = scaleOf(s);
+        Rect frame{0.0, 0.0, double(s.width), double(s.height)};
+        std::string where = " on a Wayland window";
+        if (s.output) {
+            std::vector<Monitor> monitors;
+            for (const auto& o : outputs_)
+                if (!o->removed)
+                    monitors.push_back({o->logical, o->logical.x == 0 && o->logical.y == 0});
+            const Rect area = frameOf(s.output->logical, monitors);
+            frame = Rect{area.x, area.y, double(s.width), double(s.height)};
+            where = " on a Wayland output";
+        }
+        return {frame, Size{double(s.width), double(s.height)}, EglView::factory(*egl_, s.surface, s.scale), where};
+    }
+
+    // The buffer's scale and the opaque region go with the next buffer.
+    void placeBuffer(Surface& s) {
+        wl_surface_set_buffer_scale(s.surface, s.scale);
+        wl_region* opaque = wl_compositor_create_region(compositor_);
+        wl_region_add(opaque, 0, 0, s.width, s.height);
+        wl_surface_set_opaque_region(s.surface, opaque);
+        wl_region_destroy(opaque);
+    }
+
+    void requestFrame(Surface& s) {
+        if (s.frame) wl_callback_destroy(s.frame);
+        s.frame = wl_surface_frame(s.surface);
+        wl_callback_add_listener(s.frame, &frameListener, &s);
+        s.frameDue = false;
+    }
+
+    // A black buffer of the surface's size, one pixel a point: zero pages of a memory
+    // file, in a format without alpha.
+    void showBlack(Surface& s) {
+        if (!shm_ || s.width < 1 || s.height < 1) return;
+        const int stride = s.width * 4;
+        const off_t size = off_t(stride) * s.height;
+        const int fd = memfd_create("zorvan-black", MFD_CLOEXEC);
+        if (fd < 0) return;
+        if (ftruncate(fd, size) == 0) {
+            wl_shm_pool* pool = wl_shm_create_pool(shm_, fd, int32_t(size));
+            wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, s.width, s.height, stride, WL_SHM_FORMAT_XRGB8888);
+            wl_shm_pool_destroy(pool);
+            wl_surface_set_buffer_scale(s.surface, 1);
+            wl_surface_attach(s.surface, buffer, 0, 0);
+            wl_surface_damage(s.surface, 0, 0, s.width, s.height);
+            wl_surface_commit(s.surface);
+            if (s.black) wl_buffer_destroy(s.black);
+            s.black = buffer;
+        }
+        close(fd);
+    }
+
+    const Options& options_;
+    StopSignals& stop_;
+    wl_display* display_;
+    const Form form_;
+    wl_registry* registry_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    xdg_wm_base* wmBase_ = nullptr;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
+    zxdg_output_manager_v1* outputManager_ = nullptr;
+    wl_seat* seat_ = nullptr;
+    wl_keyboard* keyboard_ = nullptr;
+    wl_pointer* pointer_ = nullptr;
+    xkb_context* xkb_ = nullptr;
+    xkb_keymap* keymap_ = nullptr;
+    xkb_state* keyState_ = nullptr;
+    std::unique_ptr<EglConnection> egl_;
+    std::vector<std::unique_ptr<Output>> outputs_;
+    std::vector<std::unique_ptr<Surface>> surfaces_;  // by screen; null once forgotten
+    size_t reported_ = 0;  // surfaces the driver knows of
+    std::vector<std::unique_ptr<FpsText>> fpsTexts_;
+    wl_surface* pointerSurface_ = nullptr;
+    bool pointerSeen_ = false;
+    double pointerX_ = 0.0, pointerY_ = 0.0;
+    bool input_ = false, closeAsked_ = false;
+    int failure_ = 1;
+};
+
+WaylandBackend* backendOf(void* data) { return static_cast<WaylandBackend*>(data); }
+
+const wl_registry_listener registryListener = {
+    [](void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
+        backendOf(data)->global(name, interface, version);
+    },
+    [](void* data, wl_registry*, uint32_t name) { backendOf(data)->globalRemoved(name); },
+};
+
+// An output's mode, scale and position; the logical ones from xdg-output where offered.
+const wl_output_listener outputListener = {
+    [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*, int32_t) {
+        auto* o = static_cast<Output*>(data);
+        if (!o->xdgOutput) o->logical.x = x, o->logical.y = y;
+    },
+    [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+        auto* o = static_cast<Output*>(data);
+        if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+        o->modeWidth = width;
+        o->modeHeight = height;
+    },
+    [](void* data, wl_output*) {
+        auto* o = static_cast<Output*>(data);
+        if (!o->xdgOutput) {
+            o->logical.width = o->modeWidth / std::max(o->scale, 1);
+            o->logical.height = o->modeHeight / std::max(o->scale, 1);
+        }
+        o->outputDone = true;
+        if (!o->xdgOutput || o->xdgDone) o->backend->outputDescribed(*o);
+    },
+    [](void* data, wl_output*, int32_t factor) { static_cast<Output*>(data)->scale = factor; },
+    [](void*, wl_output*, const char*) {},
+    [](void*, wl_output*, const char*) {},
+};
+
+const zxdg_output_v1_listener xdgOutputListener = {
+    [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+        auto* o = static_cast<Output*>(data);
+        o->logical.x = x, o->logical.y = y;
+    },
+    [](void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+        auto* o = static_cast<Output*>(data);
+        o->logical.width = width, o->logical.height = height;
+    },
+    [](void* data, zxdg_output_v1*) {
+        auto* o = static_cast<Output*>(data);
+        o->xdgDone = true;
+        if (o->outputDone) o->backend->outputDescribed(*o);
+    },
+    [](void*, zxdg_output_v1*, const char*) {},
+    [](void*, zxdg_output_v1*, const char*) {},
+};
+
+const wl_seat_listener seatListener = {
+    [](void* data, wl_seat*, uint32_t caps) { backendOf(data)->capabilities(caps); },
+    [](void*, wl_seat*, const char*) {},
+};
+
+const wl_keyboard_listener keyboardListener = {
+    [](void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+        backendOf(data)->keymap(format, fd, size);
+    },
+    [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
+    [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+    [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
+        backendOf(data)->key(key, state);
+    },
+    [](void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
+        backendOf(data)->modifiers(depressed, latched, locked, group);
+    },
+    [](void*, wl_keyboard*, int32_t, int32_t) {},
+};
+
+const wl_pointer_listener pointerListener = {
+    [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+        backendOf(data)->pointerEntered(serial);
+        backendOf(data)->pointerAt(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
+    },
+    [](void*, wl_pointer*, uint32_t, wl_surface*) {},
+    [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+        backendOf(data)->pointerAt(nullptr, wl_fixed_to_double(x), wl_fixed_to_double(y));
+    },
+    [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+        if (state == WL_POINTER_BUTTON_STATE_PRESSED) backendOf(data)->pressed();
+    },
+    [](void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) { backendOf(data)->pressed(); },
+    [](void*, wl_pointer*) {},
+    [](void*, wl_pointer*, uint32_t) {},
+    [](void*, wl_pointer*, uint32_t, uint32_t) {},
+    [](void*, wl_pointer*, uint32_t, int32_t) {},
+    [](void*, wl_pointer*, uint32_t, int32_t) {},
+};
+
+const xdg_wm_base_listener wmBaseListener = {
+    [](void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); },
+};
+
+const xdg_surface_listener xdgSurfaceListener = {
+    [](void* data, xdg_surface* surface, uint32_t serial) {
+        xdg_surface_ack_configure(surface, serial);
+        auto* s = static_cast<Surface*>(data);
+        s->backend->configured(*s, s->toplevelWidth, s->toplevelHeight);
+    },
+};
+
+const xdg_toplevel_listener toplevelListener = {
+    [](void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
+        auto* s = static_cast<Surface*>(data);
+        s->toplevelWidth = width, s->toplevelHeight = height;
+    },
+    [](void* data, xdg_toplevel*) { static_cast<Surface*>(data)->backend->closeAsked(); },
+    [](void*, xdg_toplevel*, int32_t, int32_t) {},
+    [](void*, xdg_toplevel*, wl_array*) {},
+};
+
+const zwlr_layer_surface_v1_listener layerListener = {
+    [](void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
+        zwlr_layer_surface_v1_ack_configure(layer, serial);
+        auto* s = static_cast<Surface*>(data);
+        s->backend->configured(*s, int(width), int(height));
+    },
+    [](void* data, zwlr_layer_surface_v1*) { static_cast<Surface*>(data)->closed = true; },
+};
+
+const wl_surface_listener surfaceListener = {
+    [](void* data, wl_surface* surface, wl_output* output) {
+        backendOf(data)->surfaceEntered(surface, output, true);
+    },
+    [](void* data, wl_surface* surface, wl_output* output) {
+        backendOf(data)->surfaceEntered(surface, output, false);
+    },
+};
+
+const wl_callback_listener frameListener = {
+    [](void* data, wl_callback* callback, uint32_t) {
+        auto* s = static_cast<Surface*>(data);
+        wl_callback_destroy(callback);
+        s->frame = nullptr;
+        s->frameDue = true;
+    },
+};
+
+}  // namespace
+
+// Every saver form on a window of its own, when WAYLAND_DISPLAY names a compositor that
+// answers (unless --x11); --wallpaper always, as it exists only here.
+std::unique_ptr<WindowSystem> makeWaylandBackend(const Options& options, StopSignals& stop) {
+    if (options.action != Options::Action::Window || options.target != Options::Target::OwnWindow || options.x11)
+        return nullptr;
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* socket = std::getenv("WAYLAND_SOCKET");
+    wl_display* display = (name && *name) || (socket && *socket) ? wl_display_connect(nullptr) : nullptr;
+    if (!display && !options.wallpaper) return nullptr;
+    return std::make_unique<WaylandBackend>(options, stop, display);
+}
+
+}  // namespace zorvan::host

@@ -1,0 +1,133 @@
+#include "platform/gl/EglView.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <wayland-egl.h>
+
+#include <cmath>
+
+namespace zorvan {
+
+namespace {
+
+EGLDisplay eglDisplayOf(const EglConnection& c) { return static_cast<EGLDisplay>(c.display()); }
+
+}  // namespace
+
+std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::string& error) {
+    EGLDisplay egl = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
+    EGLint major = 0, minor = 0;
+    if (egl == EGL_NO_DISPLAY || !eglInitialize(egl, &major, &minor)) {
+        error = "EGL cannot draw on this Wayland display";
+        return nullptr;
+    }
+    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,     1,              EGL_GREEN_SIZE,      1,
+                                 EGL_BLUE_SIZE,    1,              EGL_ALPHA_SIZE,      0,
+                                 EGL_DEPTH_SIZE,   16,             EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(egl, attributes, &config, 1, &count) || count < 1) {
+        eglTerminate(egl);
+        error = "EGL offers no desktop OpenGL config on this Wayland display";
+        return nullptr;
+    }
+    std::unique_ptr<EglConnection> connection(new EglConnection());
+    connection->display_ = egl;
+    connection->config_ = config;
+    return connection;
+}
+
+EglConnection::~EglConnection() {
+    EGLDisplay egl = static_cast<EGLDisplay>(display_);
+    eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglTerminate(egl);
+    eglReleaseThread();
+}
+
+std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* surface, int width, int height) {
+    if (!surface || width < 1 || height < 1) return nullptr;
+    EGLDisplay egl = eglDisplayOf(connection);
+    auto config = static_cast<EGLConfig>(connection.config());
+    eglBindAPI(EGL_OPENGL_API);
+    EGLContext context = eglCreateContext(egl, config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT) return nullptr;
+    wl_egl_window* window = wl_egl_window_create(surface, width, height);
+    EGLSurface drawable =
+        window ? eglCreatePlatformWindowSurface(egl, config, window, nullptr) : EGL_NO_SURFACE;
+    if (drawable == EGL_NO_SURFACE) {
+        if (window) wl_egl_window_destroy(window);
+        eglDestroyContext(egl, context);
+        return nullptr;
+    }
+    std::unique_ptr<EglView> view(new EglView());
+    view->connection_ = &connection;
+    view->window_ = window;
+    view->surface_ = drawable;
+    view->context_ = context;
+    view->width_ = width;
+    view->height_ = height;
+    // Never wait in a present: a covered surface gets no frame callbacks, and a swap
+    // waiting for one would stop every other surface of the program too.
+    view->makeCurrentContext();
+    eglSwapInterval(egl, 0);
+    return view;
+}
+
+OpenGLViewFactory EglView::factory(EglConnection& connection, wl_surface* surface, int scale) {
+    return [&connection, surface, scale](Rect frame, const OpenGLPixelFormat&) -> std::unique_ptr<OpenGLView> {
+        const int width = int(std::lround(frame.width)) * scale, height = int(std::lround(frame.height)) * scale;
+        std::unique_ptr<EglView> view = create(connection, surface, width, height);
+        if (view) view->setBackingScale(scale);
+        return view;
+    };
+}
+
+EglView::~EglView() {
+    EGLDisplay egl = eglDisplayOf(*connection_);
+    if (eglGetCurrentContext() == context_) eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroySurface(egl, static_cast<EGLSurface>(surface_));
+    wl_egl_window_destroy(window_);
+    eglDestroyContext(egl, static_cast<EGLContext>(context_));
+}
+
+void EglView::makeCurrentContext() {
+    if (eglGetCurrentContext() == context_ && eglGetCurrentSurface(EGL_DRAW) == surface_) return;
+    eglMakeCurrent(eglDisplayOf(*connection_), static_cast<EGLSurface>(surface_), static_cast<EGLSurface>(surface_),
+                   static_cast<EGLContext>(context_));
+}
+
+// The interval stays 0 whatever the module asks: the host paces the frames.
+void EglView::setValuesForParameter(const int*, int) {}
+
+void EglView::present() {
+    if (overlay_) overlay_();
+    if (beforePresent_) beforePresent_();
+    eglSwapBuffers(eglDisplayOf(*connection_), static_cast<EGLSurface>(surface_));
+}
+
+void EglView::flushBuffer() {
+    present();
+    presentedInFocus_ = true;
+}
+
+void EglView::lockFocus() {
+    makeCurrentContext();
+    presentedInFocus_ = false;
+}
+
+void EglView::unlockFocus() {
+    if (!presentedInFocus_) present();
+    presentedInFocus_ = false;
+}
+
+void EglView::setFrameSize(Size size) {
+    const int width = int(std::lround(size.width)) * backingScale();
+    const int height = int(std::lround(size.height)) * backingScale();
+    if (width < 1 || height < 1 || (width == width_ && height == height_)) return;
+    width_ = width;
+    height_ = height;
+    wl_egl_window_resize(window_, width, height, 0, 0);
+}
+
+}  // namespace zorvan

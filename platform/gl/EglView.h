@@ -1,0 +1,87 @@
+// GL view on a Wayland surface through EGL: a desktop-GL compatibility context (the
+// renderer's fixed-function calls draw as on GLX) drawing into a wl_egl_window on a
+// wl_surface that the host owns.
+// Implements: one EGL display and config per Wayland connection (EglConnection), shared
+// by the views on it; a config without alpha, so that the buffers are opaque; a
+// buffer of the view's size in points times its backing scale, resized with the view;
+// swap interval 0, so that a present never waits for the compositor (the host paces
+// each surface by its frame callbacks); presenting at flushBuffer and at unlockFocus,
+// with an overlay drawn and a hook called right before each present (where the host
+// asks for the surface's next frame callback).
+// Does not implement: making, placing or scaling the wl_surface (the host does), the
+// pixel format's accelerated and policy wishes, multisampling, GLES.
+#pragma once
+
+#include "platform/gl/OpenGLView.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+struct wl_display;
+struct wl_surface;
+struct wl_egl_window;
+
+namespace zorvan {
+
+// The EGL display of one Wayland connection and the config its views use.
+class EglConnection {
+public:
+    // Null, with `error` set to one line, when EGL offers no desktop GL on `display`.
+    static std::unique_ptr<EglConnection> open(wl_display* display, std::string& error);
+    ~EglConnection();
+    EglConnection(const EglConnection&) = delete;
+    EglConnection& operator=(const EglConnection&) = delete;
+
+    void* display() const { return display_; }
+    void* config() const { return config_; }
+
+private:
+    EglConnection() = default;
+    void* display_ = nullptr;  // EGLDisplay
+    void* config_ = nullptr;   // EGLConfig
+};
+
+class EglView : public OpenGLView {
+public:
+    // A view drawing into `surface`, `width` × `height` pixels; null when EGL makes no
+    // context or window surface.
+    static std::unique_ptr<EglView> create(EglConnection& connection, wl_surface* surface, int width,
+                                           int height);
+    // The factory the saver view uses for a surface drawn at `scale` pixels a point.
+    static OpenGLViewFactory factory(EglConnection& connection, wl_surface* surface, int scale);
+
+    ~EglView() override;
+
+    void makeCurrentContext() override;
+    void setValuesForParameter(const int* values, int parameter) override;
+    void flushBuffer() override;
+    void lockFocus() override;
+    void unlockFocus() override;
+    // Resizes the buffer to `size` times the backing scale.
+    void setFrameSize(Size size) override;
+
+    // Drawn over every frame right before it is presented; none by default.
+    void setOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
+    // Called after the overlay, right before the buffer goes to the compositor.
+    void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
+
+    int bufferWidth() const { return width_; }
+    int bufferHeight() const { return height_; }
+
+private:
+    EglView() = default;
+    void present();
+
+    EglConnection* connection_ = nullptr;
+    wl_egl_window* window_ = nullptr;
+    void* surface_ = nullptr;  // EGLSurface
+    void* context_ = nullptr;  // EGLContext
+    int width_ = 0, height_ = 0;
+    // Set by flushBuffer inside a focus lock: the frame is already presented.
+    bool presentedInFocus_ = false;
+    std::function<void()> overlay_;
+    std::function<void()> beforePresent_;
+};
+
+}  // namespace zorvan
