@@ -106,6 +106,12 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--render", "a.png", "--root"}, "--root"},
         {{"--render", "a.png", "--fps"}, "--fps"},
         {{"--render", "a.png", "--delay", "5"}, "--delay"},
+        {{"--render", "a.png", "--wallpaper"}, "--wallpaper"},
+        {{"--wallpaper", "--fullscreen"}, "--fullscreen"},
+        {{"--wallpaper", "--root"}, "--root"},
+        {{"--wallpaper", "--size", "8x8"}, "--size"},
+        {{"--wallpaper", "--x11"}, "--x11"},
+        {{"--settings", "--x11"}, "--settings"},
         // Control characters in an argument are shown escaped: still one line.
         {{"-\n"}, "'-\\x0a'"},
         {{"--size", "8\x1b[2Jx6"}, "'8\\x1b[2Jx6'"},
@@ -160,6 +166,14 @@ TEST(Options, DaemonAndPreviewWindows) {
     EXPECT_EQ(parsed({"-window-id", "44040199"}).windowId, 44040199ul);
     EXPECT_EQ(parsed({"--window-id=0XFFFFFFFF"}).windowId, 0xFFFFFFFFul);
     EXPECT_EQ(parsed({"--root", "--frames", "5", "--delay", "0", "--fps"}).delayMicros, 0);
+}
+
+TEST(Options, WaylandForms) {
+    const Options wallpaper = parsed({"--wallpaper", "--fps", "--delay", "20000"});
+    EXPECT_TRUE(wallpaper.wallpaper);
+    EXPECT_EQ(wallpaper.target, Options::Target::OwnWindow);
+    EXPECT_TRUE(parsed({"--fullscreen", "--x11"}).x11);
+    EXPECT_TRUE(parsed({"-root", "-x11"}).x11);
 }
 
 TEST(Options, HelpListsOptionsThatParse) {

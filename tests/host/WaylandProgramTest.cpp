@@ -1,0 +1,177 @@
+// The program as a native Wayland client, on a private headless sway with two outputs:
+// HEADLESS-1 (1280x720, scale 1) at the origin and HEADLESS-2 (800x600 at scale 2, so
+// 400x300 logical) to its right. Skipped where sway and its tools are not installed.
+#include "host/Process.h"
+#include "support/HeadlessSway.h"
+
+#include <Magick++.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace zorvan;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
+constexpr double STOP_LIMIT = 1.0;  // the leak check at exit alone takes a few tenths
+#else
+constexpr double STOP_LIMIT = 0.1;
+#endif
+// Lit pixels that show motes on an output (the swarm lights thousands).
+constexpr long MOTES = 1000;
+
+#define START_SWAY(sway)                                 \
+    test::HeadlessSway sway;                             \
+    if (!sway.available()) GTEST_SKIP() << sway.why()
+
+int startZorvan(test::HeadlessSway& sway, std::vector<std::string> args) {
+    args.insert(args.end(), {"--seed", "5"});
+    return sway.startClient(test::zorvanPath(), args);
+}
+
+// Whether the child `pid` has not ended.
+bool running(int pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+void settle(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+// SIGTERM ends the run at once with status 0.
+void expectPromptStop(int pid) {
+    const auto sent = Clock::now();
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - sent).count(), STOP_LIMIT);
+}
+
+// The 2x2 blocks of a picture whose four pixels differ: none where a buffer of half the
+// resolution was scaled up, many where the drawing is at the full resolution.
+long mixedBlocks(const std::string& picture) {
+    Magick::Image image(picture);
+    const size_t w = image.columns(), h = image.rows();
+    std::vector<unsigned char> rgb(w * h * 3);
+    image.write(0, 0, w, h, "RGB", Magick::CharPixel, rgb.data());
+    auto at = [&](size_t x, size_t y) { return &rgb[(y * w + x) * 3]; };
+    long mixed = 0;
+    for (size_t y = 0; y + 1 < h; y += 2)
+        for (size_t x = 0; x + 1 < w; x += 2) {
+            const unsigned char* p = at(x, y);
+            for (const unsigned char* q : {at(x + 1, y), at(x, y + 1), at(x + 1, y + 1)})
+                if (!std::equal(p, p + 3, q)) {
+                    ++mixed;
+                    break;
+                }
+        }
+    return mixed;
+}
+
+// CPU seconds that process `pid` has used.
+double cpuSeconds(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stoul(field);
+        if (i == 15) stime = std::stoul(field);
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace
+
+// The saver covers both outputs, the scale-2 one at its full resolution, and hides the
+// pointer; a key, pointer motion beyond the slack, and SIGTERM each end it with 0.
+TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
+    START_SWAY(sway);
+    int pid = startZorvan(sway, {"--fullscreen"});
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
+    const std::string shot = sway.screenshot("HEADLESS-2", "wayland-fullscreen-2");
+    EXPECT_GT(mixedBlocks(shot), 200);
+    sway.screenshot("HEADLESS-1", "wayland-fullscreen-1");
+    ASSERT_TRUE(sway.key("space")) << sway.error();
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
+
+    ASSERT_TRUE(sway.moveTo(300, 300)) << sway.error();
+    pid = startZorvan(sway, {"--fullscreen"});
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
+    ASSERT_TRUE(sway.move(4, -3)) << sway.error();  // within the slack
+    settle(0.5);
+    EXPECT_TRUE(running(pid));
+    ASSERT_TRUE(sway.move(40, 0));
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
+
+    pid = startZorvan(sway, {"--fullscreen"});
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15));
+    expectPromptStop(pid);
+}
+
+// The wallpaper draws on both outputs, lets keys, clicks and motion pass, and stops on
+// a signal. The saver over it under mainScreenOnly, started by swayidle, draws on the
+// output at the origin and covers the other in black.
+TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
+    START_SWAY(sway);
+    const int wallpaper = startZorvan(sway, {"--wallpaper"});
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
+    ASSERT_TRUE(sway.key("space")) << sway.error();
+    ASSERT_TRUE(sway.moveTo(600, 300) && sway.move(200, 100) && sway.click()) << sway.error();
+    settle(0.5);
+    EXPECT_TRUE(running(wallpaper));
+
+    const std::string command = test::zorvanPath() + " --fullscreen --main-screen-only --seed 5";
+    const int idle = sway.startClient("swayidle", {"-w", "timeout", "1", command}, test::ChildSetup{});
+    ASSERT_GT(idle, 0);
+    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    long second = -1;
+    while (Clock::now() < deadline && (second = sway.litPixels("HEADLESS-2")) != 0) settle(0.2);
+    EXPECT_EQ(second, 0) << "the saver's black does not cover the wallpaper on HEADLESS-2";
+    EXPECT_GT(sway.litPixels("HEADLESS-1"), MOTES);
+    EXPECT_TRUE(running(wallpaper));
+    expectPromptStop(wallpaper);
+}
+
+// A plain run is a window titled "Zorvan" with motes; the compositor closing it ends the
+// run with 0. Made full screen and then covered by the saver, it draws nothing and so
+// takes next to no CPU.
+TEST(WaylandWindow, ShowsMotesClosesAndRestsWhenCovered) {
+    START_SWAY(sway);
+    const std::string focused = sway.focusedOutput();  // where the window opens
+    int pid = startZorvan(sway, {});
+    ASSERT_TRUE(sway.waitForLit(focused, MOTES, 15)) << sway.log();
+    sway.screenshot(focused, "wayland-window");
+    EXPECT_NE(sway.swaymsg({"-t", "get_tree"}).out.find("\"name\": \"Zorvan\""), std::string::npos);
+    ASSERT_EQ(sway.swaymsg({"[app_id=zorvan]", "kill"}).exitCode, 0);
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
+
+    pid = startZorvan(sway, {});
+    ASSERT_TRUE(sway.waitForLit(focused, MOTES, 15));
+    ASSERT_EQ(sway.swaymsg({"[app_id=zorvan]", "fullscreen", "enable"}).exitCode, 0);
+    settle(0.5);
+    double before = cpuSeconds(pid);
+    settle(1.0);
+    const double drawing = cpuSeconds(pid) - before;
+
+    const int saver = startZorvan(sway, {"--fullscreen"});
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
+    settle(0.5);
+    before = cpuSeconds(pid);
+    settle(2.0);
+    const double covered = cpuSeconds(pid) - before;
+    EXPECT_LT(covered, 0.04) << "drawing took " << drawing << " s a second";
+    EXPECT_GT(drawing, 4 * covered);
+    EXPECT_TRUE(running(pid));
+    expectPromptStop(saver);
+    expectPromptStop(pid);
+}
