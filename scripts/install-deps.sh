@@ -21,6 +21,10 @@ PACKAGES=(
   dbus dbus-x11 at-spi2-core libatk-adaptor
   python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
   xdotool
+  # The Wayland backend (EGL on wl_surfaces, keys through xkbcommon, protocol code from
+  # wayland-scanner), and its tests under a headless sway: screenshots, keys, idle.
+  libwayland-dev libegl-dev libegl-mesa0 libxkbcommon-dev wayland-protocols fonts-dejavu-core
+  sway swayidle grim wtype
 )
 
 missing=()
