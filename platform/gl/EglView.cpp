@@ -100,25 +100,9 @@ void EglView::makeCurrentContext() {
 // The interval stays 0 whatever the module asks: the host paces the frames.
 void EglView::setValuesForParameter(const int*, int) {}
 
-void EglView::present() {
-    if (overlay_) overlay_();
+void EglView::swapBuffers() {
     if (beforePresent_) beforePresent_();
     eglSwapBuffers(eglDisplayOf(*connection_), static_cast<EGLSurface>(surface_));
-}
-
-void EglView::flushBuffer() {
-    present();
-    presentedInFocus_ = true;
-}
-
-void EglView::lockFocus() {
-    makeCurrentContext();
-    presentedInFocus_ = false;
-}
-
-void EglView::unlockFocus() {
-    if (!presentedInFocus_) present();
-    presentedInFocus_ = false;
 }
 
 void EglView::setFrameSize(Size size) {

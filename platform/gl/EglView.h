@@ -5,14 +5,14 @@
 // by the views on it; a config without alpha, so that the buffers are opaque; a
 // buffer of the view's size in points times its backing scale, resized with the view;
 // swap interval 0, so that a present never waits for the compositor (the host paces
-// each surface by its frame callbacks); presenting at flushBuffer and at unlockFocus,
-// with an overlay drawn and a hook called right before each present (where the host
-// asks for the surface's next frame callback).
+// each surface by its frame callbacks); presenting as WindowGLView says, with a hook
+// called right before each present (where the host asks for the surface's next frame
+// callback).
 // Does not implement: making, placing or scaling the wl_surface (the host does), the
 // pixel format's accelerated and policy wishes, multisampling, GLES.
 #pragma once
 
-#include "platform/gl/OpenGLView.h"
+#include "platform/gl/WindowGLView.h"
 
 #include <functional>
 #include <memory>
@@ -42,7 +42,7 @@ private:
     void* config_ = nullptr;   // EGLConfig
 };
 
-class EglView : public OpenGLView {
+class EglView : public WindowGLView {
 public:
     // A view drawing into `surface`, `width` × `height` pixels; null when EGL makes no
     // context or window surface.
@@ -55,14 +55,9 @@ public:
 
     void makeCurrentContext() override;
     void setValuesForParameter(const int* values, int parameter) override;
-    void flushBuffer() override;
-    void lockFocus() override;
-    void unlockFocus() override;
     // Resizes the buffer to `size` times the backing scale.
     void setFrameSize(Size size) override;
 
-    // Drawn over every frame right before it is presented; none by default.
-    void setOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
     // Called after the overlay, right before the buffer goes to the compositor.
     void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
 
@@ -71,16 +66,13 @@ public:
 
 private:
     EglView() = default;
-    void present();
+    void swapBuffers() override;
 
     EglConnection* connection_ = nullptr;
     wl_egl_window* window_ = nullptr;
     void* surface_ = nullptr;  // EGLSurface
     void* context_ = nullptr;  // EGLContext
     int width_ = 0, height_ = 0;
-    // Set by flushBuffer inside a focus lock: the frame is already presented.
-    bool presentedInFocus_ = false;
-    std::function<void()> overlay_;
     std::function<void()> beforePresent_;
 };
 

@@ -211,25 +211,9 @@ void GlxView::setValuesForParameter(const int* values, int parameter) {
     }
 }
 
-void GlxView::present() {
-    if (overlay_) overlay_();
+void GlxView::swapBuffers() {
     glXSwapBuffers(display_, window_);
     ++swapCount_;
-}
-
-void GlxView::flushBuffer() {
-    present();
-    presentedInFocus_ = true;
-}
-
-void GlxView::lockFocus() {
-    makeCurrentContext();
-    presentedInFocus_ = false;
-}
-
-void GlxView::unlockFocus() {
-    if (!presentedInFocus_) present();
-    presentedInFocus_ = false;
 }
 
 // The window drawable follows its window's size; the renderer sets the viewport itself.

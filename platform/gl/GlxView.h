@@ -12,7 +12,7 @@
 // format (any renderer that meets the visual will do), multisampling, stereo.
 #pragma once
 
-#include "platform/gl/OpenGLView.h"
+#include "platform/gl/WindowGLView.h"
 
 #include <functional>
 #include <memory>
@@ -23,7 +23,7 @@ typedef struct __GLXcontextRec* GLXContext;
 
 namespace zorvan {
 
-class GlxView : public OpenGLView {
+class GlxView : public WindowGLView {
 public:
     // The depth in bits of a visual that GlxView can draw on, together with its id;
     // visualId 0 when the screen has none.
@@ -61,14 +61,7 @@ public:
 
     void makeCurrentContext() override;
     void setValuesForParameter(const int* values, int parameter) override;
-    void flushBuffer() override;
-    void lockFocus() override;
-    void unlockFocus() override;
     void setFrameSize(Size size) override;
-
-    // Drawn over every frame, with the view's context current, right before the frame
-    // is presented (the host's frame-rate display); none by default.
-    void setOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
 
     // The swap interval in force, or 0 when no swap-control extension was available.
     int swapInterval() const { return swapInterval_; }
@@ -77,17 +70,13 @@ public:
 
 private:
     GlxView() = default;
-    void present();
+    void swapBuffers() override;
 
     Display* display_ = nullptr;
     XID window_ = 0;
     GLXContext context_ = nullptr;
     int swapInterval_ = 0;
     unsigned long swapCount_ = 0;
-    // Set by flushBuffer inside a focus lock: the frame is already on screen, and a
-    // second swap at unlockFocus would show the stale back buffer.
-    bool presentedInFocus_ = false;
-    std::function<void()> overlay_;
 };
 
 }  // namespace zorvan
