@@ -329,16 +329,15 @@ public:
     }
 
     void configured(Surface& s, int width, int height) {
-        // 0 leaves the size to us: the one we have, else the window's default.
+        // 0 leaves the size to us: the one we have, else the output's (a full-screen
+        // toplevel's first configure has no size yet) or the window's default.
         if (width > 0 && height > 0) {
             s.pendingWidth = width;
             s.pendingHeight = height;
         } else if (s.pendingWidth == 0) {
-            s.pendingWidth = options_.width.value_or(DEFAULT_WIDTH);
-            s.pendingHeight = options_.height.value_or(DEFAULT_HEIGHT);
+            s.pendingWidth = s.output ? s.output->logical.width : options_.width.value_or(DEFAULT_WIDTH);
+            s.pendingHeight = s.output ? s.output->logical.height : options_.height.value_or(DEFAULT_HEIGHT);
         }
-        // A fullscreen toplevel's first configure has no size yet; the next one has.
-        if (s.toplevel && form_ == Form::Fullscreen && (width <= 0 || height <= 0)) return;
         s.configured = true;
     }
 

@@ -113,13 +113,19 @@ TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
     EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
 
     pid = startZorvan(sway, {"--fullscreen"});
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
+    ASSERT_TRUE(sway.click());
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
+
+    pid = startZorvan(sway, {"--fullscreen"});
     ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15));
     expectPromptStop(pid);
 }
 
-// The wallpaper draws on both outputs, lets keys, clicks and motion pass, and stops on
-// a signal. The saver over it under mainScreenOnly, started by swayidle, draws on the
-// output at the origin and covers the other in black.
+// The wallpaper draws on both outputs and on one plugged in while it runs, lets keys,
+// clicks and motion pass, and stops on a signal. The saver over it under
+// mainScreenOnly, started by swayidle, draws on the output at the origin and covers the
+// others in black.
 TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     START_SWAY(sway);
     const int wallpaper = startZorvan(sway, {"--wallpaper"});
@@ -129,14 +135,17 @@ TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     ASSERT_TRUE(sway.moveTo(600, 300) && sway.move(200, 100) && sway.click()) << sway.error();
     settle(0.5);
     EXPECT_TRUE(running(wallpaper));
+    ASSERT_EQ(sway.swaymsg({"create_output"}).exitCode, 0);
+    EXPECT_TRUE(sway.waitForLit("HEADLESS-3", MOTES, 15));
 
     const std::string command = test::zorvanPath() + " --fullscreen --main-screen-only --seed 5";
     const int idle = sway.startClient("swayidle", {"-w", "timeout", "1", command}, test::ChildSetup{});
     ASSERT_GT(idle, 0);
     const auto deadline = Clock::now() + std::chrono::seconds(15);
-    long second = -1;
-    while (Clock::now() < deadline && (second = sway.litPixels("HEADLESS-2")) != 0) settle(0.2);
-    EXPECT_EQ(second, 0) << "the saver's black does not cover the wallpaper on HEADLESS-2";
+    long others = -1;
+    while (Clock::now() < deadline && (others = sway.litPixels("HEADLESS-2") + sway.litPixels("HEADLESS-3")) != 0)
+        settle(0.2);
+    EXPECT_EQ(others, 0) << "the saver's black does not cover the wallpaper beside the main output";
     EXPECT_GT(sway.litPixels("HEADLESS-1"), MOTES);
     EXPECT_TRUE(running(wallpaper));
     expectPromptStop(wallpaper);
