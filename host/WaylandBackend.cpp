@@ -6,10 +6,10 @@
 // Implements: the outputs' logical frames (origin at the lower-left corner of the
 // output at logical 0,0), each output's integer scale as the view's backing scale and
 // the surface's buffer scale (--scale overrides), outputs plugged in or removed during
-// the run, the ends of a run (in full screen any key, button, scroll or motion beyond
-// the slack; Esc, q or the close of the window; the compositor closing the surfaces;
-// the connection lost), opaque surfaces, frames paced per surface by its frame
-// callbacks (a covered or unmapped surface draws nothing), the --fps text.
+// the run, the ends of a run (the input that wayland/WaylandSeat says ends it; the
+// close of the window; the compositor closing the surfaces; the connection lost),
+// opaque surfaces (black where a view draws nothing), frames paced per surface by its
+// frame callbacks (a covered or unmapped surface draws nothing), the --fps text.
 // Does not implement: fractional scales, the session-lock protocol, a cursor of its own
 // (full screen hides the pointer; the window leaves it to the compositor), XWayland.
 #include "host/FpsOverlay.h"
@@ -17,6 +17,7 @@
 #include "host/Host.h"
 #include "host/Monitors.h"
 #include "host/StopSignals.h"
+#include "host/wayland/WaylandSeat.h"
 
 #include "platform/gl/EglView.h"
 #include "saver/Zorvan.h"
@@ -30,7 +31,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <wayland-client.h>
-#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <cmath>
@@ -43,8 +43,6 @@ namespace {
 
 constexpr int DEFAULT_WIDTH = 1280;
 constexpr int DEFAULT_HEIGHT = 720;
-// Pointer motion beyond this many points ends a full-screen run, as on X11.
-constexpr double MOTION_SLACK = 10.0;
 // How long the compositor may take to describe its outputs and configure the surfaces.
 constexpr auto SETUP_TIME = std::chrono::seconds(5);
 const char TITLE[] = "Zorvan";
@@ -94,9 +92,6 @@ struct Surface {
 extern const wl_registry_listener registryListener;
 extern const wl_output_listener outputListener;
 extern const zxdg_output_v1_listener xdgOutputListener;
-extern const wl_seat_listener seatListener;
-extern const wl_keyboard_listener keyboardListener;
-extern const wl_pointer_listener pointerListener;
 extern const xdg_wm_base_listener wmBaseListener;
 extern const xdg_surface_listener xdgSurfaceListener;
 extern const xdg_toplevel_listener toplevelListener;
@@ -123,13 +118,8 @@ public:
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
         fpsTexts_.clear();
         egl_.reset();
-        if (keyboard_) wl_keyboard_destroy(keyboard_);
-        if (pointer_) wl_pointer_destroy(pointer_);
-        if (keyState_) xkb_state_unref(keyState_);
-        if (keymap_) xkb_keymap_unref(keymap_);
-        if (xkb_) xkb_context_unref(xkb_);
+        seat_.reset();
         for (auto& o : outputs_) releaseOutput(*o);
-        if (seat_) wl_seat_destroy(seat_);
         if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
         if (outputManager_) zxdg_output_manager_v1_destroy(outputManager_);
         if (wmBase_) xdg_wm_base_destroy(wmBase_);
@@ -205,7 +195,7 @@ public:
             reportError("lost the connection to the Wayland display");
             return EndReason::Failed;
         }
-        if (input_) return EndReason::Input;
+        if (seat_ && seat_->ended()) return EndReason::Input;
         if (closeAsked_ || closedByCompositor()) return EndReason::Closed;
         return EndReason::NotYet;
     }
@@ -271,7 +261,6 @@ public:
     int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {
         views.clear();  // the GL contexts and EGL windows before their surfaces
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
-        wl_display_roundtrip(display_);
         return why == EndReason::Failed ? 1 : 0;
     }
 
@@ -294,8 +283,15 @@ public:
             outputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
             for (auto& o : outputs_) describeLogically(*o);
         } else if (iface == wl_seat_interface.name && !seat_) {
-            seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
-            wl_seat_add_listener(seat_, &seatListener, this);
+            const auto ends = form_ == Form::Fullscreen ? WaylandSeat::Ends::AnyInput
+                              : form_ == Form::Window   ? WaylandSeat::Ends::EscapeOrQ
+                                                        : WaylandSeat::Ends::Nothing;
+            seat_ = std::make_unique<WaylandSeat>(static_cast<wl_seat*>(bind(&wl_seat_interface, 5)), ends,
+                                                  [this](wl_surface* surface, double& x, double& y) {
+                                                      for (auto& s : surfaces_)
+                                                          if (s && s->surface == surface && s->output)
+                                                              x = s->output->logical.x, y = s->output->logical.y;
+                                                  });
         } else if (iface == wl_output_interface.name) {
             auto o = std::make_unique<Output>();
             o->backend = this;
@@ -316,16 +312,12 @@ public:
             }
     }
 
-    // An output's description is complete: a new one gets its surface.
+    // An output's description is complete: a new one gets its surface (a new scale or
+    // size of a known one comes as a resize).
     void outputDescribed(Output& o) {
-        const bool first = !o.described;
+        if (o.described) return;
         o.described = true;
-        if (!egl_ || form_ == Form::Window) return;
-        if (first) {
-            if (!o.removed) addOutputSurface(o);
-            return;
-        }
-        // A new scale or size comes as a resize.
+        if (egl_ && form_ != Form::Window && !o.removed) addOutputSurface(o);
     }
 
     void configured(Surface& s, int width, int height) {
@@ -341,85 +333,6 @@ public:
         s.configured = true;
     }
 
-    void key(uint32_t code, uint32_t state) {
-        if (state != WL_KEYBOARD_KEY_STATE_PRESSED || form_ == Form::Wallpaper) return;
-        if (form_ == Form::Fullscreen) {
-            input_ = true;
-            return;
-        }
-        const xkb_keysym_t sym = keyState_ ? xkb_state_key_get_one_sym(keyState_, code + 8) : XKB_KEY_NoSymbol;
-        if (sym == XKB_KEY_Escape || sym == XKB_KEY_q || sym == XKB_KEY_Q) input_ = true;
-    }
-
-    void keymap(uint32_t format, int fd, uint32_t size) {
-        if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && form_ == Form::Window) {
-            void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-            if (text != MAP_FAILED) {
-                if (!xkb_) xkb_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-                xkb_keymap* map = xkb_ ? xkb_keymap_new_from_string(xkb_, static_cast<const char*>(text),
-                                                                    XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                                    XKB_KEYMAP_COMPILE_NO_FLAGS)
-                                       : nullptr;
-                munmap(text, size);
-                if (map) {
-                    if (keyState_) xkb_state_unref(keyState_);
-                    if (keymap_) xkb_keymap_unref(keymap_);
-                    keymap_ = map;
-                    keyState_ = xkb_state_new(map);
-                }
-            }
-        }
-        close(fd);
-    }
-
-    void modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
-        if (keyState_) xkb_state_update_mask(keyState_, depressed, latched, locked, 0, 0, group);
-    }
-
-    void pointerAt(wl_surface* surface, double x, double y) {
-        if (surface) pointerSurface_ = surface;
-        if (form_ != Form::Fullscreen) return;
-        for (auto& s : surfaces_)
-            if (s && s->surface == pointerSurface_ && s->output) {
-                x += s->output->logical.x;
-                y += s->output->logical.y;
-            }
-        if (!pointerSeen_) {
-            pointerSeen_ = true;
-            pointerX_ = x;
-            pointerY_ = y;
-        } else if (std::abs(x - pointerX_) > MOTION_SLACK || std::abs(y - pointerY_) > MOTION_SLACK) {
-            input_ = true;
-        }
-    }
-
-    void pointerEntered(uint32_t serial) {
-        // A full-screen run shows no pointer.
-        if (form_ == Form::Fullscreen) wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);
-    }
-
-    void pressed() {
-        if (form_ == Form::Fullscreen) input_ = true;
-    }
-
-    void capabilities(uint32_t caps) {
-        const bool hasKeyboard = caps & WL_SEAT_CAPABILITY_KEYBOARD, hasPointer = caps & WL_SEAT_CAPABILITY_POINTER;
-        if (hasKeyboard && !keyboard_) {
-            keyboard_ = wl_seat_get_keyboard(seat_);
-            wl_keyboard_add_listener(keyboard_, &keyboardListener, this);
-        } else if (!hasKeyboard && keyboard_) {
-            wl_keyboard_release(keyboard_);
-            keyboard_ = nullptr;
-        }
-        if (hasPointer && !pointer_) {
-            pointer_ = wl_seat_get_pointer(seat_);
-            wl_pointer_add_listener(pointer_, &pointerListener, this);
-        } else if (!hasPointer && pointer_) {
-            wl_pointer_release(pointer_);
-            pointer_ = nullptr;
-        }
-    }
-
     void closeAsked() { closeAsked_ = true; }
 
     void surfaceEntered(wl_surface* surface, wl_output* output, bool entered) {
@@ -429,12 +342,6 @@ public:
             if (entered && it == s->entered.end()) s->entered.push_back(output);
             if (!entered && it != s->entered.end()) s->entered.erase(it);
         }
-    }
-
-    Output* outputOf(wl_output* output) {
-        for (auto& o : outputs_)
-            if (o->output == output) return o.get();
-        return nullptr;
     }
 
 private:
@@ -631,21 +538,13 @@ private:
     xdg_wm_base* wmBase_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     zxdg_output_manager_v1* outputManager_ = nullptr;
-    wl_seat* seat_ = nullptr;
-    wl_keyboard* keyboard_ = nullptr;
-    wl_pointer* pointer_ = nullptr;
-    xkb_context* xkb_ = nullptr;
-    xkb_keymap* keymap_ = nullptr;
-    xkb_state* keyState_ = nullptr;
+    std::unique_ptr<WaylandSeat> seat_;
     std::unique_ptr<EglConnection> egl_;
     std::vector<std::unique_ptr<Output>> outputs_;
     std::vector<std::unique_ptr<Surface>> surfaces_;  // by screen; null once forgotten
     size_t reported_ = 0;  // surfaces the driver knows of
     std::vector<std::unique_ptr<FpsText>> fpsTexts_;
-    wl_surface* pointerSurface_ = nullptr;
-    bool pointerSeen_ = false;
-    double pointerX_ = 0.0, pointerY_ = 0.0;
-    bool input_ = false, closeAsked_ = false;
+    bool closeAsked_ = false;
     int failure_ = 1;
 };
 
@@ -700,46 +599,6 @@ const zxdg_output_v1_listener xdgOutputListener = {
     },
     [](void*, zxdg_output_v1*, const char*) {},
     [](void*, zxdg_output_v1*, const char*) {},
-};
-
-const wl_seat_listener seatListener = {
-    [](void* data, wl_seat*, uint32_t caps) { backendOf(data)->capabilities(caps); },
-    [](void*, wl_seat*, const char*) {},
-};
-
-const wl_keyboard_listener keyboardListener = {
-    [](void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
-        backendOf(data)->keymap(format, fd, size);
-    },
-    [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
-    [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
-    [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
-        backendOf(data)->key(key, state);
-    },
-    [](void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
-        backendOf(data)->modifiers(depressed, latched, locked, group);
-    },
-    [](void*, wl_keyboard*, int32_t, int32_t) {},
-};
-
-const wl_pointer_listener pointerListener = {
-    [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-        backendOf(data)->pointerEntered(serial);
-        backendOf(data)->pointerAt(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
-    },
-    [](void*, wl_pointer*, uint32_t, wl_surface*) {},
-    [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-        backendOf(data)->pointerAt(nullptr, wl_fixed_to_double(x), wl_fixed_to_double(y));
-    },
-    [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-        if (state == WL_POINTER_BUTTON_STATE_PRESSED) backendOf(data)->pressed();
-    },
-    [](void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) { backendOf(data)->pressed(); },
-    [](void*, wl_pointer*) {},
-    [](void*, wl_pointer*, uint32_t) {},
-    [](void*, wl_pointer*, uint32_t, uint32_t) {},
-    [](void*, wl_pointer*, uint32_t, int32_t) {},
-    [](void*, wl_pointer*, uint32_t, int32_t) {},
 };
 
 const xdg_wm_base_listener wmBaseListener = {

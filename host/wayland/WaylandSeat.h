@@ -1,0 +1,63 @@
+// The seat of a Wayland run: its keyboard and pointer, and whether what came through
+// them ends the run.
+// Implements: for a full-screen run, any key, button or scroll, or pointer motion
+// beyond the slack from where the pointer was first seen (in the compositor's logical
+// space, across outputs), with the pointer hidden over the run's surfaces; for a
+// window, Esc or q as the keyboard's keymap reads them (xkbcommon); for the wallpaper,
+// nothing. Keyboards and pointers that come and go with the seat's capabilities.
+// Does not implement: more than one seat, touch, keys held when the run starts (only
+// presses after it count).
+#pragma once
+
+#include <functional>
+
+struct wl_seat;
+struct wl_surface;
+struct wl_keyboard;
+struct wl_pointer;
+struct xkb_context;
+struct xkb_keymap;
+struct xkb_state;
+
+namespace zorvan::host {
+
+class WaylandSeat {
+public:
+    enum class Ends { Nothing, AnyInput, EscapeOrQ };
+    // Where a surface's top-left corner lies in the compositor's logical space.
+    using SurfaceOrigin = std::function<void(wl_surface*, double& x, double& y)>;
+
+    // Takes over `seat`, bound by the caller.
+    WaylandSeat(wl_seat* seat, Ends ends, SurfaceOrigin origin);
+    ~WaylandSeat();
+    WaylandSeat(const WaylandSeat&) = delete;
+    WaylandSeat& operator=(const WaylandSeat&) = delete;
+
+    // Whether the input so far ends the run.
+    bool ended() const { return ended_; }
+
+    // The listeners' handlers.
+    void capabilities(unsigned caps);
+    void keymap(unsigned format, int fd, unsigned size);
+    void key(unsigned code, unsigned state);
+    void modifiers(unsigned depressed, unsigned latched, unsigned locked, unsigned group);
+    void pointerEntered(unsigned serial, wl_surface* surface, double x, double y);
+    void pointerAt(double x, double y);
+    void pressed();
+
+private:
+    wl_seat* seat_;
+    const Ends ends_;
+    SurfaceOrigin origin_;
+    wl_keyboard* keyboard_ = nullptr;
+    wl_pointer* pointer_ = nullptr;
+    xkb_context* xkb_ = nullptr;
+    xkb_keymap* keymap_ = nullptr;
+    xkb_state* keyState_ = nullptr;
+    wl_surface* pointerSurface_ = nullptr;
+    bool pointerSeen_ = false;
+    double pointerX_ = 0.0, pointerY_ = 0.0;
+    bool ended_ = false;
+};
+
+}  // namespace zorvan::host
