@@ -10,8 +10,9 @@
 // close of the window; the compositor closing the surfaces; the connection lost),
 // opaque surfaces (black where a view draws nothing), frames paced per surface by its
 // frame callbacks (a covered or unmapped surface draws nothing), the --fps text.
-// Does not implement: fractional scales, the session-lock protocol, a cursor of its own
-// (full screen hides the pointer; the window leaves it to the compositor), XWayland.
+// Does not implement: the gamma fade (clients get no gamma ramps on Wayland), fractional
+// scales, the session-lock protocol, a cursor of its own (full screen hides the pointer;
+// the window leaves it to the compositor), following an output's new position.
 #include "host/FpsOverlay.h"
 #include "host/FrameDriver.h"
 #include "host/Host.h"

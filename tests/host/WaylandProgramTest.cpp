@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/XPixels.h"  // after gtest: Xlib defines None
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -183,4 +185,30 @@ TEST(WaylandWindow, ShowsMotesClosesAndRestsWhenCovered) {
     EXPECT_TRUE(running(pid));
     expectPromptStop(saver);
     expectPromptStop(pid);
+}
+
+// Where a Wayland compositor answers, the program is its client unless --x11 keeps it
+// on X11 (--root is always X11's); --wallpaper without one is a clear error.
+TEST(WaylandSession, X11FormsStayOnX11AndTheWallpaperNeedsWayland) {
+    const auto alone = test::runProcess(test::zorvanPath(), {"--wallpaper"}, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET"});
+    EXPECT_EQ(alone.exitCode, 2);
+    EXPECT_NE(alone.err.find("--wallpaper needs a Wayland session"), std::string::npos) << alone.err;
+    EXPECT_EQ(std::count(alone.err.begin(), alone.err.end(), '\n'), 1) << alone.err;
+
+    START_SWAY(sway);
+    const char* x = std::getenv("DISPLAY");
+    Display* display = x ? XOpenDisplay(x) : nullptr;
+    if (!display) GTEST_SKIP() << "no X display beside the compositor";
+    test::ChildSetup onBoth;
+    onBoth.env = {std::string("DISPLAY=") + x};
+    const int x11 = sway.startClient(test::zorvanPath(), {"--x11", "--seed", "5"}, onBoth);
+    EXPECT_NE(test::windowOf(display, x11, "Zorvan"), 0ul);
+    const int wayland = sway.startClient(test::zorvanPath(), {"--seed", "5"}, onBoth);
+    EXPECT_TRUE(sway.waitForLit(sway.focusedOutput(), MOTES, 15));
+    EXPECT_TRUE(running(wayland));
+    kill(wayland, SIGTERM);
+    kill(x11, SIGTERM);
+    EXPECT_EQ(test::waitProcess(x11, 10.0), 0);
+    EXPECT_EQ(test::waitProcess(wayland, 10.0), 0);
+    XCloseDisplay(display);
 }
