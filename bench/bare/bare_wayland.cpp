@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
     egl = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
     if (!eglInitialize(egl, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) return 1;
     const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_NONE};
+                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16,
+                                 EGL_NONE};
     EGLConfig configs[64];
     EGLint count = 0;
     eglChooseConfig(egl, attributes, configs, 64, &count);

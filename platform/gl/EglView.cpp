@@ -23,14 +23,20 @@ std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::str
     }
     const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                  EGL_RED_SIZE,     1,              EGL_GREEN_SIZE,      1,
-                                 EGL_BLUE_SIZE,    1,              EGL_ALPHA_SIZE,      0,
-                                 EGL_DEPTH_SIZE,   16,             EGL_NONE};
-    EGLConfig config = nullptr;
+                                 EGL_BLUE_SIZE,    1,              EGL_DEPTH_SIZE,      16,
+                                 EGL_NONE};
+    EGLConfig configs[64];
     EGLint count = 0;
-    if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(egl, attributes, &config, 1, &count) || count < 1) {
+    if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(egl, attributes, configs, 64, &count) || count < 1) {
         eglTerminate(egl);
         error = "EGL offers no desktop OpenGL config on this Wayland display";
         return nullptr;
+    }
+    // The first without alpha (the list comes deepest first), so the buffers are opaque.
+    EGLConfig config = configs[0];
+    for (EGLint i = count - 1; i >= 0; --i) {
+        EGLint alpha = 0;
+        if (eglGetConfigAttrib(egl, configs[i], EGL_ALPHA_SIZE, &alpha) && alpha == 0) config = configs[i];
     }
     std::unique_ptr<EglConnection> connection(new EglConnection());
     connection->display_ = egl;

@@ -2,7 +2,8 @@
 // renderer's fixed-function calls draw as on GLX) drawing into a wl_egl_window on a
 // wl_surface that the host owns.
 // Implements: one EGL display and config per Wayland connection (EglConnection), shared
-// by the views on it; a config without alpha, so that the buffers are opaque; a
+// by the views on it; a config without alpha, so that the buffers are opaque, and with
+// a 16-bit depth buffer, as the module's pixel format asks (and the GLX visual has); a
 // buffer of the view's size in points times its backing scale, resized with the view;
 // swap interval 0, so that a present never waits for the compositor (the host paces
 // each surface by its frame callbacks); presenting as WindowGLView says, with a hook
