@@ -76,6 +76,17 @@ long mixedBlocks(const std::string& picture) {
     return mixed;
 }
 
+// The pure yellow pixels (the --fps text's) of a picture.
+long yellowPixels(const std::string& picture) {
+    Magick::Image image(picture);
+    const size_t w = image.columns(), h = image.rows();
+    std::vector<unsigned char> rgb(w * h * 3);
+    image.write(0, 0, w, h, "RGB", Magick::CharPixel, rgb.data());
+    long yellow = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) yellow += rgb[i] == 255 && rgb[i + 1] == 255 && rgb[i + 2] == 0;
+    return yellow;
+}
+
 // CPU seconds that process `pid` has used.
 double cpuSeconds(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -124,15 +135,17 @@ TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
     expectPromptStop(pid);
 }
 
-// The wallpaper draws on both outputs and on one plugged in while it runs, lets keys,
-// clicks and motion pass, and stops on a signal. The saver over it under
+// The wallpaper draws on both outputs (with the --fps text) and on one plugged in while
+// it runs, lets keys, clicks and motion pass, and stops on a signal. The saver over it under
 // mainScreenOnly, started by swayidle, draws on the output at the origin and covers the
 // others in black.
 TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     START_SWAY(sway);
-    const int wallpaper = startZorvan(sway, {"--wallpaper"});
+    const int wallpaper = startZorvan(sway, {"--wallpaper", "--fps"});
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
     ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
+    settle(1.5);  // the meter's first reading
+    EXPECT_GT(yellowPixels(sway.screenshot("HEADLESS-2")), 200);
     ASSERT_TRUE(sway.key("space")) << sway.error();
     ASSERT_TRUE(sway.moveTo(600, 300) && sway.move(200, 100) && sway.click()) << sway.error();
     settle(0.5);
