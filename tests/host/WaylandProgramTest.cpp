@@ -103,8 +103,8 @@ double cpuSeconds(int pid) {
 
 }  // namespace
 
-// The saver covers both outputs, the scale-2 one at its full resolution, and hides the
-// pointer; a key, pointer motion beyond the slack, and SIGTERM each end it with 0.
+// The saver covers both outputs, the scale-2 one at its full resolution; a key, pointer
+// motion beyond the slack (not within it), a click and SIGTERM each end it with 0.
 TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
     START_SWAY(sway);
     int pid = startZorvan(sway, {"--fullscreen"});
@@ -136,9 +136,9 @@ TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
 }
 
 // The wallpaper draws on both outputs (with the --fps text) and on one plugged in while
-// it runs, lets keys, clicks and motion pass, and stops on a signal. The saver over it under
-// mainScreenOnly, started by swayidle, draws on the output at the origin and covers the
-// others in black.
+// it runs, lets keys, clicks and motion pass, and stops on a signal. The saver over it
+// under mainScreenOnly, started by swayidle, draws on the output at the origin and
+// covers the others in black.
 TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     START_SWAY(sway);
     const int wallpaper = startZorvan(sway, {"--wallpaper", "--fps"});
