@@ -141,7 +141,8 @@ public:
         // The globals, then the outputs' descriptions.
         if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0)
             return fail("lost the connection to the Wayland display");
-        if (!compositor_ || (!wmBase_ && !layerShell_))
+        // A window needs the xdg shell; the other forms take the layer shell, else it.
+        if (!compositor_ || (!wmBase_ && (form_ == Form::Window || !layerShell_)))
             return fail("the Wayland compositor offers no shell to show a surface in");
         if (form_ == Form::Wallpaper && !layerShell_)
             return fail("the Wayland compositor offers no layer shell, which --wallpaper needs");
