@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 
 namespace zorvan::host {
 
@@ -22,6 +23,9 @@ public:
     int fd() const;
     // Sleeps for `duration` or until a signal arrives; returns requested().
     bool sleepFor(std::chrono::nanoseconds duration) const;
+    // Sleeps until `fd` is readable, `deadline` passes (none: no limit) or a signal
+    // arrives; returns whether `fd` is readable. The window systems' waits.
+    bool waitForInput(int fd, std::optional<std::chrono::steady_clock::time_point> deadline) const;
 
     // While on, a signal ends the process at once with status 0, from the handler: for
     // the phases that have nothing to undo and may not look at the flag for a while

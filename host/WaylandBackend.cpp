@@ -27,7 +27,6 @@
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -75,7 +74,7 @@ struct Surface {
     xdg_surface* xdgSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
     wl_callback* frame = nullptr;
-    EglView* gl = nullptr;  // its view's, once made
+    EglView* gl = nullptr;  // its view's, once made; none: the view draws nothing, black shows
     int width = 0, height = 0;                // in points, as the view has it
     int pendingWidth = 0, pendingHeight = 0;  // as last configured
     int toplevelWidth = 0, toplevelHeight = 0;  // as the toplevel's configure has it
@@ -83,8 +82,6 @@ struct Surface {
     bool configured = false;
     bool frameDue = true;    // the compositor wants a frame (its callback came)
     bool closed = false;     // the compositor closed it
-    bool gone = false;       // reported gone to the driver
-    bool blank = false;      // its view draws nothing: a black buffer shows it
     wl_buffer* black = nullptr;
     std::vector<wl_output*> entered;  // outputs it is on (the window's scale)
 };
@@ -99,12 +96,6 @@ extern const xdg_toplevel_listener toplevelListener;
 extern const zwlr_layer_surface_v1_listener layerListener;
 extern const wl_surface_listener surfaceListener;
 extern const wl_callback_listener frameListener;
-
-timespec toTimespec(Clock::duration d) {
-    if (d < Clock::duration::zero()) d = Clock::duration::zero();
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-}
 
 class WaylandBackend : public WindowSystem {
 public:
@@ -173,24 +164,27 @@ public:
         s.gl = dynamic_cast<EglView*>(view.glView());
         // A view that draws nothing (the other outputs under mainScreenOnly) has no GL
         // view: the surface shows black, as an X window does.
-        s.blank = !s.gl;
-        if (s.blank) showBlack(s);
-        if (!s.gl) return;
-        std::function<void()> overlay;
+        if (!s.gl) {
+            showBlack(s);
+            return;
+        }
+        FpsText* text = nullptr;
         if (meter) {
             fpsTexts_.push_back(std::make_unique<FpsText>(nullptr, s.scale));
-            overlay = [meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); };
+            text = fpsTexts_.back().get();
         }
-        s.gl->setOverlay(std::move(overlay));
-        s.gl->setBeforePresent([this, &s] { requestFrame(s); });
+        // The --fps text over the frame, then the next frame callback asked for with it.
+        s.gl->setBeforePresent([this, &s, meter, text] {
+            if (text) text->draw(meter->text());
+            requestFrame(s);
+        });
         placeBuffer(s);
     }
 
     EndReason poll() override {
         if (wl_display_prepare_read(display_) == 0) {
             wl_display_flush(display_);
-            pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-            if (::poll(&p, 1, 0) > 0) wl_display_read_events(display_);
+            if (stop_.waitForInput(wl_display_get_fd(display_), Clock::now())) wl_display_read_events(display_);
             else wl_display_cancel_read(display_);
         }
         if (wl_display_dispatch_pending(display_) < 0) {
@@ -206,10 +200,7 @@ public:
         ScreenChanges changes;
         for (size_t i = 0; i < reported_; ++i) {
             Surface* s = surfaces_[i].get();
-            if (s && !s->gone && gone(*s)) {
-                s->gone = true;
-                changes.gone.push_back(i);
-            }
+            if (s && gone(*s)) changes.gone.push_back(i);  // forgotten at once: reported once
         }
         // In the order they were made; one closed before its first configure comes too,
         // and goes at the next call.
@@ -239,24 +230,21 @@ public:
         s.width = s.pendingWidth;
         s.height = s.pendingHeight;
         s.scale = scale;
-        if (s.blank) showBlack(s);
+        if (!s.gl) showBlack(s);
         else placeBuffer(s);
         return Resize{Size{double(s.width), double(s.height)}, s.scale};
     }
 
     bool visible(size_t i) const override {
         const Surface* s = surfaces_[i].get();
-        return s && s->gl && !s->gone && s->frameDue;
+        return s && s->gl && s->frameDue;
     }
 
     // Sleeps in poll on the connection and the signal pipe; poll() reads what came.
     void wait(std::optional<Clock::time_point> deadline) override {
         if (wl_display_prepare_read(display_) != 0) return;  // events are queued already
         wl_display_flush(display_);
-        pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
-        timespec timeout = toTimespec(deadline ? *deadline - Clock::now() : Clock::duration::zero());
-        ppoll(fds, stop_.fd() >= 0 ? 2 : 1, deadline ? &timeout : nullptr, nullptr);
-        if (fds[0].revents & POLLIN) wl_display_read_events(display_);
+        if (stop_.waitForInput(wl_display_get_fd(display_), deadline)) wl_display_read_events(display_);
         else wl_display_cancel_read(display_);
     }
 

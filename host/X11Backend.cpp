@@ -23,7 +23,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,15 +97,6 @@ Cursor blankCursor(Display* display, Window window) {
     return cursor;
 }
 
-timespec toTimespec(Clock::duration d) {
-    if (d < Clock::duration::zero()) d = Clock::duration::zero();
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(ns / 1000000000);
-    ts.tv_nsec = static_cast<long>(ns % 1000000000);
-    return ts;
-}
-
 std::string hexId(unsigned long id) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%lx", id);
@@ -177,7 +167,7 @@ public:
         if (!meter) return;
         if (auto* glx = dynamic_cast<GlxView*>(view.glView())) {
             fpsTexts_.push_back(std::make_unique<FpsText>(display_, windows_[i].scale));
-            glx->setOverlay([meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); });
+            glx->setBeforePresent([meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); });
         }
     }
 
@@ -251,9 +241,7 @@ public:
         // GL and X calls may have read events into Xlib's queue, where poll on the
         // socket cannot see them: those come first (this also flushes our requests).
         if (XEventsQueued(display_, QueuedAfterFlush) > 0) return;
-        pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
-        timespec timeout = toTimespec(deadline ? *deadline - Clock::now() : Clock::duration::zero());
-        ppoll(fds, stop_.fd() >= 0 ? 2 : 1, deadline ? &timeout : nullptr, nullptr);
+        stop_.waitForInput(ConnectionNumber(display_), deadline);
     }
 
     int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {

@@ -113,7 +113,6 @@ void EglView::makeCurrentContext() {
 void EglView::setValuesForParameter(const int*, int) {}
 
 void EglView::swapBuffers() {
-    if (beforePresent_) beforePresent_();
     eglSwapBuffers(eglDisplayOf(*connection_), static_cast<EGLSurface>(surface_));
 }
 

@@ -6,9 +6,7 @@
 // a 16-bit depth buffer, as the module's pixel format asks (and the GLX visual has); a
 // buffer of the view's size in points times its backing scale, resized with the view;
 // swap interval 0, so that a present never waits for the compositor (the host paces
-// each surface by its frame callbacks); presenting as WindowGLView says, with a hook
-// called right before each present (where the host asks for the surface's next frame
-// callback).
+// each surface by its frame callbacks); presenting as WindowGLView says.
 // Does not implement: making, placing or scaling the wl_surface (the host does), the
 // pixel format's accelerated and policy wishes, multisampling, GLES.
 #pragma once
@@ -59,11 +57,6 @@ public:
     // Resizes the buffer to `size` times the backing scale.
     void setFrameSize(Size size) override;
 
-    // Called after the overlay, right before the buffer goes to the compositor.
-    void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
-
-    int bufferWidth() const { return width_; }
-    int bufferHeight() const { return height_; }
 
 private:
     EglView() = default;
@@ -74,7 +67,6 @@ private:
     void* surface_ = nullptr;  // EGLSurface
     void* context_ = nullptr;  // EGLContext
     int width_ = 0, height_ = 0;
-    std::function<void()> beforePresent_;
 };
 
 }  // namespace zorvan

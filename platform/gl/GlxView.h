@@ -5,8 +5,8 @@
 // format's depth size, on the window's own visual; swap interval 1 through
 // GLX_EXT_swap_control, GLX_MESA_swap_control or GLX_SGI_swap_control when the server
 // offers one; presenting at flushBuffer and at unlockFocus (the module's frame ends in
-// glFlush only, so the back buffer is swapped here); an overlay that the host draws
-// over each frame right before it is presented.
+// glFlush only, so the back buffer is swapped here); a hook of the host's that draws
+// over each frame right before it is presented (WindowGLView).
 // Does not implement: making or sizing the window (the host does; a window drawable
 // follows its window's size by itself), the accelerated / policy wishes of the pixel
 // format (any renderer that meets the visual will do), multisampling, stereo.

@@ -1,8 +1,9 @@
 // What the GL views on a window system's drawable share (GlxView on an X window,
 // EglView on a Wayland surface): the module's frame ends in glFlush only, so the back
 // buffer is presented at unlockFocus, unless flushBuffer presented it inside the lock
-// already (a second swap would show the stale buffer); the host's overlay is drawn over
-// every frame right before it is presented.
+// already (a second swap would show the stale buffer); the host's hook runs right before
+// each present (it draws the frame-rate overlay, and on Wayland asks for the surface's
+// next frame callback).
 #pragma once
 
 #include "platform/gl/OpenGLView.h"
@@ -26,9 +27,9 @@ public:
         presentedInFocus_ = false;
     }
 
-    // Drawn over every frame, with the view's context current, right before the frame
-    // is presented (the host's frame-rate display); none by default.
-    void setOverlay(std::function<void()> overlay) { overlay_ = std::move(overlay); }
+    // Runs with the view's context current right before each frame is presented; what
+    // it draws goes over the frame. None by default.
+    void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
 
 protected:
     // Puts the back buffer on screen.
@@ -36,12 +37,12 @@ protected:
 
 private:
     void present() {
-        if (overlay_) overlay_();
+        if (beforePresent_) beforePresent_();
         swapBuffers();
     }
 
     bool presentedInFocus_ = false;
-    std::function<void()> overlay_;
+    std::function<void()> beforePresent_;
 };
 
 }  // namespace zorvan

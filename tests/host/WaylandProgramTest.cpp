@@ -4,7 +4,6 @@
 #include "host/Process.h"
 #include "support/HeadlessSway.h"
 
-#include <Magick++.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -58,16 +57,12 @@ void expectPromptStop(int pid) {
 // The 2x2 blocks of a picture whose four pixels differ: none where a buffer of half the
 // resolution was scaled up, many where the drawing is at the full resolution.
 long mixedBlocks(const std::string& picture) {
-    Magick::Image image(picture);
-    const size_t w = image.columns(), h = image.rows();
-    std::vector<unsigned char> rgb(w * h * 3);
-    image.write(0, 0, w, h, "RGB", Magick::CharPixel, rgb.data());
-    auto at = [&](size_t x, size_t y) { return &rgb[(y * w + x) * 3]; };
+    const test::Shot shot = test::readShot(picture);
     long mixed = 0;
-    for (size_t y = 0; y + 1 < h; y += 2)
-        for (size_t x = 0; x + 1 < w; x += 2) {
-            const unsigned char* p = at(x, y);
-            for (const unsigned char* q : {at(x + 1, y), at(x, y + 1), at(x + 1, y + 1)})
+    for (size_t y = 0; y + 1 < shot.height; y += 2)
+        for (size_t x = 0; x + 1 < shot.width; x += 2) {
+            const unsigned char* p = shot.at(x, y);
+            for (const unsigned char* q : {shot.at(x + 1, y), shot.at(x, y + 1), shot.at(x + 1, y + 1)})
                 if (!std::equal(p, p + 3, q)) {
                     ++mixed;
                     break;
@@ -78,12 +73,10 @@ long mixedBlocks(const std::string& picture) {
 
 // The pure yellow pixels (the --fps text's) of a picture.
 long yellowPixels(const std::string& picture) {
-    Magick::Image image(picture);
-    const size_t w = image.columns(), h = image.rows();
-    std::vector<unsigned char> rgb(w * h * 3);
-    image.write(0, 0, w, h, "RGB", Magick::CharPixel, rgb.data());
+    const test::Shot shot = test::readShot(picture);
     long yellow = 0;
-    for (size_t i = 0; i < rgb.size(); i += 3) yellow += rgb[i] == 255 && rgb[i + 1] == 255 && rgb[i + 2] == 0;
+    for (size_t i = 0; i < shot.rgb.size(); i += 3)
+        yellow += shot.rgb[i] == 255 && shot.rgb[i + 1] == 255 && shot.rgb[i + 2] == 0;
     return yellow;
 }
 

@@ -59,19 +59,25 @@ void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
 
 }  // namespace
 
-long litPixels(const std::string& picture) {
-    Magick::Image image;
+Shot readShot(const std::string& picture) {
+    Shot shot;
     try {
-        image.read(picture);
+        Magick::Image image(picture);
+        shot.width = image.columns();
+        shot.height = image.rows();
+        shot.rgb.resize(shot.width * shot.height * 3);
+        image.write(0, 0, shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data());
     } catch (const Magick::Exception&) {
-        return -1;
+        return {};
     }
-    const size_t w = image.columns(), h = image.rows();
-    std::vector<unsigned char> rgb(w * h * 3);
-    image.write(0, 0, w, h, "RGB", Magick::CharPixel, rgb.data());
+    return shot;
+}
+
+long litPixels(const std::string& picture) {
+    const Shot shot = readShot(picture);
+    if (shot.rgb.empty()) return -1;
     long lit = 0;
-    for (size_t i = 0; i < rgb.size(); i += 3)
-        if (rgb[i] || rgb[i + 1] || rgb[i + 2]) ++lit;
+    for (size_t i = 0; i < shot.rgb.size(); i += 3) lit += shot.rgb[i] || shot.rgb[i + 1] || shot.rgb[i + 2];
     return lit;
 }
 

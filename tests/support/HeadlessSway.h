@@ -92,6 +92,15 @@ private:
     mutable int runs_ = 0;
 };
 
+// A picture file's pixels, three bytes (RGB) each, rows top down; empty when it cannot
+// be read.
+struct Shot {
+    size_t width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    const unsigned char* at(size_t x, size_t y) const { return &rgb[(y * width + x) * 3]; }
+};
+Shot readShot(const std::string& picture);
+
 // The pixels of a picture file that are not black; -1 when it cannot be read.
 long litPixels(const std::string& picture);
 
