@@ -222,10 +222,12 @@ def in_session(zorvan):
         app = wait_for("the pane in the accessibility tree", lambda: application_of(desktop, app_process))
         options = wait_for("the Options button", lambda: find(app, "push button", "Options…"))
         preview = wait_for("the preview", lambda: find(app, "drawing area", "Preview"))
-        ext = preview.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        # The area shows in the tree before GTK has given it its size.
+        def sized():
+            e = preview.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            return e if (e.width, e.height) == (480, 270) else None
+        ext = wait_for("the preview to be 480x270", sized)
         x, y, w, h = ext.x, ext.y, ext.width, ext.height
-        if (w, h) != (480, 270):
-            fail("the preview is %dx%d, expected 480x270" % (w, h))
         time.sleep(1.0)
         before = settled_statistics(x, y, w, h, folder)
 
