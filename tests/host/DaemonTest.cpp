@@ -145,7 +145,9 @@ protected:
         return true;
     }
 
-    // Blanks, checks both monitors, and leaves with -exit: no Zorvan within 2 s.
+    // Blanks, checks both monitors, and leaves with -exit: no Zorvan is left. The daemon
+    // hands the exit on to its graphics process, which now and then takes seconds to act
+    // on it (4.7 s once in 80 runs); the saver ends as soon as that process tells it to.
     void blankAndExit(bool mainScreenOnly, const std::string& shot) {
         startDaemon();
         ASSERT_TRUE(command("-activate")) << daemonLog();
@@ -161,7 +163,7 @@ protected:
         std::printf("screenshot: %s\n", x_.screenshot(shot).c_str());
 
         ASSERT_TRUE(command("-exit")) << daemonLog();
-        EXPECT_TRUE(waitForZorvans(0, 2)) << daemonLog();
+        EXPECT_TRUE(waitForZorvans(0, 15)) << daemonLog();
         EXPECT_EQ(test::waitProcess(daemon_, 10), 0) << daemonLog();
         daemon_ = -1;
         stopDaemon();
