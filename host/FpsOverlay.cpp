@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
-#include <ctime>
 
 namespace zorvan::host {
 
@@ -149,7 +149,8 @@ FpsText::~FpsText() = default;
 
 void FpsText::draw(const std::string& text) {
     if (text.empty()) return;
-    if (!lists_) {
+    if (!tried_) {
+        tried_ = true;
         // The glyphs are made once, at the view's scale: the X font's pixels made
         // squares, or the other font drawn at that size.
         GlyphCells cells;
@@ -163,13 +164,12 @@ void FpsText::draw(const std::string& text) {
             cells = monospaceGlyphs(MONOSPACE_PIXELS * scale_);
             cellScale = 1;
         }
-        if (cells.lit.size() != GLYPH_COUNT) return;
-        lists_ = glGenLists(GLYPH_COUNT);
-        if (!lists_) return;
-        makeGlyphs(cells, cellScale, lists_);
-        descent_ = cells.descent * cellScale;
+        if (cells.lit.size() == GLYPH_COUNT && (lists_ = glGenLists(GLYPH_COUNT)) != 0) {
+            makeGlyphs(cells, cellScale, lists_);
+            descent_ = cells.descent * cellScale;
+        }
     }
-    const int descent = descent_;
+    if (!lists_) return;
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     glMatrixMode(GL_PROJECTION);
@@ -180,7 +180,7 @@ void FpsText::draw(const std::string& text) {
     glPushMatrix();
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 0.0f);
-    glRasterPos2i(MARGIN * scale_, MARGIN * scale_ + descent);
+    glRasterPos2i(MARGIN * scale_, MARGIN * scale_ + descent_);
     // Every glyph's list, a space's included, advances by the (fixed) cell width.
     for (unsigned char c : text) {
         const unsigned char glyph = (c >= FIRST_GLYPH && c < FIRST_GLYPH + GLYPH_COUNT) ? c : '?';

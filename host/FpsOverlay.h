@@ -47,7 +47,8 @@ public:
 private:
     Display* display_;
     int scale_;
-    unsigned int lists_ = 0;  // display lists of the glyphs, 0 until made
+    bool tried_ = false;      // the glyphs were asked for (once: a missing font stays missing)
+    unsigned int lists_ = 0;  // display lists of the glyphs, 0 when they could not be made
     int descent_ = 0;         // of the glyphs, in pixels
 };
 

@@ -8,14 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <vector>
-
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 
 namespace zorvan::host {
 

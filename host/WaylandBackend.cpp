@@ -325,15 +325,6 @@ public:
 
     void closeAsked() { closeAsked_ = true; }
 
-    void surfaceEntered(wl_surface* surface, wl_output* output, bool entered) {
-        for (auto& s : surfaces_) {
-            if (!s || s->surface != surface) continue;
-            auto it = std::find(s->entered.begin(), s->entered.end(), output);
-            if (entered && it == s->entered.end()) s->entered.push_back(output);
-            if (!entered && it != s->entered.end()) s->entered.erase(it);
-        }
-    }
-
 private:
     static bool gone(const Surface& s) { return s.closed || (s.output && s.output->removed); }
 
@@ -375,7 +366,7 @@ private:
         s->backend = this;
         s->output = output;
         s->surface = wl_compositor_create_surface(compositor_);
-        wl_surface_add_listener(s->surface, &surfaceListener, this);
+        wl_surface_add_listener(s->surface, &surfaceListener, s.get());
         if (form_ == Form::Wallpaper) {
             // Input goes to what is above, never to the wallpaper.
             wl_region* none = wl_compositor_create_region(compositor_);
@@ -622,12 +613,15 @@ const zwlr_layer_surface_v1_listener layerListener = {
     [](void* data, zwlr_layer_surface_v1*) { static_cast<Surface*>(data)->closed = true; },
 };
 
+// The outputs a surface is on.
 const wl_surface_listener surfaceListener = {
-    [](void* data, wl_surface* surface, wl_output* output) {
-        backendOf(data)->surfaceEntered(surface, output, true);
+    [](void* data, wl_surface*, wl_output* output) {
+        auto& entered = static_cast<Surface*>(data)->entered;
+        if (std::find(entered.begin(), entered.end(), output) == entered.end()) entered.push_back(output);
     },
-    [](void* data, wl_surface* surface, wl_output* output) {
-        backendOf(data)->surfaceEntered(surface, output, false);
+    [](void* data, wl_surface*, wl_output* output) {
+        auto& entered = static_cast<Surface*>(data)->entered;
+        entered.erase(std::remove(entered.begin(), entered.end(), output), entered.end());
     },
 };
 

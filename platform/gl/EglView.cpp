@@ -34,9 +34,12 @@ std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::str
     }
     // The first without alpha (the list comes deepest first), so the buffers are opaque.
     EGLConfig config = configs[0];
-    for (EGLint i = count - 1; i >= 0; --i) {
+    for (EGLint i = 0; i < count; ++i) {
         EGLint alpha = 0;
-        if (eglGetConfigAttrib(egl, configs[i], EGL_ALPHA_SIZE, &alpha) && alpha == 0) config = configs[i];
+        if (eglGetConfigAttrib(egl, configs[i], EGL_ALPHA_SIZE, &alpha) && alpha == 0) {
+            config = configs[i];
+            break;
+        }
     }
     std::unique_ptr<EglConnection> connection(new EglConnection());
     connection->display_ = egl;
