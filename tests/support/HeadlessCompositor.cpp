@@ -1,0 +1,182 @@
+#include "support/HeadlessCompositor.h"
+
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace zorvan::test {
+
+namespace {
+
+const char SETPRIV[] = "/usr/bin/setpriv";
+
+}  // namespace
+
+bool HeadlessCompositor::prepare(const std::string& prefix) {
+    uid_ = getuid();
+    gid_ = getgid();
+    if (uid_ == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody || access(SETPRIV, X_OK) != 0) {
+            why_ = "running as root without a nobody user or setpriv to drop to";
+            return false;
+        }
+        uid_ = nobody->pw_uid;
+        gid_ = nobody->pw_gid;
+    }
+    std::string pattern = (fs::temp_directory_path() / ("zorvan-" + prefix + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) {
+        why_ = "no temporary folder";
+        return false;
+    }
+    dir_ = pattern;
+    runtime_ = dir_ + "/runtime";
+    home_ = dir_ + "/home";
+    if (mkdir(runtime_.c_str(), 0700) != 0 || mkdir(home_.c_str(), 0700) != 0 ||
+        (uid_ != getuid() && (chown(dir_.c_str(), uid_, gid_) != 0 || chown(runtime_.c_str(), uid_, gid_) != 0 ||
+                              chown(home_.c_str(), uid_, gid_) != 0))) {
+        why_ = "cannot set up " + dir_;
+        return false;
+    }
+    return true;
+}
+
+std::string HeadlessCompositor::writeFile(const std::string& name, const std::string& text) {
+    const std::string path = file(name);
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << text;
+    if (uid_ != getuid())
+        for (fs::path p = path; p.string().size() > dir_.size(); p = p.parent_path())
+            if (chown(p.c_str(), uid_, gid_) != 0) break;
+    return path;
+}
+
+bool HeadlessCompositor::launch(const std::string& program, const std::vector<std::string>& args,
+                                const std::vector<std::string>& env, double seconds, const std::string& socket) {
+    ChildSetup setup;
+    setup.ownGroup = true;  // the compositor and what it starts end together
+    setup.outPath = setup.errPath = file("compositor.log");
+    setup.emptyEnv = true;
+    const char* path = std::getenv("PATH");
+    setup.env = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"), "HOME=" + home_,
+                 "XDG_CONFIG_HOME=" + home_ + "/.config", "XDG_RUNTIME_DIR=" + runtime_};
+    setup.env.insert(setup.env.end(), env.begin(), env.end());
+    if (uid_ != getuid()) {
+        // A change of user clears the parent death signal: setpriv sets it again.
+        std::vector<std::string> command = {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_),
+                                            "--clear-groups", "--pdeathsig=KILL", program};
+        command.insert(command.end(), args.begin(), args.end());
+        compositor_ = spawnProcess(SETPRIV, command, setup);
+    } else {
+        compositor_ = spawnProcess(program, args, setup);
+    }
+    if (compositor_ < 0) {
+        why_ = "cannot start " + program;
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (display_.empty()) {
+        if (waitpid(compositor_, nullptr, WNOHANG) == compositor_) {
+            compositor_ = -1;
+            why_ = program + " ended at once:\n" + log();
+            return false;
+        }
+        if (Clock::now() > deadline) {
+            why_ = program + " made no Wayland socket:\n" + log();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(runtime_, ec)) {
+            const std::string name = entry.path().filename();
+            if (socket.empty() ? name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos
+                               : name == socket)
+                display_ = name;
+        }
+    }
+    return true;
+}
+
+HeadlessCompositor::~HeadlessCompositor() {
+    for (const auto& [pid, group] : clients_) {
+        if (group) ::kill(-pid, SIGKILL);
+        if (waitpid(pid, nullptr, WNOHANG) == 0) {  // still running (not ended, nor waited for)
+            ::kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    if (compositor_ > 0) {
+        ::kill(-compositor_, SIGTERM);
+        waitProcess(compositor_, 3);
+        ::kill(-compositor_, SIGKILL);
+    }
+    if (!dir_.empty()) {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+}
+
+std::string HeadlessCompositor::log() const { return dir_.empty() ? "" : readFile(file("compositor.log")); }
+
+std::vector<std::string> HeadlessCompositor::clientEnv() const {
+    std::vector<std::string> env = {"WAYLAND_DISPLAY=" + display_, "XDG_RUNTIME_DIR=" + runtime_, "DISPLAY"};
+    env.insert(env.end(), clientEnv_.begin(), clientEnv_.end());
+    return env;
+}
+
+int HeadlessCompositor::startClient(const std::string& program, const std::vector<std::string>& args,
+                                    ChildSetup setup) {
+    const auto env = clientEnv();
+    setup.env.insert(setup.env.begin(), env.begin(), env.end());
+    const int pid = spawnProcess(program, args, setup);
+    if (pid > 0) clients_.emplace_back(pid, setup.ownGroup);
+    return pid;
+}
+
+ProcessResult HeadlessCompositor::runClient(const std::string& program, const std::vector<std::string>& args,
+                                            double seconds, const std::vector<std::string>& env) const {
+    ProcessResult result;
+    const int n = runs_++;
+    ChildSetup setup;
+    setup.env = clientEnv();
+    setup.env.insert(setup.env.end(), env.begin(), env.end());
+    setup.outPath = file("run-" + std::to_string(n) + ".out");
+    setup.errPath = file("run-" + std::to_string(n) + ".err");
+    const int pid = spawnProcess(program, args, setup);
+    if (pid < 0) return result;
+    result.exitCode = waitProcess(pid, seconds);
+    result.out = readFile(setup.outPath);
+    result.err = readFile(setup.errPath);
+    std::remove(setup.outPath.c_str());
+    std::remove(setup.errPath.c_str());
+    return result;
+}
+
+void HeadlessCompositor::kill() {
+    if (compositor_ <= 0) return;
+    ::kill(-compositor_, SIGKILL);
+    waitpid(compositor_, nullptr, 0);
+    compositor_ = -1;
+}
+
+bool HeadlessCompositor::running() const { return compositor_ > 0 && waitpid(compositor_, nullptr, WNOHANG) == 0; }
+
+std::string HeadlessCompositor::shotPath(const std::string& name) const {
+    if (name.empty()) return file("shot-" + std::to_string(runs_++) + ".png");
+    const std::string shots = ZORVAN_BIN_DIR "/../test-shots";
+    fs::create_directories(shots);
+    return shots + "/" + name + ".png";
+}
+
+}  // namespace zorvan::test

@@ -1,0 +1,81 @@
+// What the private compositors of the Wayland tests share (weston, KWin, GNOME's mutter
+// or shell, cage): a fresh temporary folder with a runtime folder and a home, the
+// compositor started in it as nobody when the tests run as root (compositors refuse or
+// misbehave as root), its Wayland socket found, clients started on it, and everything
+// ended and removed when the object goes. Each compositor is a class of its own that
+// starts itself through launch() and says how it takes pictures and input.
+#pragma once
+
+#include "host/Process.h"
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zorvan::test {
+
+class HeadlessCompositor {
+public:
+    virtual ~HeadlessCompositor();  // ends the compositor, its group and the clients
+    HeadlessCompositor(const HeadlessCompositor&) = delete;
+    HeadlessCompositor& operator=(const HeadlessCompositor&) = delete;
+
+    // False, with why() saying what is missing or went wrong, when it could not start.
+    bool available() const { return why_.empty(); }
+    const std::string& why() const { return why_; }
+    // What the compositor has written so far, for failure messages.
+    std::string log() const;
+    // Why the last helper that failed did.
+    const std::string& error() const { return error_; }
+
+    // ChildSetup::env entries that put a client on this compositor: WAYLAND_DISPLAY and
+    // XDG_RUNTIME_DIR set, DISPLAY unset (no falling back to X), and what the compositor
+    // adds (clientEnv_).
+    std::vector<std::string> clientEnv() const;
+    // Starts a client with clientEnv() added to setup.env; its pid, or -1. A client still
+    // running when the object goes is killed (with its group, when it has its own).
+    int startClient(const std::string& program, const std::vector<std::string>& args, ChildSetup setup = {});
+    // Runs a client to its end (at most `seconds`), with `env` added to clientEnv().
+    ProcessResult runClient(const std::string& program, const std::vector<std::string>& args, double seconds = 10,
+                            const std::vector<std::string>& env = {}) const;
+
+    // Kills the compositor and what it started at once, as a crash would.
+    void kill();
+    // Whether the compositor process still runs.
+    bool running() const;
+
+    // The private folder, and a path in it.
+    const std::string& dir() const { return dir_; }
+    std::string file(const std::string& name) const { return dir_ + "/" + name; }
+    // Where a picture named `name` is kept for people to look at: test-shots/<name>.png in
+    // the build tree; a path in the private folder when `name` is empty.
+    std::string shotPath(const std::string& name) const;
+
+protected:
+    HeadlessCompositor() = default;
+
+    // Makes the private folder (zorvan-<prefix>-XXXXXX in the temporary folder) with
+    // runtime/ and home/, owned by the user the compositor runs as; false with why().
+    bool prepare(const std::string& prefix);
+    // Writes a file in the private folder that the compositor may read; its path.
+    std::string writeFile(const std::string& name, const std::string& text);
+    // Starts `program` with `args` as the compositor (its own process group, its output
+    // in compositor.log), with PATH, HOME, XDG_RUNTIME_DIR and XDG_CONFIG_HOME set and
+    // `env` added to them; then waits up to `seconds` for a Wayland socket in the
+    // runtime folder (`socket` when given, else the first wayland-N). False with why().
+    bool launch(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                double seconds, const std::string& socket = "");
+
+    std::string dir_, runtime_, home_, display_, why_;
+    mutable std::string error_;
+    std::vector<std::string> clientEnv_;  // more entries for clients (SWAYSOCK, ...)
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+    int compositor_ = -1;
+    std::vector<std::pair<int, bool>> clients_;  // pid, and whether it leads its own group
+    mutable int runs_ = 0;
+};
+
+}  // namespace zorvan::test
