@@ -142,7 +142,8 @@ void FpsMeter::endFrame() {
     cpuSum_ = 0.0;
 }
 
-FpsText::FpsText(Display* display, int scale) : display_(display), scale_(scale < 1 ? 1 : scale) {}
+FpsText::FpsText(Display* display, double scale)
+    : display_(display), scale_(scale < 1.5 ? 1 : int(std::lround(std::min(scale, 4.0)))) {}
 
 // The glyph lists go with the view's context.
 FpsText::~FpsText() = default;

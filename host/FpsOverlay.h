@@ -37,7 +37,8 @@ class FpsText {
 public:
     // The text at `scale` times the size of the server's "fixed" font; without a display
     // (on Wayland), in a monospaced font from fontconfig drawn at that scale.
-    FpsText(Display* display, int scale = 1);
+    // (A fractional scale draws at the nearest whole one.)
+    FpsText(Display* display, double scale = 1.0);
     ~FpsText();
     FpsText(const FpsText&) = delete;
     FpsText& operator=(const FpsText&) = delete;

@@ -11,6 +11,8 @@
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"
 
+#include <cmath>
+
 namespace zorvan::host {
 
 namespace {
@@ -24,9 +26,9 @@ public:
 
     std::vector<ScreenSpec> screens() override {
         // The picture is the size asked for, in pixels, less what does not make a point.
-        const int scale = options_.scale.value_or(1);
-        const Size points{double(options_.width.value_or(DEFAULT_WIDTH) / scale),
-                          double(options_.height.value_or(DEFAULT_HEIGHT) / scale)};
+        const double scale = options_.scale.value_or(1.0);
+        const Size points{std::trunc(options_.width.value_or(DEFAULT_WIDTH) / scale),
+                          std::trunc(options_.height.value_or(DEFAULT_HEIGHT) / scale)};
         return {{Rect{0.0, 0.0, points.width, points.height}, points, OsMesaView::factory(scale), ""}};
     }
     bool preview() const override { return options_.preview; }

@@ -255,13 +255,17 @@ const OptionSpec OPTIONS[] = {
          return std::nullopt;
      }},
     {"scale", nullptr, "N",
-     "pixels per point, 1..4: the scene of a screen 1/N the\n"
-     "size at full resolution (default: 2 on windows over 2560\n"
-     "pixels wide or tall, else 1; --render and previews 1)",
+     "pixels per point, 1..4, whole or not (1.5): the scene of\n"
+     "a screen 1/N the size at full resolution (default: 2 on\n"
+     "windows over 2560 pixels wide or tall, else 1; on Wayland\n"
+     "the output's scale; --render and previews 1)",
      [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
-         uint64_t n = 0;
-         if (auto error = number(spelled, text, 4, n, 1)) return error;
-         s.options.scale = static_cast<int>(n);
+         double n = 0.0;
+         const char* end = text.data() + text.size();
+         const auto [stop, ec] = std::from_chars(text.data(), end, n, std::chars_format::fixed);
+         if (ec != std::errc() || stop != end || !(n >= 1.0 && n <= 4.0))
+             return "bad " + spelled + " " + quoted(text) + ": want a number 1..4 such as 2 or 1.5";
+         s.options.scale = n;
          return std::nullopt;
      }},
     {"frames", nullptr, "N",

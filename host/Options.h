@@ -45,7 +45,7 @@ struct Options {
     // offscreen 800x600).
     std::optional<int> width, height;
     // Pixels per point of every view (--scale); none: each window chooses.
-    std::optional<int> scale;
+    std::optional<double> scale;
     // Frames to run: offscreen 1 by default; in a window, quit after this many (none:
     // run until closed).
     std::optional<long> frames;

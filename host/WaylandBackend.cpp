@@ -4,15 +4,19 @@
 // shell), --wallpaper one on the bottom layer, and a plain run opens an xdg
 // toplevel window; each surface is a screen with an EGL view.
 // Implements: the outputs' logical frames (origin at the lower-left corner of the
-// output at logical 0,0), each output's integer scale as the view's backing scale and
-// the surface's buffer scale (--scale overrides), outputs plugged in or removed during
-// the run, the ends of a run (the input that wayland/WaylandSeat says ends it; the
-// close of the window; the compositor closing the surfaces; the connection lost),
-// opaque surfaces (black where a view draws nothing), frames paced per surface by its
-// frame callbacks (a covered or unmapped surface draws nothing), the --fps text.
-// Does not implement: the gamma fade (clients get no gamma ramps on Wayland), fractional
-// scales, the session-lock protocol, a cursor of its own (full screen hides the pointer;
-// the window leaves it to the compositor), following an output's new position.
+// output at logical 0,0); each surface's scale as its view's backing scale (--scale
+// overrides): a fractional one where the compositor offers wp_fractional_scale_v1 (the
+// buffer at full resolution, wp_viewporter giving its size in points), else the
+// output's whole scale as the buffer scale, set before the first buffer; outputs
+// plugged in or removed during the run; the window's decorations through libdecor (the
+// compositor's own where it offers them, else drawn by libdecor's plugin); the ends of a
+// run (the input that wayland/WaylandSeat says ends it; the close of the window; the
+// compositor closing the surfaces; the connection lost); opaque surfaces (black where a
+// view draws nothing); frames paced per surface by its frame callbacks (a covered or
+// unmapped surface draws nothing); the --fps text.
+// Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
+// session-lock protocol, a cursor of its own (full screen hides the pointer; the window
+// leaves it to the compositor), following an output's new position.
 #include "host/FpsOverlay.h"
 #include "host/FrameDriver.h"
 #include "host/Host.h"
@@ -23,9 +27,13 @@
 #include "platform/gl/EglView.h"
 #include "saver/Zorvan.h"
 
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
+
+#include <libdecor.h>
 
 #include <sys/mman.h>
 #include <fcntl.h>
@@ -33,6 +41,7 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +54,8 @@ constexpr int DEFAULT_WIDTH = 1280;
 constexpr int DEFAULT_HEIGHT = 720;
 // How long the compositor may take to describe its outputs and configure the surfaces.
 constexpr auto SETUP_TIME = std::chrono::seconds(5);
+// wp_fractional_scale_v1 gives scales in 120ths.
+constexpr double FRACTION = 120.0;
 const char TITLE[] = "Zorvan";
 const char APP_ID[] = "zorvan";
 
@@ -73,12 +84,16 @@ struct Surface {
     zwlr_layer_surface_v1* layer = nullptr;
     xdg_surface* xdgSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
+    libdecor_frame* decorated = nullptr;  // the window, with its decorations
+    wp_viewport* viewport = nullptr;
+    wp_fractional_scale_v1* fractional = nullptr;
+    double preferredScale = 0.0;  // the compositor's fractional scale for it; 0: none yet
     wl_callback* frame = nullptr;
     EglView* gl = nullptr;  // its view's, once made; none: the view draws nothing, black shows
     int width = 0, height = 0;                // in points, as the view has it
     int pendingWidth = 0, pendingHeight = 0;  // as last configured
     int toplevelWidth = 0, toplevelHeight = 0;  // as the toplevel's configure has it
-    int scale = 1;
+    double scale = 1.0;
     bool configured = false;
     bool frameDue = true;    // the compositor wants a frame (its callback came)
     bool closed = false;     // the compositor closed it
@@ -96,11 +111,17 @@ extern const xdg_toplevel_listener toplevelListener;
 extern const zwlr_layer_surface_v1_listener layerListener;
 extern const wl_surface_listener surfaceListener;
 extern const wl_callback_listener frameListener;
+extern const wp_fractional_scale_v1_listener fractionalListener;
+extern WaylandBackend* decorOwner;
+extern libdecor_interface decorInterface;
+extern libdecor_frame_interface decoratedListener;
 
 class WaylandBackend : public WindowSystem {
 public:
-    WaylandBackend(const Options& options, StopSignals& stop, wl_display* display)
-        : options_(options), stop_(stop), display_(display),
+    // Without a display the backend only reports `unreachable` (why WAYLAND_DISPLAY's
+    // compositor could not be reached, or empty when none is named).
+    WaylandBackend(const Options& options, StopSignals& stop, wl_display* display, std::string unreachable = "")
+        : options_(options), stop_(stop), display_(display), unreachable_(std::move(unreachable)),
           form_(options.wallpaper ? Form::Wallpaper : options.fullscreen ? Form::Fullscreen : Form::Window) {}
     WaylandBackend(const WaylandBackend&) = delete;
     WaylandBackend& operator=(const WaylandBackend&) = delete;
@@ -111,7 +132,11 @@ public:
         fpsTexts_.clear();
         egl_.reset();
         seat_.reset();
+        if (decor_) libdecor_unref(decor_);
+        if (decorOwner == this) decorOwner = nullptr;
         for (auto& o : outputs_) releaseOutput(*o);
+        if (fractionalManager_) wp_fractional_scale_manager_v1_destroy(fractionalManager_);
+        if (viewporter_) wp_viewporter_destroy(viewporter_);
         if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
         if (outputManager_) zxdg_output_manager_v1_destroy(outputManager_);
         if (wmBase_) xdg_wm_base_destroy(wmBase_);
@@ -123,7 +148,11 @@ public:
 
     std::vector<ScreenSpec> screens() override {
         if (!display_) {
-            reportError("--wallpaper needs a Wayland session: no Wayland display in WAYLAND_DISPLAY to draw on");
+            if (!unreachable_.empty())
+                reportError(unreachable_ + (options_.wallpaper ? ", which --wallpaper needs"
+                                                               : ", and no X display (DISPLAY is not set)"));
+            else
+                reportError("--wallpaper needs a Wayland session: no Wayland display in WAYLAND_DISPLAY to draw on");
             failure_ = 2;
             return {};
         }
@@ -135,13 +164,20 @@ public:
         // A window needs the xdg shell; the other forms take the layer shell, else it.
         if (!compositor_ || (!wmBase_ && (form_ == Form::Window || !layerShell_)))
             return fail("the Wayland compositor offers no shell to show a surface in");
-        if (form_ == Form::Wallpaper && !layerShell_)
-            return fail("the Wayland compositor offers no layer shell, which --wallpaper needs");
+        if (form_ == Form::Wallpaper && !layerShell_) {
+            fail("the Wayland compositor offers no layer shell, which --wallpaper needs");
+            failure_ = 2;  // as for no display: nowhere to draw a wallpaper
+            return {};
+        }
         std::string error;
         egl_ = EglConnection::open(display_, error);
         if (!egl_) return fail(error);
 
         if (form_ == Form::Window) {
+            // libdecor asks for the compositor's decorations where it offers them and
+            // draws its own elsewhere; without it the window is a bare toplevel.
+            decorOwner = this;
+            decor_ = libdecor_new(display_, &decorInterface);
             addWindow();
         } else {
             for (auto& o : outputs_)
@@ -150,6 +186,7 @@ public:
         }
         if (!dispatchUntil([this] { return allConfigured(); }))
             return fail(stop_.requested() ? "" : "the Wayland compositor did not configure the surfaces");
+        if (!decorError_.empty()) return fail(decorError_);
 
         std::vector<ScreenSpec> specs;
         for (auto& s : surfaces_) specs.push_back(specOf(*s));
@@ -168,6 +205,7 @@ public:
             showBlack(s);
             return;
         }
+        // (Its scale and size were placed when it was reported, before any buffer.)
         FpsText* text = nullptr;
         if (meter) {
             fpsTexts_.push_back(std::make_unique<FpsText>(nullptr, s.scale));
@@ -178,7 +216,6 @@ public:
             if (text) text->draw(meter->text());
             requestFrame(s);
         });
-        placeBuffer(s);
     }
 
     EndReason poll() override {
@@ -215,6 +252,9 @@ public:
         Surface& s = *surfaces_[i];
         if (s.frame) wl_callback_destroy(s.frame);
         if (s.black) wl_buffer_destroy(s.black);
+        if (s.fractional) wp_fractional_scale_v1_destroy(s.fractional);
+        if (s.viewport) wp_viewport_destroy(s.viewport);
+        if (s.decorated) libdecor_frame_unref(s.decorated);
         if (s.layer) zwlr_layer_surface_v1_destroy(s.layer);
         if (s.toplevel) xdg_toplevel_destroy(s.toplevel);
         if (s.xdgSurface) xdg_surface_destroy(s.xdgSurface);
@@ -225,7 +265,7 @@ public:
 
     std::optional<Resize> takeResize(size_t i) override {
         Surface& s = *surfaces_[i];
-        const int scale = scaleOf(s);
+        const double scale = scaleOf(s);
         if (s.pendingWidth == s.width && s.pendingHeight == s.height && scale == s.scale) return std::nullopt;
         s.width = s.pendingWidth;
         s.height = s.pendingHeight;
@@ -269,6 +309,11 @@ public:
             xdg_wm_base_add_listener(wmBase_, &wmBaseListener, this);
         } else if (iface == zwlr_layer_shell_v1_interface.name) {
             layerShell_ = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
+        } else if (iface == wp_viewporter_interface.name) {
+            viewporter_ = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+        } else if (iface == wp_fractional_scale_manager_v1_interface.name) {
+            fractionalManager_ = static_cast<wp_fractional_scale_manager_v1*>(
+                bind(&wp_fractional_scale_manager_v1_interface, 1));
         } else if (iface == zxdg_output_manager_v1_interface.name) {
             outputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
             for (auto& o : outputs_) describeLogically(*o);
@@ -323,6 +368,20 @@ public:
         s.configured = true;
     }
 
+    // The window's configure through libdecor: the content size it proposes, else ours.
+    void decoratedConfigured(Surface& s, libdecor_frame* frame, libdecor_configuration* configuration) {
+        int width = 0, height = 0;
+        if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height)) width = height = 0;
+        configured(s, width, height);
+        libdecor_state* state = libdecor_state_new(s.pendingWidth, s.pendingHeight);
+        libdecor_frame_commit(frame, state, configuration);
+        libdecor_state_free(state);
+    }
+
+    void decorError(const char* message) {
+        if (decorError_.empty()) decorError_ = std::string("the window's decorations failed: ") + message;
+    }
+
     void closeAsked() { closeAsked_ = true; }
 
 private:
@@ -373,6 +432,12 @@ private:
             wl_surface_set_input_region(s->surface, none);
             wl_region_destroy(none);
         }
+        // The buffer at full resolution where the compositor offers a fractional scale.
+        if (viewporter_ && fractionalManager_) {
+            s->viewport = wp_viewporter_get_viewport(viewporter_, s->surface);
+            s->fractional = wp_fractional_scale_manager_v1_get_fractional_scale(fractionalManager_, s->surface);
+            wp_fractional_scale_v1_add_listener(s->fractional, &fractionalListener, s.get());
+        }
         surfaces_.push_back(std::move(s));
         return *surfaces_.back();
     }
@@ -405,8 +470,15 @@ private:
 
     void addWindow() {
         Surface& s = newSurface(nullptr);
-        makeToplevel(s);
         s.scale = scaleOf(s);
+        if (decor_) s.decorated = libdecor_decorate(decor_, s.surface, &decoratedListener, &s);
+        if (s.decorated) {
+            libdecor_frame_set_title(s.decorated, TITLE);
+            libdecor_frame_set_app_id(s.decorated, APP_ID);
+            libdecor_frame_map(s.decorated);
+            return;
+        }
+        makeToplevel(s);
         wl_surface_commit(s.surface);
     }
 
@@ -438,17 +510,35 @@ private:
         return true;
     }
 
-    // --scale, else the output's; a window takes the largest of the outputs it is on
-    // (before it is on one: the only output's, else 1).
-    int scaleOf(const Surface& s) const {
-        if (options_.scale) return *options_.scale;
-        if (s.output) return std::clamp(s.output->scale, 1, 4);
-        int scale = 0;
-        for (wl_output* entered : s.entered)
-            for (const auto& o : outputs_)
-                if (o->output == entered) scale = std::max(scale, o->scale);
-        if (scale == 0) scale = outputs_.size() == 1 ? outputs_.front()->scale : 1;
-        return std::clamp(scale, 1, 4);
+    // --scale, else the compositor's fractional scale for a surface that is on an output
+    // (one it sends before that is a guess: KWin's is 1), else its output's; a window
+    // takes the largest of the outputs it is on (before it is on one: the only output's,
+    // else 1). A scale that is not whole needs a viewport: without one the nearest whole
+    // scale stands in.
+    double scaleOf(const Surface& s) const {
+        double scale = 0.0;
+        if (options_.scale) {
+            scale = *options_.scale;
+        } else if (s.preferredScale > 0.0 && !s.entered.empty()) {
+            scale = s.preferredScale;
+        } else if (s.output) {
+            scale = outputScale(*s.output);
+        } else {
+            for (wl_output* entered : s.entered)
+                for (const auto& o : outputs_)
+                    if (o->output == entered) scale = std::max(scale, outputScale(*o));
+            if (scale == 0.0) scale = outputs_.size() == 1 ? outputScale(*outputs_.front()) : 1.0;
+        }
+        if (!s.viewport) scale = std::round(scale);
+        return std::clamp(scale, 1.0, 4.0);
+    }
+
+    // An output's scale: where fractional scales are offered, its mode over its logical
+    // size in 120ths (its wl_output scale is that rounded up), else its wl_output scale.
+    double outputScale(const Output& o) const {
+        const int logical = std::max(o.logical.width, o.logical.height), mode = std::max(o.modeWidth, o.modeHeight);
+        if (!fractionalManager_ || logical < 1 || mode < logical) return o.scale;
+        return std::round(double(mode) / logical * FRACTION) / FRACTION;
     }
 
     // The view's frame: the output's logical rectangle with the origin at the lower-left
@@ -468,12 +558,20 @@ private:
             frame = Rect{area.x, area.y, double(s.width), double(s.height)};
             where = " on a Wayland output";
         }
+        // The scale and size are in place before the view's first buffer.
+        placeBuffer(s);
         return {frame, Size{double(s.width), double(s.height)}, EglView::factory(*egl_, s.surface, s.scale), where};
     }
 
-    // The buffer's scale and the opaque region go with the next buffer.
+    // The buffer's scale and the opaque region go with the next buffer: a whole scale
+    // as the buffer scale, any other through the viewport, whose size is in points.
     void placeBuffer(Surface& s) {
-        wl_surface_set_buffer_scale(s.surface, s.scale);
+        const bool whole = s.scale == std::round(s.scale);
+        wl_surface_set_buffer_scale(s.surface, whole ? int(s.scale) : 1);
+        if (s.viewport) {
+            if (whole) wp_viewport_set_destination(s.viewport, -1, -1);
+            else wp_viewport_set_destination(s.viewport, s.width, s.height);
+        }
         wl_region* opaque = wl_compositor_create_region(compositor_);
         wl_region_add(opaque, 0, 0, s.width, s.height);
         wl_surface_set_opaque_region(s.surface, opaque);
@@ -512,6 +610,7 @@ private:
     const Options& options_;
     StopSignals& stop_;
     wl_display* display_;
+    const std::string unreachable_;
     const Form form_;
     wl_registry* registry_ = nullptr;
     wl_compositor* compositor_ = nullptr;
@@ -519,6 +618,10 @@ private:
     xdg_wm_base* wmBase_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     zxdg_output_manager_v1* outputManager_ = nullptr;
+    wp_viewporter* viewporter_ = nullptr;
+    wp_fractional_scale_manager_v1* fractionalManager_ = nullptr;
+    libdecor* decor_ = nullptr;
+    std::string decorError_;
     std::unique_ptr<WaylandSeat> seat_;
     std::unique_ptr<EglConnection> egl_;
     std::vector<std::unique_ptr<Output>> outputs_;
@@ -634,18 +737,72 @@ const wl_callback_listener frameListener = {
     },
 };
 
+const wp_fractional_scale_v1_listener fractionalListener = {
+    [](void* data, wp_fractional_scale_v1*, uint32_t scale) {
+        static_cast<Surface*>(data)->preferredScale = scale / FRACTION;
+    },
+};
+
+// libdecor's interfaces are not const: it keeps them as they are given. Its errors name
+// no backend: they go to the one that made the process's libdecor.
+WaylandBackend* decorOwner = nullptr;
+libdecor_interface decorInterface = [] {
+    libdecor_interface i{};
+    i.error = [](libdecor*, libdecor_error, const char* message) {
+        if (decorOwner) decorOwner->decorError(message);
+    };
+    return i;
+}();
+
+libdecor_frame_interface decoratedListener = [] {
+    libdecor_frame_interface i{};
+    i.configure = [](libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
+        auto* s = static_cast<Surface*>(data);
+        s->backend->decoratedConfigured(*s, frame, configuration);
+    };
+    i.close = [](libdecor_frame*, void* data) { static_cast<Surface*>(data)->backend->closeAsked(); };
+    i.commit = [](libdecor_frame*, void* data) { wl_surface_commit(static_cast<Surface*>(data)->surface); };
+    i.dismiss_popup = [](libdecor_frame*, const char*, void*) {};
+    return i;
+}();
+
+}  // namespace
+
+namespace {
+
+// Why the compositor that WAYLAND_DISPLAY (or WAYLAND_SOCKET) names cannot be reached,
+// its socket first; the error is the connection's.
+std::string unreachable(const char* name, const char* socket, int error) {
+    if (!name || !*name) return std::string("cannot use the Wayland socket WAYLAND_SOCKET=") + socket;
+    std::string path = name;
+    if (path.front() != '/') {
+        const char* dir = std::getenv("XDG_RUNTIME_DIR");
+        path = dir && *dir ? std::string(dir) + "/" + name : "XDG_RUNTIME_DIR is not set, so " + path;
+    }
+    return std::string("cannot connect to the Wayland display ") + name + " (" + path + ": " + std::strerror(error) +
+           ")";
+}
+
 }  // namespace
 
 // Every saver form on a window of its own, when WAYLAND_DISPLAY names a compositor that
-// answers (unless --x11); --wallpaper always, as it exists only here.
+// answers (unless --x11); --wallpaper always, as it exists only here. A named compositor
+// that does not answer leaves the run to X11 where DISPLAY is set, with a warning.
 std::unique_ptr<WindowSystem> makeWaylandBackend(const Options& options, StopSignals& stop) {
     if (options.action != Options::Action::Window || options.target != Options::Target::OwnWindow || options.x11)
         return nullptr;
     const char* name = std::getenv("WAYLAND_DISPLAY");
     const char* socket = std::getenv("WAYLAND_SOCKET");
-    wl_display* display = (name && *name) || (socket && *socket) ? wl_display_connect(nullptr) : nullptr;
-    if (!display && !options.wallpaper) return nullptr;
-    return std::make_unique<WaylandBackend>(options, stop, display);
+    const bool named = (name && *name) || (socket && *socket);
+    wl_display* display = named ? wl_display_connect(nullptr) : nullptr;
+    if (display) return std::make_unique<WaylandBackend>(options, stop, display);
+    const std::string why = named ? unreachable(name, socket, errno) : "";
+    const char* x = std::getenv("DISPLAY");
+    if (!options.wallpaper && (!named || (x && *x))) {
+        if (named) reportError("warning: " + why + "; drawing on the X display " + x + " instead");
+        return nullptr;
+    }
+    return std::make_unique<WaylandBackend>(options, stop, nullptr, why);
 }
 
 }  // namespace zorvan::host

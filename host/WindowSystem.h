@@ -55,7 +55,7 @@ struct ScreenChanges {
 // A screen's new size: in points, and its pixels per point.
 struct Resize {
     Size size;
-    int scale = 1;
+    double scale = 1.0;
 };
 
 class WindowSystem {

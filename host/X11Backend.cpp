@@ -155,7 +155,7 @@ public:
             w.scale = scaleFor(w.width, w.height);
             const Rect frame = frameOf(w);
             specs.push_back({Rect{std::trunc(frame.x / w.scale), std::trunc(frame.y / w.scale),
-                                  double(w.width / w.scale), double(w.height / w.scale)},
+                                  std::trunc(w.width / w.scale), std::trunc(w.height / w.scale)},
                              pointsOf(w), GlxView::factory(display_, w.id, w.scale), " on window " + hexId(w.id)});
         }
         return specs;
@@ -268,17 +268,17 @@ private:
         int width = 0, height = 0;
         int pendingWidth = 0, pendingHeight = 0;
         bool mapped = false;
-        int scale = 1;  // pixels per point
+        double scale = 1.0;  // pixels per point
     };
 
     bool handedOver() const { return options_.target != Options::Target::OwnWindow; }
 
     // --scale, else 2 for a window wider or taller than 2560 pixels (a preview: 1).
-    int scaleFor(int width, int height) const {
+    double scaleFor(int width, int height) const {
         if (options_.scale) return *options_.scale;
         return !preview() && (width > HIGH_DENSITY_SIDE || height > HIGH_DENSITY_SIDE) ? 2 : 1;
     }
-    static Size pointsOf(const Window& w) { return Size{double(w.width / w.scale), double(w.height / w.scale)}; }
+    static Size pointsOf(const Window& w) { return Size{std::trunc(w.width / w.scale), std::trunc(w.height / w.scale)}; }
 
     Window* find(::Window id) {
         for (Window& w : windows_)

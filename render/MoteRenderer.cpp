@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace zorvan {
 
@@ -18,8 +19,8 @@ void Zorvan::drawMotes() {
     glClear(GL_COLOR_BUFFER_BIT);
 
     // Points map onto the drawable's full resolution: `scale` pixels a point.
-    const int scale = _view ? _view->backingScale() : 1;
-    auto pixels = [scale](int points) { return int(std::min<long long>(1LL * points * scale, INT_MAX)); };
+    const double scale = _view ? _view->backingScale() : 1.0;
+    auto pixels = [scale](int points) { return int(std::min(std::round(points * scale), double(INT_MAX))); };
     glViewport(0, 0, pixels(displayWidth), pixels(displayHeight));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

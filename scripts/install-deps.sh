@@ -22,9 +22,13 @@ PACKAGES=(
   python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
   xdotool
   # The Wayland backend (EGL on wl_surfaces, keys through xkbcommon, protocol code from
-  # wayland-scanner), and its tests under a headless sway: screenshots, keys, idle.
+  # wayland-scanner, the window's title bar through libdecor and its plugin), and its
+  # tests under a headless sway: screenshots, keys, idle.
   libwayland-dev libegl-dev libegl-mesa0 libxkbcommon-dev wayland-protocols fonts-dejavu-core
+  libdecor-0-dev libdecor-0-plugin-1-cairo
   sway swayidle grim wtype
+  # The other desktops' compositors, headless, for the same tests.
+  weston kwin-wayland cage mutter gnome-shell wayland-utils
 )
 
 missing=()

@@ -123,10 +123,13 @@ void WaylandSeat::modifiers(unsigned depressed, unsigned latched, unsigned locke
     if (keyState_) xkb_state_update_mask(keyState_, depressed, latched, locked, 0, 0, group);
 }
 
+// An enter is never motion: the pointer may come to a surface because another went (its
+// output removed) or the outputs moved, with no hand on it. Motion counts from there.
 void WaylandSeat::pointerEntered(unsigned serial, wl_surface* surface, double x, double y) {
     pointerSurface_ = surface;
     if (ends_ != Ends::AnyInput) return;
     wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);  // a full-screen run shows no pointer
+    pointerSeen_ = false;
     pointerAt(x, y);
 }
 

@@ -1,8 +1,9 @@
 // The seat of a Wayland run: its keyboard and pointer, and whether what came through
 // them ends the run.
 // Implements: for a full-screen run, any key, button or scroll, or pointer motion
-// beyond the slack from where the pointer was first seen (in the compositor's logical
-// space, across outputs), with the pointer hidden over the run's surfaces; for a
+// beyond the slack from where the pointer entered the surface it is on (in the
+// compositor's logical space; an enter is never motion), with the pointer hidden over
+// the run's surfaces; for a
 // window, Esc or q as the keyboard's keymap reads them (xkbcommon); for the wallpaper,
 // nothing. Keyboards and pointers that come and go with the seat's capabilities.
 // Does not implement: more than one seat, touch, keys held when the run starts (only

@@ -12,6 +12,10 @@ namespace {
 
 EGLDisplay eglDisplayOf(const EglConnection& c) { return static_cast<EGLDisplay>(c.display()); }
 
+// A side of the buffer: `points` at `scale` pixels a point, rounded (at 1.5, 1280 points
+// are 1920 pixels).
+int pixels(double points, double scale) { return int(std::lround(std::round(points) * scale)); }
+
 }  // namespace
 
 std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::string& error) {
@@ -22,8 +26,8 @@ std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::str
         return nullptr;
     }
     const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE,     1,              EGL_GREEN_SIZE,      1,
-                                 EGL_BLUE_SIZE,    1,              EGL_DEPTH_SIZE,      16,
+                                 EGL_RED_SIZE,     8,              EGL_GREEN_SIZE,      8,
+                                 EGL_BLUE_SIZE,    8,              EGL_DEPTH_SIZE,      16,
                                  EGL_NONE};
     EGLConfig configs[64];
     EGLint count = 0;
@@ -32,15 +36,21 @@ std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::str
         error = "EGL offers no desktop OpenGL config on this Wayland display";
         return nullptr;
     }
-    // The first without alpha (the list comes deepest first), so the buffers are opaque.
-    EGLConfig config = configs[0];
-    for (EGLint i = 0; i < count; ++i) {
-        EGLint alpha = 0;
-        if (eglGetConfigAttrib(egl, configs[i], EGL_ALPHA_SIZE, &alpha) && alpha == 0) {
+    // 8 bits a channel and no alpha (XRGB8888): opaque buffers in the format that
+    // compositors' screenshots and recorders expect (a 10-bit one shows empty in some).
+    // Else the first without alpha (the list comes deepest first), else the first.
+    auto bits = [&](EGLConfig c, EGLint attribute) {
+        EGLint value = -1;
+        return eglGetConfigAttrib(egl, c, attribute, &value) ? value : -1;
+    };
+    EGLConfig config = nullptr;
+    for (EGLint i = 0; i < count && !config; ++i)
+        if (bits(configs[i], EGL_ALPHA_SIZE) == 0 && bits(configs[i], EGL_RED_SIZE) == 8 &&
+            bits(configs[i], EGL_GREEN_SIZE) == 8 && bits(configs[i], EGL_BLUE_SIZE) == 8)
             config = configs[i];
-            break;
-        }
-    }
+    for (EGLint i = 0; i < count && !config; ++i)
+        if (bits(configs[i], EGL_ALPHA_SIZE) == 0) config = configs[i];
+    if (!config) config = configs[0];
     std::unique_ptr<EglConnection> connection(new EglConnection());
     connection->display_ = egl;
     connection->config_ = config;
@@ -89,9 +99,9 @@ std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* 
     return view;
 }
 
-OpenGLViewFactory EglView::factory(EglConnection& connection, wl_surface* surface, int scale) {
+OpenGLViewFactory EglView::factory(EglConnection& connection, wl_surface* surface, double scale) {
     return [&connection, surface, scale](Rect frame, const OpenGLPixelFormat&) -> std::unique_ptr<OpenGLView> {
-        const int width = int(std::lround(frame.width)) * scale, height = int(std::lround(frame.height)) * scale;
+        const int width = pixels(frame.width, scale), height = pixels(frame.height, scale);
         std::unique_ptr<EglView> view = create(connection, surface, width, height);
         if (view) view->setBackingScale(scale);
         return view;
@@ -120,8 +130,7 @@ void EglView::swapBuffers() {
 }
 
 void EglView::setFrameSize(Size size) {
-    const int width = int(std::lround(size.width)) * backingScale();
-    const int height = int(std::lround(size.height)) * backingScale();
+    const int width = pixels(size.width, backingScale()), height = pixels(size.height, backingScale());
     if (width < 1 || height < 1 || (width == width_ && height == height_)) return;
     width_ = width;
     height_ = height;

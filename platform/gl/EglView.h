@@ -2,8 +2,9 @@
 // renderer's fixed-function calls draw as on GLX) drawing into a wl_egl_window on a
 // wl_surface that the host owns.
 // Implements: one EGL display and config per Wayland connection (EglConnection), shared
-// by the views on it; a config without alpha, so that the buffers are opaque, and with
-// a 16-bit depth buffer, as the module's pixel format asks (and the GLX visual has); a
+// by the views on it; an 8-bit config without alpha (XRGB8888), so that the buffers
+// are opaque and screenshots read them, with a 16-bit depth buffer, as the module's
+// pixel format asks (and the GLX visual has); a
 // buffer of the view's size in points times its backing scale, resized with the view;
 // swap interval 0, so that a present never waits for the compositor (the host paces
 // each surface by its frame callbacks); presenting as WindowGLView says.
@@ -48,7 +49,7 @@ public:
     static std::unique_ptr<EglView> create(EglConnection& connection, wl_surface* surface, int width,
                                            int height);
     // The factory the saver view uses for a surface drawn at `scale` pixels a point.
-    static OpenGLViewFactory factory(EglConnection& connection, wl_surface* surface, int scale);
+    static OpenGLViewFactory factory(EglConnection& connection, wl_surface* surface, double scale);
 
     ~EglView() override;
 

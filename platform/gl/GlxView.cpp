@@ -156,7 +156,7 @@ std::unique_ptr<GlxView> GlxView::create(Display* display, XID window,
     return view;
 }
 
-OpenGLViewFactory GlxView::factory(Display* display, XID window, int scale) {
+OpenGLViewFactory GlxView::factory(Display* display, XID window, double scale) {
     return [display, window, scale](Rect, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
         std::unique_ptr<GlxView> view = create(display, window, format);
         if (view) view->setBackingScale(scale);

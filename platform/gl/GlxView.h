@@ -55,7 +55,7 @@ public:
                                            const OpenGLPixelFormat& format);
     // The factory the saver view uses for a window host; every view it makes draws
     // into `window`. The frame is the window's, so it is not used.
-    static OpenGLViewFactory factory(Display* display, XID window, int scale = 1);
+    static OpenGLViewFactory factory(Display* display, XID window, double scale = 1.0);
 
     ~GlxView() override;
 

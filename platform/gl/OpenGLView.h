@@ -49,13 +49,14 @@ public:
     // The view's size in points; the drawable holds backingScale() pixels a point.
     virtual void setFrameSize(Size size) = 0;
 
-    // Pixels per point in each direction, a whole number from 1 (the default) to 4: the
-    // drawing is in points and is rasterised at the drawable's full resolution.
-    int backingScale() const { return backingScale_; }
-    void setBackingScale(int scale) { backingScale_ = scale < 1 ? 1 : scale > 4 ? 4 : scale; }
+    // Pixels per point in each direction, from 1 (the default) to 4, whole or not (a
+    // fractional scale such as 1.5): the drawing is in points and is rasterised at the
+    // drawable's full resolution.
+    double backingScale() const { return backingScale_; }
+    void setBackingScale(double scale) { backingScale_ = !(scale >= 1.0) ? 1.0 : scale > 4.0 ? 4.0 : scale; }
 
 private:
-    int backingScale_ = 1;
+    double backingScale_ = 1.0;
 };
 
 // Creates a GL view with the given frame (in the saver view's own coordinates) and pixel

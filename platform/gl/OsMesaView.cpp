@@ -20,7 +20,7 @@ int bufferSide(double value) {
 
 }  // namespace
 
-std::unique_ptr<OsMesaView> OsMesaView::create(Rect frame, const OpenGLPixelFormat& format, int scale) {
+std::unique_ptr<OsMesaView> OsMesaView::create(Rect frame, const OpenGLPixelFormat& format, double scale) {
     const GLint depth = static_cast<GLint>(format.valueOf(NSOpenGLPFADepthSize, 16));
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depth, 0, 0, nullptr);
     if (!context) return nullptr;
@@ -31,7 +31,7 @@ std::unique_ptr<OsMesaView> OsMesaView::create(Rect frame, const OpenGLPixelForm
     return view;
 }
 
-OpenGLViewFactory OsMesaView::factory(int scale) {
+OpenGLViewFactory OsMesaView::factory(double scale) {
     return [scale](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
         return create(frame, format, scale);
     };
@@ -57,7 +57,7 @@ void OsMesaView::lockFocus() { makeCurrentContext(); }
 void OsMesaView::unlockFocus() { glFinish(); }
 
 void OsMesaView::setFrameSize(Size size) {
-    const int w = bufferSide(size.width * backingScale()), h = bufferSide(size.height * backingScale());
+    const int w = bufferSide(std::round(size.width * backingScale())), h = bufferSide(std::round(size.height * backingScale()));
     if (w == width_ && h == height_ && !buffer_.empty()) return;
     const bool wasCurrent = OSMesaGetCurrentContext() == context_;
     width_ = w;

@@ -18,9 +18,9 @@ class OsMesaView : public OpenGLView {
 public:
     // Returns null when Mesa cannot make an offscreen context of this format.
     // A buffer of the frame's size in points times `scale` pixels a point.
-    static std::unique_ptr<OsMesaView> create(Rect frame, const OpenGLPixelFormat& format, int scale = 1);
+    static std::unique_ptr<OsMesaView> create(Rect frame, const OpenGLPixelFormat& format, double scale = 1.0);
     // The factory the saver view uses for an offscreen host.
-    static OpenGLViewFactory factory(int scale = 1);
+    static OpenGLViewFactory factory(double scale = 1.0);
     ~OsMesaView() override;
 
     void makeCurrentContext() override;

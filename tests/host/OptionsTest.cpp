@@ -45,6 +45,10 @@ TEST(Options, RenderWithEveryValue) {
 TEST(Options, SizeLimitsAreInclusive) {
     EXPECT_EQ(parsed({"--size", "1x16384"}).height, 16384);
     EXPECT_EQ(parsed({"--size=16384x1"}).width, 16384);
+    // A scale is whole or not, 1 to 4.
+    EXPECT_EQ(parsed({"--scale", "1"}).scale, 1.0);
+    EXPECT_EQ(parsed({"--scale", "1.5"}).scale, 1.5);
+    EXPECT_EQ(parsed({"--scale=4"}).scale, 4.0);
 }
 
 TEST(Options, HelpAndResourcesWinOverOtherActions) {
@@ -99,6 +103,12 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--window-id", "4294967296"}, "--window-id"},
         {{"--window-id", "-5"}, "--window-id"},
         {{"--delay", "10000001"}, "--delay"},
+        {{"--scale", "0.5"}, "--scale"},
+        {{"--scale", "4.01"}, "--scale"},
+        {{"--scale", "1.5x"}, "--scale"},
+        {{"--scale", "nan"}, "--scale"},
+        {{"--scale", "1e0"}, "--scale"},
+        {{"--scale", ""}, "--scale"},
         {{"-delay", "-1"}, "-delay"},
         {{"--root", "--fullscreen"}, "--root"},
         {{"--window-id", "7", "--size", "8x8"}, "--window-id"},

@@ -72,6 +72,18 @@ TEST(Scale, RenderAtTwoIsTheSceneOfHalfTheSizeAtFullResolution) {
         EXPECT_LT(big.compare(small, Magick::RootMeanSquaredErrorMetric), 0.06);
     }
 
+    // A fractional scale likewise: 1920x1080 pixels at 1.5 are the 1280x720 points of a
+    // screen at 1, the same motes to the bit, at the full resolution.
+    const Render fractional = render(dir, "fractional", "1920x1080", 200, {"--scale", "1.5"});
+    const Render points = render(dir, "points", "1280x720", 200, {});
+    EXPECT_EQ(test::readFile(fractional.dump), test::readFile(points.dump));
+    const Magick::Image fine(fractional.png), coarse(points.png);
+    EXPECT_EQ(fine.columns(), 1920u);
+    EXPECT_EQ(fine.rows(), 1080u);
+    const double area = double(litPixels(fine)) / double(litPixels(coarse));
+    EXPECT_GT(area, 1.6) << "the motes are not drawn at 1.5 times the size";
+    EXPECT_LT(area, 2.9);
+
     // At one pixel a point a 4K frame is a bigger screen with motes of the same size.
     const Magick::Image one(render(dir, "uhd-1", "3840x2160", 1, {"--scale", "1"}).png);
     const Magick::Image hd(render(dir, "hd-1", "1920x1080", 1, {}).png);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <string>
@@ -88,9 +89,12 @@ TEST(StopSignal, EndsStartUpAndOffscreenRunsAtOnceWithNothingWritten) {
         std::vector<std::string> args;
         std::chrono::milliseconds after;
     };
+    // Every run would go on long after its signal: one that could end first (a render of
+    // one frame on a fast decode) would test nothing.
     const std::vector<Case> cases = {
         {"offscreen, while the logo decodes",
-         {"--render", dir.file("out.png"), "--size", "64x48", "--prefs", dir.file("prefs.ini")},
+         {"--render", dir.file("out.png"), "--size", "64x48", "--frames", "100000000", "--prefs",
+          dir.file("prefs.ini")},
          std::chrono::milliseconds(150)},
         {"offscreen, among the frames",
          {"--render", dir.file("out.png"), "--size", "64x48", "--frames", "100000000", "--dump-motes",
@@ -109,7 +113,11 @@ TEST(StopSignal, EndsStartUpAndOffscreenRunsAtOnceWithNothingWritten) {
             const Stopped s = stopAfter(c.args, c.after);
             EXPECT_EQ(s.status, 0);
             best = std::min(best, s.seconds);
-            EXPECT_EQ(entriesOf(dir.path()), before) << "something was written";
+            const std::vector<std::string> after = entriesOf(dir.path());
+            EXPECT_EQ(after, before) << "something was written";
+            // What a failed case wrote goes, so that the next case is judged on its own.
+            for (const std::string& name : after)
+                if (!std::binary_search(before.begin(), before.end(), name)) std::remove(dir.file(name).c_str());
         }
         EXPECT_LT(best, 0.1);
     }

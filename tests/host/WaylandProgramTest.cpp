@@ -198,12 +198,26 @@ TEST(WaylandWindow, ShowsMotesClosesAndRestsWhenCovered) {
 }
 
 // Where a Wayland compositor answers, the program is its client unless --x11 keeps it
-// on X11 (--root is always X11's); --wallpaper without one is a clear error.
+// on X11 (--root is always X11's); --wallpaper without one is a clear error, and so is
+// a WAYLAND_DISPLAY whose socket is not there, named first.
 TEST(WaylandSession, X11FormsStayOnX11AndTheWallpaperNeedsWayland) {
     const auto alone = test::runProcess(test::zorvanPath(), {"--wallpaper"}, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET"});
     EXPECT_EQ(alone.exitCode, 2);
     EXPECT_NE(alone.err.find("--wallpaper needs a Wayland session"), std::string::npos) << alone.err;
     EXPECT_EQ(std::count(alone.err.begin(), alone.err.end(), '\n'), 1) << alone.err;
+
+    test::TempDir runtime;
+    test::ChildSetup nowhere;
+    nowhere.env = {"WAYLAND_DISPLAY=wayland-nowhere", "XDG_RUNTIME_DIR=" + runtime.path(), "WAYLAND_SOCKET", "DISPLAY"};
+    nowhere.errPath = runtime.file("err");
+    EXPECT_EQ(test::waitProcess(test::spawnProcess(test::zorvanPath(), {"--fullscreen"}, nowhere), 10.0), 2);
+    const std::string err = test::readFile(runtime.file("err"));
+    EXPECT_EQ(err.rfind("zorvan: cannot connect to the Wayland display wayland-nowhere (" +
+                            runtime.file("wayland-nowhere") + ": No such file or directory)",
+                        0),
+              0u)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 
     START_SWAY(sway);
     const char* x = std::getenv("DISPLAY");
