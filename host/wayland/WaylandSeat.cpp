@@ -35,8 +35,8 @@ const wl_keyboard_listener keyboardListener = {
 };
 
 const wl_pointer_listener pointerListener = {
-    [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-        seatOf(data)->pointerEntered(serial, surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
+    [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t, wl_fixed_t) {
+        seatOf(data)->pointerEntered(serial, surface);
     },
     [](void*, wl_pointer*, uint32_t, wl_surface*) {},
     [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
@@ -123,14 +123,15 @@ void WaylandSeat::modifiers(unsigned depressed, unsigned latched, unsigned locke
     if (keyState_) xkb_state_update_mask(keyState_, depressed, latched, locked, 0, 0, group);
 }
 
-// An enter is never motion: the pointer may come to a surface because another went (its
-// output removed) or the outputs moved, with no hand on it. Motion counts from there.
-void WaylandSeat::pointerEntered(unsigned serial, wl_surface* surface, double x, double y) {
+// An enter is never motion, and its position is no start for it: the pointer may come
+// to a surface because another went (its output removed) or the outputs moved, and a
+// compositor may give a surface that is still being shown (mutter's map animation) a
+// position off by a hundred points. Motion counts from the first motion event after it.
+void WaylandSeat::pointerEntered(unsigned serial, wl_surface* surface) {
     pointerSurface_ = surface;
     if (ends_ != Ends::AnyInput) return;
     wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);  // a full-screen run shows no pointer
     pointerSeen_ = false;
-    pointerAt(x, y);
 }
 
 void WaylandSeat::pointerAt(double x, double y) {

@@ -1,7 +1,7 @@
 // The seat of a Wayland run: its keyboard and pointer, and whether what came through
 // them ends the run.
 // Implements: for a full-screen run, any key, button or scroll, or pointer motion
-// beyond the slack from where the pointer entered the surface it is on (in the
+// beyond the slack from where the pointer first moved on the surface it is on (in the
 // compositor's logical space; an enter is never motion), with the pointer hidden over
 // the run's surfaces; for a
 // window, Esc or q as the keyboard's keymap reads them (xkbcommon); for the wallpaper,
@@ -42,7 +42,7 @@ public:
     void keymap(unsigned format, int fd, unsigned size);
     void key(unsigned code, unsigned state);
     void modifiers(unsigned depressed, unsigned latched, unsigned locked, unsigned group);
-    void pointerEntered(unsigned serial, wl_surface* surface, double x, double y);
+    void pointerEntered(unsigned serial, wl_surface* surface);
     void pointerAt(double x, double y);
     void pressed();
 

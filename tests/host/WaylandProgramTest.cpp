@@ -3,6 +3,7 @@
 // 400x300 logical) to its right. Skipped where sway and its tools are not installed.
 #include "host/Process.h"
 #include "support/HeadlessSway.h"
+#include "support/WaylandRuns.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -18,62 +19,16 @@
 
 using namespace zorvan;
 using Clock = std::chrono::steady_clock;
+using namespace zorvan::test;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
-constexpr double STOP_LIMIT = 1.0;  // the leak check at exit alone takes a few tenths
-#else
-constexpr double STOP_LIMIT = 0.1;
-#endif
-// Lit pixels that show motes on an output (the swarm lights thousands).
-constexpr long MOTES = 1000;
 
 #define START_SWAY(sway)                                 \
     test::HeadlessSway sway;                             \
     if (!sway.available()) GTEST_SKIP() << sway.why()
 
-int startZorvan(test::HeadlessSway& sway, std::vector<std::string> args) {
-    args.insert(args.end(), {"--seed", "5"});
-    return sway.startClient(test::zorvanPath(), args);
-}
-
-// Whether the child `pid` has not ended.
-bool running(int pid) {
-    int status = 0;
-    return waitpid(pid, &status, WNOHANG) == 0;
-}
-
-void settle(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-// SIGTERM ends the run at once with status 0.
-void expectPromptStop(int pid) {
-    const auto sent = Clock::now();
-    kill(pid, SIGTERM);
-    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
-    EXPECT_LT(std::chrono::duration<double>(Clock::now() - sent).count(), STOP_LIMIT);
-}
-
-// The 2x2 blocks of a picture whose four pixels differ: none where a buffer of half the
-// resolution was scaled up, many where the drawing is at the full resolution.
-long mixedBlocks(const std::string& picture) {
-    const test::Shot shot = test::readShot(picture);
-    long mixed = 0;
-    for (size_t y = 0; y + 1 < shot.height; y += 2)
-        for (size_t x = 0; x + 1 < shot.width; x += 2) {
-            const unsigned char* p = shot.at(x, y);
-            for (const unsigned char* q : {shot.at(x + 1, y), shot.at(x, y + 1), shot.at(x + 1, y + 1)})
-                if (!std::equal(p, p + 3, q)) {
-                    ++mixed;
-                    break;
-                }
-        }
-    return mixed;
-}
-
 // The pure yellow pixels (the --fps text's) of a picture.
-long yellowPixels(const std::string& picture) {
-    const test::Shot shot = test::readShot(picture);
+long yellowPixels(const test::Shot& shot) {
     long yellow = 0;
     for (size_t i = 0; i < shot.rgb.size(); i += 3)
         yellow += shot.rgb[i] == 255 && shot.rgb[i + 1] == 255 && shot.rgb[i + 2] == 0;
@@ -103,9 +58,8 @@ TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
     int pid = startZorvan(sway, {"--fullscreen"});
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
     ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
-    const std::string shot = sway.screenshot("HEADLESS-2", "wayland-fullscreen-2");
-    EXPECT_GT(mixedBlocks(shot), 200);
-    sway.screenshot("HEADLESS-1", "wayland-fullscreen-1");
+    EXPECT_GT(mixedBlocks(sway.outputShot("HEADLESS-2", "wayland-fullscreen-2")), 200);
+    sway.outputShot("HEADLESS-1", "wayland-fullscreen-1");
     ASSERT_TRUE(sway.key("space")) << sway.error();
     EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
 
@@ -138,7 +92,7 @@ TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
     ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
     settle(1.5);  // the meter's first reading
-    EXPECT_GT(yellowPixels(sway.screenshot("HEADLESS-2")), 200);
+    EXPECT_GT(yellowPixels(sway.outputShot("HEADLESS-2")), 200);
     ASSERT_TRUE(sway.key("space")) << sway.error();
     ASSERT_TRUE(sway.moveTo(600, 300) && sway.move(200, 100) && sway.click()) << sway.error();
     settle(0.5);
@@ -167,7 +121,7 @@ TEST(WaylandWindow, ShowsMotesClosesAndRestsWhenCovered) {
     const std::string focused = sway.focusedOutput();  // where the window opens
     int pid = startZorvan(sway, {});
     ASSERT_TRUE(sway.waitForLit(focused, MOTES, 15)) << sway.log();
-    sway.screenshot(focused, "wayland-window");
+    sway.outputShot(focused, "wayland-window");
     EXPECT_NE(sway.swaymsg({"-t", "get_tree"}).out.find("\"name\": \"Zorvan\""), std::string::npos);
     ASSERT_EQ(sway.swaymsg({"[app_id=zorvan]", "kill"}).exitCode, 0);
     EXPECT_EQ(test::waitProcess(pid, 10.0), 0);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -108,6 +109,35 @@ bool HeadlessCompositor::launch(const std::string& program, const std::vector<st
     return true;
 }
 
+bool HeadlessCompositor::launchOnBus(const std::vector<std::string>& command, const std::vector<std::string>& env,
+                                     double seconds, const std::string& socket) {
+    busFile_ = writeFile("bus", "");
+    // The shell notes the session bus's address, then becomes the compositor.
+    std::vector<std::string> args = {
+        "--", "sh", "-c", "printf %s \"$DBUS_SESSION_BUS_ADDRESS\" > \"$1\" && shift && exec \"$@\"", "sh", busFile_};
+    args.insert(args.end(), command.begin(), command.end());
+    return launch("dbus-run-session", args, env, seconds, socket);
+}
+
+std::string HeadlessCompositor::bus() const { return busFile_.empty() ? "" : readFile(busFile_); }
+
+int HeadlessCompositor::startBusCall(const std::vector<std::string>& args, ChildSetup& setup) const {
+    const std::string address = bus();
+    if (address.empty()) {
+        error_ = "the compositor's session bus is not known yet";
+        return -1;
+    }
+    std::vector<std::string> call = {"gdbus", "call", "--session"};
+    call.insert(call.end(), args.begin(), args.end());
+    setup.emptyEnv = true;
+    setup.env.insert(setup.env.end(), {"PATH=/usr/bin:/bin", "HOME=" + home_, "DBUS_SESSION_BUS_ADDRESS=" + address});
+    if (uid_ == getuid()) return spawnProcess(call[0], {call.begin() + 1, call.end()}, setup);
+    std::vector<std::string> asUser = {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_),
+                                       "--clear-groups"};
+    asUser.insert(asUser.end(), call.begin(), call.end());
+    return spawnProcess(SETPRIV, asUser, setup);
+}
+
 HeadlessCompositor::~HeadlessCompositor() {
     for (const auto& [pid, group] : clients_) {
         if (group) ::kill(-pid, SIGKILL);
@@ -171,6 +201,35 @@ void HeadlessCompositor::kill() {
 }
 
 bool HeadlessCompositor::running() const { return compositor_ > 0 && waitpid(compositor_, nullptr, WNOHANG) == 0; }
+
+bool HeadlessCompositor::waitFor(const std::function<bool(const Shot&)>& done, double seconds, Shot* last) {
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    for (;;) {
+        Shot shot = screenshot();
+        const bool accepted = !shot.rgb.empty() && done(shot);
+        if (last) *last = std::move(shot);
+        if (accepted) return true;
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+bool HeadlessCompositor::waitForLit(long count, double seconds) {
+    return waitFor([count](const Shot& shot) { return litPixels(shot) >= count; }, seconds);
+}
+
+bool HeadlessCompositor::waitUntilBlack(double seconds) {
+    return waitFor([](const Shot& shot) { return litPixels(shot) == 0; }, seconds);
+}
+
+std::string HeadlessCompositor::onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
+    return "";
+}
 
 std::string HeadlessCompositor::shotPath(const std::string& name) const {
     if (name.empty()) return file("shot-" + std::to_string(runs_++) + ".png");

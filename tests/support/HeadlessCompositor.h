@@ -7,9 +7,11 @@
 #pragma once
 
 #include "host/Process.h"
+#include "support/Pictures.h"
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +43,19 @@ public:
     ProcessResult runClient(const std::string& program, const std::vector<std::string>& args, double seconds = 10,
                             const std::vector<std::string>& env = {}) const;
 
+    // A picture of the whole screen at its full resolution; with a name it is kept as
+    // test-shots/<name>.png too. Empty, with error() saying why, when none can be taken.
+    virtual Shot screenshot(const std::string& name = "") = 0;
+    // Takes pictures until `done` accepts one (true) or `seconds` pass (false); the last
+    // one in `last` when given.
+    bool waitFor(const std::function<bool(const Shot&)>& done, double seconds, Shot* last = nullptr);
+    // Waits for at least `count` lit pixels, or for none.
+    bool waitForLit(long count, double seconds);
+    bool waitUntilBlack(double seconds);
+
+    // The full path of a program on PATH; empty when it is not installed.
+    static std::string onPath(const std::string& name);
+
     // Kills the compositor and what it started at once, as a crash would.
     void kill();
     // Whether the compositor process still runs.
@@ -67,8 +82,18 @@ protected:
     // runtime folder (`socket` when given, else the first wayland-N). False with why().
     bool launch(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
                 double seconds, const std::string& socket = "");
+    // launch() inside a session bus of its own (dbus-run-session), whose address bus()
+    // then gives.
+    bool launchOnBus(const std::vector<std::string>& command, const std::vector<std::string>& env, double seconds,
+                     const std::string& socket = "");
+    // The session bus's address; empty until it is known.
+    std::string bus() const;
+    // Runs a D-Bus call through gdbus (its arguments after "call --session") on that bus,
+    // as the compositor's user: the bus takes no one else. Its stdout is read into the
+    // result; `setup` may redirect nothing but may carry more environment.
+    int startBusCall(const std::vector<std::string>& args, ChildSetup& setup) const;
 
-    std::string dir_, runtime_, home_, display_, why_;
+    std::string dir_, runtime_, home_, display_, why_, busFile_;
     mutable std::string error_;
     std::vector<std::string> clientEnv_;  // more entries for clients (SWAYSOCK, ...)
     uid_t uid_ = 0;

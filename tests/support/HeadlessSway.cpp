@@ -1,20 +1,13 @@
 #include "support/HeadlessSway.h"
 
-#include <Magick++.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -31,8 +24,6 @@ const char POINTER[] = ZORVAN_TEST_POINTER;
 const char POINTER[] = "";
 #endif
 
-const char SETPRIV[] = "/usr/bin/setpriv";
-
 // HEADLESS-2 only comes with create_output, and takes its settings from here then.
 // Without a background sway paints the outputs grey; swaynag would open on errors.
 const char CONFIG[] =
@@ -42,15 +33,6 @@ const char CONFIG[] =
     "output HEADLESS-1 mode 1280x720 position 0 0 scale 1\n"
     "output HEADLESS-2 mode 800x600 position 1280 0 scale 2\n";
 
-std::string onPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':'))
-        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
-    return "";
-}
-
 Clock::time_point after(double seconds) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
@@ -59,31 +41,9 @@ void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
 
 }  // namespace
 
-Shot readShot(const std::string& picture) {
-    Shot shot;
-    try {
-        Magick::Image image(picture);
-        shot.width = image.columns();
-        shot.height = image.rows();
-        shot.rgb.resize(shot.width * shot.height * 3);
-        image.write(0, 0, shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data());
-    } catch (const Magick::Exception&) {
-        return {};
-    }
-    return shot;
-}
-
-long litPixels(const std::string& picture) {
-    const Shot shot = readShot(picture);
-    if (shot.rgb.empty()) return -1;
-    long lit = 0;
-    for (size_t i = 0; i < shot.rgb.size(); i += 3) lit += shot.rgb[i] || shot.rgb[i + 1] || shot.rgb[i + 2];
-    return lit;
-}
-
 HeadlessSway::HeadlessSway() {
     if (!start() && why_.empty()) why_ = "sway did not start";
-    if (!why_.empty() && sway_ > 0) why_ += "\n" + log();
+    if (!why_.empty() && compositor_ > 0) why_ += "\n" + log();
 }
 
 bool HeadlessSway::start() {
@@ -92,70 +52,23 @@ bool HeadlessSway::start() {
             why_ = std::string(tool) + " is not installed";
             return false;
         }
-    uid_t uid = getuid();
-    gid_t gid = getgid();
-    if (uid == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        if (!nobody || access(SETPRIV, X_OK) != 0) {
-            why_ = "running as root without a nobody user or setpriv to drop to";
-            return false;
-        }
-        uid = nobody->pw_uid;
-        gid = nobody->pw_gid;
-    }
-
-    std::string pattern = (fs::temp_directory_path() / "zorvan-sway-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        why_ = "no temporary folder";
+    if (!prepare("sway")) return false;
+    const std::string config = writeFile("config", CONFIG);
+    if (!launch("sway", {"-c", config},
+                {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}, 15))
         return false;
-    }
-    dir_ = pattern;
-    runtime_ = dir_ + "/runtime";
-    const std::string home = dir_ + "/home", config = dir_ + "/config";
-    std::ofstream(config) << CONFIG;
-    if (mkdir(runtime_.c_str(), 0700) != 0 || mkdir(home.c_str(), 0700) != 0 ||
-        (uid != getuid() && (chown(dir_.c_str(), uid, gid) != 0 || chown(runtime_.c_str(), uid, gid) != 0 ||
-                             chown(home.c_str(), uid, gid) != 0 || chown(config.c_str(), uid, gid) != 0))) {
-        why_ = "cannot set up " + dir_;
-        return false;
-    }
 
-    ChildSetup setup;
-    setup.ownGroup = true;  // sway and the swaybg it starts end together
-    setup.outPath = setup.errPath = dir_ + "/sway.log";
-    setup.emptyEnv = true;
-    const char* path = std::getenv("PATH");
-    setup.env = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"), "HOME=" + home,
-                 "XDG_CONFIG_HOME=" + home + "/.config", "XDG_RUNTIME_DIR=" + runtime_,
-                 "WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"};
-    if (uid != getuid())
-        // A change of user clears the parent death signal: setpriv sets it again.
-        sway_ = spawnProcess(SETPRIV, {"--reuid=" + std::to_string(uid), "--regid=" + std::to_string(gid),
-                                       "--clear-groups", "--pdeathsig=KILL", "sway", "-c", config},
-                             setup);
-    else
-        sway_ = spawnProcess("sway", {"-c", config}, setup);
-    if (sway_ < 0) return false;
-
-    // The Wayland socket comes first, the IPC one once sway has read its config.
+    // The IPC socket comes once sway has read its config, and a moment before sway
+    // listens on it.
     const auto deadline = after(15);
     while (socket_.empty()) {
-        if (waitpid(sway_, nullptr, WNOHANG) == sway_) {
-            sway_ = -1;
-            why_ = "sway ended at once:\n" + log();
-            return false;
-        }
-        if (Clock::now() > deadline) return false;
+        if (Clock::now() > deadline || !running()) return false;
         pause();
         std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(runtime_, ec)) {
-            const std::string name = entry.path().filename();
-            if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos) display_ = name;
-            if (name.rfind("sway-ipc.", 0) == 0) socket_ = entry.path();
-        }
+        for (const auto& entry : fs::directory_iterator(runtime_, ec))
+            if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) socket_ = entry.path();
     }
-    if (display_.empty()) return false;
-    // The IPC socket is there a moment before sway listens on it.
+    clientEnv_ = {"SWAYSOCK=" + socket_};
     ProcessResult made = swaymsg({"create_output"});
     while (made.exitCode != 0 && made.err.find("Unable to connect") != std::string::npos &&
            Clock::now() < deadline) {
@@ -183,69 +96,12 @@ bool HeadlessSway::start() {
     return true;
 }
 
-bool HeadlessSway::waitUntilBlack(double seconds) {
-    const auto deadline = after(seconds);
-    while (litPixels("HEADLESS-1") != 0 || litPixels("HEADLESS-2") != 0) {
-        if (Clock::now() > deadline) return false;
-        pause();
-    }
-    return true;
-}
-
 HeadlessSway::~HeadlessSway() {
     if (pointerSocket_ >= 0) close(pointerSocket_);  // the pointer ends at the end of its input
     if (pointer_ > 0) waitProcess(pointer_, 2);
-    for (const auto& [pid, group] : clients_) {
-        if (group) kill(-pid, SIGKILL);
-        if (waitpid(pid, nullptr, WNOHANG) == 0) {  // still running (not ended, nor waited for)
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    if (sway_ > 0) {
-        kill(-sway_, SIGTERM);
-        waitProcess(sway_, 3);
-        kill(-sway_, SIGKILL);
-    }
-    if (!dir_.empty()) {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
 }
 
-std::string HeadlessSway::log() const { return dir_.empty() ? "" : readFile(dir_ + "/sway.log"); }
-
-std::vector<std::string> HeadlessSway::clientEnv() const {
-    return {"WAYLAND_DISPLAY=" + display_, "XDG_RUNTIME_DIR=" + runtime_, "SWAYSOCK=" + socket_, "DISPLAY"};
-}
-
-int HeadlessSway::startClient(const std::string& program, const std::vector<std::string>& args, ChildSetup setup) {
-    const auto env = clientEnv();
-    setup.env.insert(setup.env.begin(), env.begin(), env.end());
-    const int pid = spawnProcess(program, args, setup);
-    if (pid > 0) clients_.emplace_back(pid, setup.ownGroup);
-    return pid;
-}
-
-ProcessResult HeadlessSway::run(const std::string& program, const std::vector<std::string>& args,
-                                double seconds) const {
-    ProcessResult result;
-    const int n = runs_++;
-    ChildSetup setup;
-    setup.env = clientEnv();
-    setup.outPath = dir_ + "/run-" + std::to_string(n) + ".out";
-    setup.errPath = dir_ + "/run-" + std::to_string(n) + ".err";
-    const int pid = spawnProcess(program, args, setup);
-    if (pid < 0) return result;
-    result.exitCode = waitProcess(pid, seconds);
-    result.out = readFile(setup.outPath);
-    result.err = readFile(setup.errPath);
-    std::remove(setup.outPath.c_str());
-    std::remove(setup.errPath.c_str());
-    return result;
-}
-
-ProcessResult HeadlessSway::swaymsg(const std::vector<std::string>& args) const { return run("swaymsg", args); }
+ProcessResult HeadlessSway::swaymsg(const std::vector<std::string>& args) const { return runClient("swaymsg", args); }
 
 std::vector<HeadlessSway::Output> HeadlessSway::outputs() const {
     // The plain text form: "Output NAME 'description' (focused)", then indented fields.
@@ -274,27 +130,29 @@ std::string HeadlessSway::focusedOutput() const {
     return "";
 }
 
-std::string HeadlessSway::screenshot(const std::string& output, const std::string& name) {
-    std::string path;
-    if (name.empty()) {
-        path = dir_ + "/shot-" + std::to_string(runs_) + ".png";
-    } else {
-        const std::string shots = ZORVAN_BIN_DIR "/../test-shots";
-        fs::create_directories(shots);
-        path = shots + "/" + name + ".png";
+Shot HeadlessSway::grim(const std::vector<std::string>& where, const std::string& name) {
+    const std::string path = shotPath(name);
+    std::vector<std::string> args = where;
+    args.push_back(path);
+    const ProcessResult taken = runClient("grim", args);
+    if (taken.exitCode != 0) {
+        error_ = "grim failed: " + taken.err;
+        return {};
     }
-    const ProcessResult grim = run("grim", {"-o", output, path});
-    if (grim.exitCode == 0) return path;
-    error_ = "grim -o " + output + " failed: " + grim.err;
-    return "";
+    Shot shot = readShot(path);
+    if (name.empty()) std::remove(path.c_str());
+    return shot;
+}
+
+Shot HeadlessSway::screenshot(const std::string& name) { return grim({}, name); }
+
+Shot HeadlessSway::outputShot(const std::string& output, const std::string& name) {
+    return grim({"-o", output}, name);
 }
 
 long HeadlessSway::litPixels(const std::string& output) {
-    const std::string shot = screenshot(output);
-    if (shot.empty()) return -1;
-    const long lit = test::litPixels(shot);
-    std::remove(shot.c_str());
-    return lit;
+    const Shot shot = outputShot(output);
+    return shot.rgb.empty() ? -1 : test::litPixels(shot);
 }
 
 bool HeadlessSway::waitForLit(const std::string& output, long count, double seconds) {
@@ -307,7 +165,7 @@ bool HeadlessSway::waitForLit(const std::string& output, long count, double seco
 }
 
 bool HeadlessSway::key(const std::string& name, int delayMs) {
-    const ProcessResult wtype = run("wtype", {"-s", std::to_string(delayMs), "-k", name});
+    const ProcessResult wtype = runClient("wtype", {"-s", std::to_string(delayMs), "-k", name});
     if (wtype.exitCode == 0) return true;
     error_ = "wtype -k " + name + " failed: " + wtype.err;
     return false;
@@ -360,19 +218,19 @@ bool HeadlessSway::pointer(const std::string& command) {
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
         fcntl(pair[1], F_SETFD, 0);  // the pointer's end goes with it through exec
         ChildSetup setup;
-        setup.errPath = dir_ + "/pointer.log";
+        setup.errPath = file("pointer.log");
         setup.env = clientEnv();
         pointer_ = spawnProcess(POINTER, {std::to_string(pair[1])}, setup);
         close(pair[1]);
         pointerSocket_ = pair[0];
         if (pointer_ < 0 || pointerLine() != "ready") {
-            error_ = "the virtual pointer did not start: " + readFile(dir_ + "/pointer.log");
+            error_ = "the virtual pointer did not start: " + readFile(file("pointer.log"));
             return false;
         }
     }
     const std::string line = command + "\n";
     if (send(pointerSocket_, line.data(), line.size(), MSG_NOSIGNAL) != ssize_t(line.size()) || pointerLine() != "ok") {
-        error_ = "the virtual pointer did not take \"" + command + "\": " + readFile(dir_ + "/pointer.log");
+        error_ = "the virtual pointer did not take \"" + command + "\": " + readFile(file("pointer.log"));
         return false;
     }
     return true;

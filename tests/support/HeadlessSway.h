@@ -1,20 +1,17 @@
 // A private headless sway for the Wayland tests: HEADLESS-1 of 1280x720 at scale 1 at the
 // origin, and HEADLESS-2 of 800x600 at scale 2 (400x300 logical) to its right, both black,
-// with no input devices but the ones the tests make. Sway refuses to run as root, so
-// under root it runs as nobody. Its runtime folder, home and files live in a fresh
-// temporary folder of its own, so that tests can run side by side; the folder, sway and
-// every process started through the object go when the object goes.
+// with no input devices but the ones the tests make. Pictures come from grim, keys from
+// wtype, the pointer from zorvan-test-pointer (sway's virtual-pointer protocol).
 #pragma once
 
-#include "host/Process.h"
+#include "support/HeadlessCompositor.h"
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zorvan::test {
 
-class HeadlessSway {
+class HeadlessSway : public HeadlessCompositor {
 public:
     // What sway says of one output (swaymsg -t get_outputs).
     struct Output {
@@ -29,24 +26,7 @@ public:
     static constexpr int LAYOUT_WIDTH = 1280 + 400, LAYOUT_HEIGHT = 720;  // logical
 
     HeadlessSway();   // starts sway and waits until both outputs show black; see available()
-    ~HeadlessSway();  // ends sway, what sway started and what was started through the object
-    HeadlessSway(const HeadlessSway&) = delete;
-    HeadlessSway& operator=(const HeadlessSway&) = delete;
-
-    // False, with why() saying what is missing or went wrong, when there is no sway to use.
-    bool available() const { return why_.empty(); }
-    const std::string& why() const { return why_; }
-    // What sway has written so far, for failure messages.
-    std::string log() const;
-    // Why the last helper below that failed did.
-    const std::string& error() const { return error_; }
-
-    // ChildSetup::env entries that put a client on this sway: WAYLAND_DISPLAY,
-    // XDG_RUNTIME_DIR and SWAYSOCK set, DISPLAY unset (no falling back to X).
-    std::vector<std::string> clientEnv() const;
-    // Starts a client with clientEnv() added to setup.env; its pid, or -1. A client still
-    // running when the object goes is killed (with its group, when it has its own).
-    int startClient(const std::string& program, const std::vector<std::string>& args, ChildSetup setup = {});
+    ~HeadlessSway() override;
 
     // Runs swaymsg with `args` against this sway.
     ProcessResult swaymsg(const std::vector<std::string>& args) const;
@@ -55,11 +35,11 @@ public:
     // The focused output's name; empty when none.
     std::string focusedOutput() const;
 
-    // A grim shot of one output, in real pixels, cursor included (the headless backend
-    // draws it into the picture). With a name it is kept as test-shots/<name>.png in the
-    // build tree for people to look at, else it goes with the object. Its path, or empty.
-    std::string screenshot(const std::string& output, const std::string& name = "");
-    // The lit pixels of a fresh shot of `output`; -1 when it cannot be taken.
+    // The whole layout; and one output, in real pixels, cursor included (the headless
+    // backend draws it into the picture).
+    Shot screenshot(const std::string& name = "") override;
+    Shot outputShot(const std::string& output, const std::string& name = "");
+    // The lit pixels of a fresh picture of `output`; -1 when it cannot be taken.
     long litPixels(const std::string& output);
     // Waits up to `seconds` for at least `count` lit pixels on `output`.
     bool waitForLit(const std::string& output, long count, double seconds);
@@ -79,29 +59,13 @@ public:
 
 private:
     bool start();
-    bool waitUntilBlack(double seconds);
+    Shot grim(const std::vector<std::string>& where, const std::string& name);
     bool pointer(const std::string& command);
     std::string pointerLine();  // the pointer's next line, or empty after 5 s
-    ProcessResult run(const std::string& program, const std::vector<std::string>& args,
-                      double seconds = 10) const;
 
-    std::string dir_, runtime_, display_, socket_, why_, error_;
-    int sway_ = -1, pointer_ = -1, pointerSocket_ = -1;
-    std::string pointerText_;                     // what the pointer said that is not read yet
-    std::vector<std::pair<int, bool>> clients_;  // pid, and whether it leads its own group
-    mutable int runs_ = 0;
+    std::string socket_;  // the IPC socket
+    int pointer_ = -1, pointerSocket_ = -1;
+    std::string pointerText_;  // what the pointer said that is not read yet
 };
-
-// A picture file's pixels, three bytes (RGB) each, rows top down; empty when it cannot
-// be read.
-struct Shot {
-    size_t width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-    const unsigned char* at(size_t x, size_t y) const { return &rgb[(y * width + x) * 3]; }
-};
-Shot readShot(const std::string& picture);
-
-// The pixels of a picture file that are not black; -1 when it cannot be read.
-long litPixels(const std::string& picture);
 
 }  // namespace zorvan::test

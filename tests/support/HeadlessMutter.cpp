@@ -1,0 +1,162 @@
+#include "support/HeadlessMutter.h"
+
+#include <Magick++.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+using Clock = std::chrono::steady_clock;
+
+namespace zorvan::test {
+
+namespace {
+
+// The dummy outputs' mode that mutter starts them in.
+const char MODE[] = "800x600@60.000";
+
+}  // namespace
+
+HeadlessMutter::HeadlessMutter() {
+    if (!start() && why_.empty()) why_ = "mutter did not start";
+}
+
+HeadlessMutter::~HeadlessMutter() {
+    kill();  // mutter goes before its X server
+}
+
+std::string HeadlessMutter::missing() {
+    for (const char* tool : {"mutter", "Xvfb", "xdotool", "dbus-run-session", "gdbus"})
+        if (onPath(tool).empty()) return tool;
+    return "";
+}
+
+bool HeadlessMutter::start() {
+    if (const std::string tool = missing(); !tool.empty()) {
+        why_ = tool + " is not installed";
+        return false;
+    }
+    x_ = std::make_unique<TwoMonitorDisplay>(2 * OUTPUT_WIDTH, OUTPUT_HEIGHT);
+    if (!x_->ok()) {
+        why_ = x_->why();
+        return false;
+    }
+    if (!prepare("mutter")) return false;
+    if (!launchOnBus({"mutter", "--nested", "--wayland", "--no-x11"},
+                     {"DISPLAY=" + x_->name(), "MUTTER_DEBUG_NUM_DUMMY_MONITORS=2",
+                      "MUTTER_DEBUG_DUMMY_MONITOR_SCALES=1,2"},
+                     20))
+        return false;
+    // The socket comes before the first frame.
+    if (!waitForDesktop(20)) {
+        why_ = "mutter drew no outputs:\n" + log();
+        return false;
+    }
+    return true;
+}
+
+bool HeadlessMutter::waitForDesktop(double seconds) {
+    return waitFor(
+        [](const Shot& shot) {
+            for (int i = 0; i < 2; ++i) {
+                const Shot part = output(shot, i);
+                long black = 0;
+                for (size_t p = 0; p < part.rgb.size(); p += 3)
+                    black += !part.rgb[p] && !part.rgb[p + 1] && !part.rgb[p + 2];
+                if (part.rgb.empty() || black > 1000) return false;  // more than the pointer's outline
+            }
+            return true;
+        },
+        seconds);
+}
+
+Shot HeadlessMutter::screenshot(const std::string& name) {
+    Display* display = x_ ? x_->display() : nullptr;
+    if (!display) return {};
+    const int width = DisplayWidth(display, DefaultScreen(display)),
+              height = DisplayHeight(display, DefaultScreen(display));
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, unsigned(width), unsigned(height),
+                              AllPlanes, ZPixmap);
+    if (!image) return {};
+    Shot shot;
+    shot.width = size_t(width);
+    shot.height = size_t(height);
+    shot.rgb.resize(shot.width * shot.height * 3);
+    unsigned char* p = shot.rgb.data();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            *p++ = (pixel >> 16) & 0xFF;
+            *p++ = (pixel >> 8) & 0xFF;
+            *p++ = pixel & 0xFF;
+        }
+    XDestroyImage(image);
+    if (!name.empty()) Magick::Image(shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data())
+                           .write(shotPath(name));
+    return shot;
+}
+
+Shot HeadlessMutter::output(const Shot& shot, int index) {
+    Shot part;
+    const size_t left = size_t(index) * OUTPUT_WIDTH;
+    if (shot.width < left + OUTPUT_WIDTH || shot.height < size_t(OUTPUT_HEIGHT)) return part;
+    part.width = OUTPUT_WIDTH;
+    part.height = OUTPUT_HEIGHT;
+    for (size_t y = 0; y < part.height; ++y)
+        part.rgb.insert(part.rgb.end(), shot.at(left, y), shot.at(left, y) + part.width * 3);
+    return part;
+}
+
+bool HeadlessMutter::xdotool(const std::vector<std::string>& args) {
+    if (!x_ || !x_->ok()) return false;
+    // xdotool talks to the Xvfb that the object has made the test's DISPLAY.
+    const ProcessResult done = runProcess("xdotool", args, {}, 10);
+    if (done.exitCode == 0) return true;
+    error_ = "xdotool " + args[0] + " failed: " + done.err;
+    return false;
+}
+
+bool HeadlessMutter::key(const std::string& name) { return xdotool({"key", name}); }
+
+bool HeadlessMutter::moveTo(int x, int y) { return xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
+
+bool HeadlessMutter::move(int dx, int dy) {
+    return xdotool({"mousemove_relative", "--", std::to_string(dx), std::to_string(dy)});
+}
+
+bool HeadlessMutter::click() { return xdotool({"click", "1"}); }
+
+ProcessResult HeadlessMutter::displayConfig(const std::string& method, const std::vector<std::string>& args) {
+    ProcessResult result;
+    std::vector<std::string> call = {"--dest", "org.gnome.Mutter.DisplayConfig", "--object-path",
+                                     "/org/gnome/Mutter/DisplayConfig", "--method",
+                                     "org.gnome.Mutter.DisplayConfig." + method};
+    call.insert(call.end(), args.begin(), args.end());
+    ChildSetup setup;
+    setup.outPath = file("gdbus.out");
+    setup.errPath = file("gdbus.err");
+    const int pid = startBusCall(call, setup);
+    if (pid < 0) return result;
+    result.exitCode = waitProcess(pid, 10);
+    result.out = readFile(setup.outPath);
+    result.err = readFile(setup.errPath);
+    if (result.exitCode != 0) error_ = method + " failed: " + result.out + result.err;
+    return result;
+}
+
+bool HeadlessMutter::removeOutput() {
+    // A new layout names the serial of the state it was made from: "(uint32 N, [...".
+    const ProcessResult state = displayConfig("GetCurrentState", {});
+    unsigned serial = 0;
+    if (state.exitCode != 0 || std::sscanf(state.out.c_str(), "(uint32 %u,", &serial) != 1) return false;
+    // Method 1 applies the layout for this session, without asking to keep it.
+    const std::string layout = std::string("[(0, 0, 1.0, 0, true, [('LVDS1', '") + MODE + "', @a{sv} {})])]";
+    return displayConfig("ApplyMonitorsConfig", {std::to_string(serial), "1", layout, "@a{sv} {}"}).exitCode == 0;
+}
+
+}  // namespace zorvan::test

@@ -1,0 +1,48 @@
+#include "support/WaylandRuns.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace zorvan::test {
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+void settle(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+bool running(int pid) {
+    siginfo_t info{};
+    return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
+int startZorvan(HeadlessCompositor& compositor, std::vector<std::string> args, const std::string& err) {
+    args.insert(args.end(), {"--seed", "5"});
+    ChildSetup setup;
+    if (!err.empty()) setup.errPath = compositor.file(err);
+    return compositor.startClient(zorvanPath(), args, setup);
+}
+
+void expectPromptStop(int pid, const std::string& form) {
+    const auto sent = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    EXPECT_EQ(waitProcess(pid, 10.0), 0) << form;
+    EXPECT_LT(secondsSince(sent), STOP_LIMIT) << form;
+}
+
+void expectEndsWithCompositor(HeadlessCompositor& compositor, int pid, const std::string& err) {
+    const auto killed = std::chrono::steady_clock::now();
+    compositor.kill();
+    EXPECT_EQ(waitProcess(pid, 10.0), 1);
+    EXPECT_LT(secondsSince(killed), 2.0);
+    const std::string said = readFile(compositor.file(err));
+    EXPECT_EQ(lines(said), 1) << said;
+}
+
+}  // namespace zorvan::test
