@@ -28,7 +28,7 @@ PACKAGES=(
   libdecor-0-dev libdecor-0-plugin-1-cairo
   sway swayidle grim wtype
   # The other desktops' compositors, headless, for the same tests.
-  weston kwin-wayland kwin-style-breeze cage mutter gnome-shell wayland-utils
+  weston kwin-wayland kwin-style-breeze cage mutter wayland-utils libglib2.0-bin
 )
 
 missing=()

@@ -119,7 +119,8 @@ TitleBar titleBar(const test::Shot& window, const test::Shot& desktop, const Box
 
 // A plain run is a window with motes under a title bar of its own, with the title and a
 // close button that ends the run with 0; SIGTERM ends it at once. --wallpaper is refused
-// (no layer shell). The compositor dying under a run ends it with 1 and one line.
+// (no layer shell) and swayidle quits (no idle protocol). The compositor dying under a
+// run ends it with 1 and one line.
 TEST(Gnome, WindowDrawsItsTitleBarAndGoesWithTheCompositor) {
     START_MUTTER(mutter);
     ASSERT_TRUE(mutter.moveTo(400, 300)) << mutter.error();  // mutter opens windows where the pointer is
@@ -151,6 +152,7 @@ TEST(Gnome, WindowDrawsItsTitleBarAndGoesWithTheCompositor) {
     const auto wallpaper = mutter.runClient(test::zorvanPath(), {"--wallpaper"});
     EXPECT_EQ(wallpaper.exitCode, 2) << wallpaper.err;
     EXPECT_EQ(lines(wallpaper.err), 1) << wallpaper.err;
+    expectNoIdleProtocol(mutter);
 
     ASSERT_TRUE(mutter.waitForDesktop(10));
     pid = startZorvan(mutter, {"--size", "400x300"}, "orphan.err");

@@ -51,14 +51,16 @@ Band greyBand(const test::Shot& shot) {
 
 }  // namespace
 
-// Scale 1: the wallpaper is refused plainly; the window shows motes under a title bar it
-// draws itself; the saver covers the output; SIGTERM ends each at once; weston going away
-// under a running window ends it with 1 and one line, at once.
+// Scale 1: the wallpaper is refused plainly and swayidle finds no idle protocol; the
+// window shows motes under a title bar it draws itself; the saver covers the output;
+// SIGTERM ends each at once; weston going away under a running window ends it with 1 and
+// one line, at once.
 TEST(Weston, WindowWithTitleBarFullscreenAndTheirEnds) {
     START_WESTON(weston, 1280, 720, 1);
     const auto wallpaper = weston.runClient(test::zorvanPath(), {"--wallpaper"});
     EXPECT_EQ(wallpaper.exitCode, 2) << wallpaper.err;
     EXPECT_EQ(lines(wallpaper.err), 1) << wallpaper.err;
+    expectNoIdleProtocol(weston);
 
     // Weston puts a new window at offsets drawn from random(), which it never seeds: the
     // first one of 640x360 lands at (103, 286), its title bar in view above it.

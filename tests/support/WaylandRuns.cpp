@@ -29,6 +29,12 @@ int startZorvan(HeadlessCompositor& compositor, std::vector<std::string> args, c
     return compositor.startClient(zorvanPath(), args, setup);
 }
 
+void expectNoIdleProtocol(HeadlessCompositor& compositor) {
+    const ProcessResult idle = compositor.runClient("swayidle", {"timeout", "1", "true"});
+    EXPECT_NE(idle.exitCode, 0);
+    EXPECT_NE(idle.err.find("doesn't support idle protocol"), std::string::npos) << idle.err;
+}
+
 void expectPromptStop(int pid, const std::string& form) {
     const auto sent = std::chrono::steady_clock::now();
     kill(pid, SIGTERM);

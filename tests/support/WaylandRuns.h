@@ -29,6 +29,8 @@ bool running(int pid);
 // Starts the program with `args` and a fixed seed on `compositor`, its stderr in the file
 // `err` of the compositor's folder when named.
 int startZorvan(HeadlessCompositor& compositor, std::vector<std::string> args, const std::string& err = "");
+// The compositor offers no idle protocol: swayidle, which would start the saver, quits.
+void expectNoIdleProtocol(HeadlessCompositor& compositor);
 // SIGTERM ends run `pid` at once with status 0.
 void expectPromptStop(int pid, const std::string& form = "");
 // Killing `compositor` under run `pid` ends it at once with 1 and one line on its
