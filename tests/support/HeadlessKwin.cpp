@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -28,9 +28,13 @@ Clock::time_point after(double seconds) {
 
 // A number field of gdbus's printed reply, such as 'width': <uint32 1280>; -1 when absent.
 long field(const std::string& reply, const std::string& name) {
-    std::smatch m;
-    if (!std::regex_search(reply, m, std::regex("'" + name + "': <(?:uint32 )?([0-9]+)>"))) return -1;
-    return std::stol(m[1]);
+    const std::string key = "'" + name + "': <";
+    size_t at = reply.find(key);
+    if (at == std::string::npos) return -1;
+    at += key.size();
+    if (reply.compare(at, 7, "uint32 ") == 0) at += 7;
+    long value = -1;
+    return std::sscanf(reply.c_str() + at, "%ld", &value) == 1 ? value : -1;
 }
 
 }  // namespace
