@@ -147,15 +147,12 @@ public:
     }
 
     std::vector<ScreenSpec> screens() override {
-        if (!display_) {
-            if (!unreachable_.empty())
-                reportError(unreachable_ + (options_.wallpaper ? ", which --wallpaper needs"
-                                                               : ", and no X display (DISPLAY is not set)"));
-            else
-                reportError("--wallpaper needs a Wayland session: no Wayland display in WAYLAND_DISPLAY to draw on");
-            failure_ = 2;
-            return {};
-        }
+        if (!display_ && !unreachable_.empty())
+            return fail(unreachable_ + (options_.wallpaper ? ", which --wallpaper needs"
+                                                           : ", and no X display (DISPLAY is not set)"),
+                        2);
+        if (!display_)
+            return fail("--wallpaper needs a Wayland session: no Wayland display in WAYLAND_DISPLAY to draw on", 2);
         registry_ = wl_display_get_registry(display_);
         wl_registry_add_listener(registry_, &registryListener, this);
         // The globals, then the outputs' descriptions.
@@ -164,11 +161,8 @@ public:
         // A window needs the xdg shell; the other forms take the layer shell, else it.
         if (!compositor_ || (!wmBase_ && (form_ == Form::Window || !layerShell_)))
             return fail("the Wayland compositor offers no shell to show a surface in");
-        if (form_ == Form::Wallpaper && !layerShell_) {
-            fail("the Wayland compositor offers no layer shell, which --wallpaper needs");
-            failure_ = 2;  // as for no display: nowhere to draw a wallpaper
-            return {};
-        }
+        if (form_ == Form::Wallpaper && !layerShell_)  // as for no display: nowhere to draw a wallpaper
+            return fail("the Wayland compositor offers no layer shell, which --wallpaper needs", 2);
         std::string error;
         egl_ = EglConnection::open(display_, error);
         if (!egl_) return fail(error);
@@ -399,9 +393,9 @@ private:
         return closedAlone() && wl_display_roundtrip(display_) >= 0 && closedAlone();
     }
 
-    std::vector<ScreenSpec> fail(const std::string& message) {
+    std::vector<ScreenSpec> fail(const std::string& message, int status = 1) {
         if (!message.empty()) reportError(message);
-        failure_ = 1;
+        failure_ = status;
         return {};
     }
 
@@ -765,10 +759,6 @@ libdecor_frame_interface decoratedListener = [] {
     i.dismiss_popup = [](libdecor_frame*, const char*, void*) {};
     return i;
 }();
-
-}  // namespace
-
-namespace {
 
 // Why the compositor that WAYLAND_DISPLAY (or WAYLAND_SOCKET) names cannot be reached,
 // its socket first; the error is the connection's.

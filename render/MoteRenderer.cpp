@@ -9,8 +9,6 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
 
 namespace zorvan {
 
@@ -20,8 +18,7 @@ void Zorvan::drawMotes() {
 
     // Points map onto the drawable's full resolution: `scale` pixels a point.
     const double scale = _view ? _view->backingScale() : 1.0;
-    auto pixels = [scale](int points) { return int(std::min(std::round(points * scale), double(INT_MAX))); };
-    glViewport(0, 0, pixels(displayWidth), pixels(displayHeight));
+    glViewport(0, 0, OpenGLView::sideInPixels(displayWidth, scale), OpenGLView::sideInPixels(displayHeight, scale));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0.0, static_cast<double>(displayWidth), 0.0, static_cast<double>(displayHeight));

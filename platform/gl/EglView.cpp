@@ -12,10 +12,6 @@ namespace {
 
 EGLDisplay eglDisplayOf(const EglConnection& c) { return static_cast<EGLDisplay>(c.display()); }
 
-// A side of the buffer: `points` at `scale` pixels a point, rounded (at 1.5, 1280 points
-// are 1920 pixels).
-int pixels(double points, double scale) { return int(std::lround(std::round(points) * scale)); }
-
 }  // namespace
 
 std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::string& error) {
@@ -101,7 +97,7 @@ std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* 
 
 OpenGLViewFactory EglView::factory(EglConnection& connection, wl_surface* surface, double scale) {
     return [&connection, surface, scale](Rect frame, const OpenGLPixelFormat&) -> std::unique_ptr<OpenGLView> {
-        const int width = pixels(frame.width, scale), height = pixels(frame.height, scale);
+        const int width = sideInPixels(frame.width, scale), height = sideInPixels(frame.height, scale);
         std::unique_ptr<EglView> view = create(connection, surface, width, height);
         if (view) view->setBackingScale(scale);
         return view;
@@ -130,7 +126,7 @@ void EglView::swapBuffers() {
 }
 
 void EglView::setFrameSize(Size size) {
-    const int width = pixels(size.width, backingScale()), height = pixels(size.height, backingScale());
+    const int width = sideInPixels(size.width, backingScale()), height = sideInPixels(size.height, backingScale());
     if (width < 1 || height < 1 || (width == width_ && height == height_)) return;
     width_ = width;
     height_ = height;

@@ -6,6 +6,9 @@
 
 #include "platform/Geometry.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +56,12 @@ public:
     // fractional scale such as 1.5): the drawing is in points and is rasterised at the
     // drawable's full resolution.
     double backingScale() const { return backingScale_; }
+    // A side of `points` at `scale` pixels a point, in whole pixels (at 1.5, 1280 points
+    // are 1920 pixels); 0 for a side that is not a number.
+    static int sideInPixels(double points, double scale) {
+        const double side = std::round(points * scale);
+        return side >= 0.0 ? int(std::min(side, double(INT_MAX))) : 0;
+    }
     void setBackingScale(double scale) { backingScale_ = !(scale >= 1.0) ? 1.0 : scale > 4.0 ? 4.0 : scale; }
 
 private:

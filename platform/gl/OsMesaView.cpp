@@ -57,7 +57,7 @@ void OsMesaView::lockFocus() { makeCurrentContext(); }
 void OsMesaView::unlockFocus() { glFinish(); }
 
 void OsMesaView::setFrameSize(Size size) {
-    const int w = bufferSide(std::round(size.width * backingScale())), h = bufferSide(std::round(size.height * backingScale()));
+    const int w = bufferSide(sideInPixels(size.width, backingScale())), h = bufferSide(sideInPixels(size.height, backingScale()));
     if (w == width_ && h == height_ && !buffer_.empty()) return;
     const bool wasCurrent = OSMesaGetCurrentContext() == context_;
     width_ = w;

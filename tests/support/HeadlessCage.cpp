@@ -9,12 +9,7 @@ HeadlessCage::HeadlessCage() {
 }
 
 bool HeadlessCage::start() {
-    for (const char* tool : {"cage", "grim"})
-        if (onPath(tool).empty()) {
-            why_ = std::string(tool) + " is not installed";
-            return false;
-        }
-    if (!prepare("cage")) return false;
+    if (!prepare("cage", {"cage", "grim"})) return false;
     if (!launch("cage", {"-d", "--", "sleep", "infinity"},
                 {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}, 15))
         return false;

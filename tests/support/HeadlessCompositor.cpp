@@ -24,7 +24,11 @@ const char SETPRIV[] = "/usr/bin/setpriv";
 
 }  // namespace
 
-bool HeadlessCompositor::prepare(const std::string& prefix) {
+bool HeadlessCompositor::prepare(const std::string& prefix, std::initializer_list<const char*> tools) {
+    if (const std::string tool = missing(tools); !tool.empty()) {
+        why_ = tool + " is not installed";
+        return false;
+    }
     uid_ = getuid();
     gid_ = getgid();
     if (uid_ == 0) {
@@ -228,6 +232,12 @@ std::string HeadlessCompositor::onPath(const std::string& name) {
     std::string dir;
     while (std::getline(dirs, dir, ':'))
         if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
+    return "";
+}
+
+std::string HeadlessCompositor::missing(std::initializer_list<const char*> tools) {
+    for (const char* tool : tools)
+        if (onPath(tool).empty()) return tool;
     return "";
 }
 

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,8 @@ public:
 
     // The full path of a program on PATH; empty when it is not installed.
     static std::string onPath(const std::string& name);
+    // The first of `tools` that is not installed; empty when all are.
+    static std::string missing(std::initializer_list<const char*> tools);
 
     // Kills the compositor and what it started at once, as a crash would.
     void kill();
@@ -73,7 +76,8 @@ protected:
 
     // Makes the private folder (zorvan-<prefix>-XXXXXX in the temporary folder) with
     // runtime/ and home/, owned by the user the compositor runs as; false with why().
-    bool prepare(const std::string& prefix);
+    // First checks that `tools` are installed.
+    bool prepare(const std::string& prefix, std::initializer_list<const char*> tools);
     // Writes a file in the private folder that the compositor may read; its path.
     std::string writeFile(const std::string& name, const std::string& text);
     // Starts `program` with `args` as the compositor (its own process group, its output

@@ -1,6 +1,5 @@
 #include "support/HeadlessKwin.h"
 
-#include <Magick++.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -45,12 +44,7 @@ HeadlessKwin::HeadlessKwin(int width, int height, double scale) {
 
 bool HeadlessKwin::start(int width, int height, double scale) {
     const std::string kwin = onPath("kwin_wayland");
-    for (const char* tool : {"kwin_wayland", "dbus-run-session", "gdbus"})
-        if (onPath(tool).empty()) {
-            why_ = std::string(tool) + " is not installed";
-            return false;
-        }
-    if (!prepare("kwin")) return false;
+    if (!prepare("kwin", {"kwin_wayland", "dbus-run-session", "gdbus"})) return false;
     // Debian's binary carries a file capability, and exec fails with EPERM where the user
     // it runs as may not be granted it; a copy carries none.
     const std::string copy = file("kwin_wayland");
@@ -136,10 +130,7 @@ Shot HeadlessKwin::capture(const std::string& method, const std::string& options
             q[1] = p[1];
             q[2] = p[0];
         }
-    if (!name.empty()) {
-        Magick::Image image(shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data());
-        image.write(shotPath(name));
-    }
+    if (!name.empty()) writeShot(shot, shotPath(name));
     return shot;
 }
 

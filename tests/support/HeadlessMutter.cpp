@@ -1,6 +1,5 @@
 #include "support/HeadlessMutter.h"
 
-#include <Magick++.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
@@ -20,6 +19,8 @@ namespace {
 // The dummy outputs' mode that mutter starts them in.
 const char MODE[] = "800x600@60.000";
 
+const std::initializer_list<const char*> TOOLS = {"mutter", "Xvfb", "xdotool", "dbus-run-session", "gdbus"};
+
 }  // namespace
 
 HeadlessMutter::HeadlessMutter() {
@@ -30,23 +31,15 @@ HeadlessMutter::~HeadlessMutter() {
     kill();  // mutter goes before its X server
 }
 
-std::string HeadlessMutter::missing() {
-    for (const char* tool : {"mutter", "Xvfb", "xdotool", "dbus-run-session", "gdbus"})
-        if (onPath(tool).empty()) return tool;
-    return "";
-}
+std::string HeadlessMutter::missing() { return HeadlessCompositor::missing(TOOLS); }
 
 bool HeadlessMutter::start() {
-    if (const std::string tool = missing(); !tool.empty()) {
-        why_ = tool + " is not installed";
-        return false;
-    }
+    if (!prepare("mutter", TOOLS)) return false;
     x_ = std::make_unique<TwoMonitorDisplay>(2 * OUTPUT_WIDTH, OUTPUT_HEIGHT);
     if (!x_->ok()) {
         why_ = x_->why();
         return false;
     }
-    if (!prepare("mutter")) return false;
     if (!launchOnBus({"mutter", "--nested", "--wayland", "--no-x11"},
                      {"DISPLAY=" + x_->name(), "MUTTER_DEBUG_NUM_DUMMY_MONITORS=2",
                       "MUTTER_DEBUG_DUMMY_MONITOR_SCALES=1,2"},
@@ -96,8 +89,7 @@ Shot HeadlessMutter::screenshot(const std::string& name) {
             *p++ = pixel & 0xFF;
         }
     XDestroyImage(image);
-    if (!name.empty()) Magick::Image(shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data())
-                           .write(shotPath(name));
+    if (!name.empty()) writeShot(shot, shotPath(name));
     return shot;
 }
 

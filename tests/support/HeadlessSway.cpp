@@ -47,12 +47,7 @@ HeadlessSway::HeadlessSway() {
 }
 
 bool HeadlessSway::start() {
-    for (const char* tool : {"sway", "swaymsg", "swaybg", "grim", "wtype"})
-        if (onPath(tool).empty()) {
-            why_ = std::string(tool) + " is not installed";
-            return false;
-        }
-    if (!prepare("sway")) return false;
+    if (!prepare("sway", {"sway", "swaymsg", "swaybg", "grim", "wtype"})) return false;
     const std::string config = writeFile("config", CONFIG);
     if (!launch("sway", {"-c", config},
                 {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}, 15))

@@ -33,12 +33,7 @@ HeadlessWeston::HeadlessWeston(int width, int height, int scale) {
 }
 
 bool HeadlessWeston::start(int width, int height, int scale) {
-    for (const char* tool : {"weston", "weston-screenshooter"})
-        if (onPath(tool).empty()) {
-            why_ = std::string(tool) + " is not installed";
-            return false;
-        }
-    if (!prepare("weston")) return false;
+    if (!prepare("weston", {"weston", "weston-screenshooter"})) return false;
     const std::string config = writeFile("weston.ini", CONFIG);
     if (!launch("weston",
                 {"--backend=headless-backend.so", "--use-pixman", "--width=" + std::to_string(width),

@@ -20,6 +20,10 @@ Shot readShot(const std::string& picture) {
     return shot;
 }
 
+void writeShot(const Shot& shot, const std::string& picture) {
+    Magick::Image(shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data()).write(picture);
+}
+
 long litPixels(const Shot& shot) {
     long lit = 0;
     for (size_t i = 0; i < shot.rgb.size(); i += 3) lit += isLit(&shot.rgb[i]);

@@ -16,6 +16,8 @@ struct Shot {
     const unsigned char* at(size_t x, size_t y) const { return &rgb[(y * width + x) * 3]; }
 };
 Shot readShot(const std::string& picture);
+// Writes a shot as a picture file, for people to look at.
+void writeShot(const Shot& shot, const std::string& picture);
 
 inline bool isLit(const unsigned char* p) { return p[0] || p[1] || p[2]; }
 
