@@ -25,11 +25,11 @@ public:
         view_.setFrameSize({WIDTH, HEIGHT});
         view_.startAnimation();
 
-        s.numMotes = count;
+        s.settings.numMotes = count;
         view_.allocateMotes();
         if (view_.liveMotes() != count) return;
         for (int i = 0; i < count; ++i) {
-            Mote& m = s.motes[i];
+            Mote& m = s.swarm.motes[i];
             m.vel = {next() * 10.0f - 5.0f, next() * 10.0f - 5.0f};
             m.pos = {next() * static_cast<float>(WIDTH), next() * static_cast<float>(HEIGHT)};
             m.lastPos = {m.pos.x - m.vel.x, m.pos.y - m.vel.y};
@@ -39,9 +39,9 @@ public:
             m.colour = {LIGHT.r + (HEAVY.r - LIGHT.r) * t, LIGHT.g + (HEAVY.g - LIGHT.g) * t,
                         LIGHT.b + (HEAVY.b - LIGHT.b) * t};
         }
-        s.bg = {0.0f, 0.0f, 0.0f};
-        s.moteSize = 10;
-        s.drawMode = 0;
+        s.settings.bg = {0.0f, 0.0f, 0.0f};
+        s.settings.moteSize = 10;
+        s.settings.drawMode = 0;
         ready_ = true;
     }
 
@@ -78,9 +78,9 @@ void drawLoop(benchmark::State& state, int drawMode) {
         return;
     }
     ZorvanState& s = test::state(swarm.view());
-    s.moteShape = shape;
-    s.directional = directional;
-    s.drawMode = drawMode;
+    s.settings.moteShape = shape;
+    s.settings.directional = directional;
+    s.settings.drawMode = drawMode;
     swarm.drawFrame();  // warm up
     for (auto _ : state) swarm.drawFrame();
     state.SetItemsProcessed(state.iterations() * count);

@@ -21,13 +21,13 @@ void BM_LoadDefaultLogo(benchmark::State& state) {
         return;
     }
     Zorvan view{OpenGLViewFactory{}};
-    test::state(view).logoFile = path;
-    test::state(view).minimumContrast = 0.5f;
+    test::state(view).settings.logoFile = path;
+    test::state(view).settings.minimumContrast = 0.5f;
     for (auto _ : state) {
         view.loadLogo();
-        benchmark::DoNotOptimize(test::state(view).logo);
+        benchmark::DoNotOptimize(test::state(view).picture.logo);
     }
-    state.counters["pictured"] = test::state(view).numNonBGPixels;
+    state.counters["pictured"] = test::state(view).picture.numNonBGPixels;
 }
 BENCHMARK(BM_LoadDefaultLogo)->Unit(benchmark::kMillisecond);
 
@@ -37,9 +37,9 @@ void BM_PixelTable1080p(benchmark::State& state) {
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 24);
     const BitmapImageRep rep({W, H, 8, 4, true, false, NSCalibratedRGBColorSpace, W * 4, 32}, std::move(bytes));
     Zorvan view{OpenGLViewFactory{}};
-    test::state(view).logoWidth = W;
-    test::state(view).logoHeight = H;
-    test::state(view).minimumContrast = 0.5f;
+    test::state(view).picture.logoWidth = W;
+    test::state(view).picture.logoHeight = H;
+    test::state(view).settings.minimumContrast = 0.5f;
     for (auto _ : state) {
         Colour* table = view.getPixelColoursFromBitmapRep(rep);
         benchmark::DoNotOptimize(table);

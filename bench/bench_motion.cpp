@@ -19,21 +19,21 @@ namespace {
 
 std::unique_ptr<Zorvan> makeSwarm(int count) {
     auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    test::state(view).displayWidth = 1920;
-    test::state(view).displayHeight = 1080;
-    test::state(view).fieldWidth = 1920 / 3;
-    test::state(view).fieldHeight = 1080 / 3;
-    test::state(view).speed = 0.8f;
-    test::state(view).smoothness = 0.99f;
-    test::state(view).light = LIGHT;
-    test::state(view).heavy = HEAVY;
-    test::state(view).logoWidth = 60;
-    test::state(view).logoHeight = 100;
-    test::state(view).numMotes = count;
+    test::state(view).swarm.displayWidth = 1920;
+    test::state(view).swarm.displayHeight = 1080;
+    test::state(view).swarm.fieldWidth = 1920 / 3;
+    test::state(view).swarm.fieldHeight = 1080 / 3;
+    test::state(view).settings.speed = 0.8f;
+    test::state(view).settings.smoothness = 0.99f;
+    test::state(view).settings.light = LIGHT;
+    test::state(view).settings.heavy = HEAVY;
+    test::state(view).picture.logoWidth = 60;
+    test::state(view).picture.logoHeight = 100;
+    test::state(view).settings.numMotes = count;
     srandom(1);
     view->initVectorField();
     view->allocateMotes();
-    for (int i = 0; i < test::state(view).numMotes; ++i) view->initMote(i);
+    for (int i = 0; i < test::state(view).settings.numMotes; ++i) view->initMote(i);
     return view;
 }
 
@@ -45,18 +45,18 @@ void BM_Frame(benchmark::State& state) {
     // A mode runs a few hundred frames at a time; far longer, gathered or coasting motes
     // slow to subnormal speeds that the saver never meets. Start again from the seeded
     // swarm every 256 frames.
-    std::vector<Mote> seeded(test::state(view).motes, test::state(view).motes + count);
+    std::vector<Mote> seeded(test::state(view).swarm.motes, test::state(view).swarm.motes + count);
     int frame = 0;
     for (auto _ : state) {
         if (++frame == 256) {
             state.PauseTiming();
-            std::memcpy(test::state(view).motes, seeded.data(), sizeof(Mote) * seeded.size());
+            std::memcpy(test::state(view).swarm.motes, seeded.data(), sizeof(Mote) * seeded.size());
             frame = 0;
             state.ResumeTiming();
         }
         view->advanceMotes();
         view->advanceFields();
-        benchmark::DoNotOptimize(test::state(view).motes);
+        benchmark::DoNotOptimize(test::state(view).swarm.motes);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * count);

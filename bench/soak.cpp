@@ -41,12 +41,12 @@ long heapInUseKiB() { return static_cast<long>(mallinfo2().uordblks / 1024); }
 
 bool allFinite(const Zorvan& view) {
     for (int i = 0; i < view.liveMotes(); ++i) {
-        const Mote& m = test::state(view).motes[i];
+        const Mote& m = test::state(view).swarm.motes[i];
         for (float f : {m.pos.x, m.pos.y, m.lastPos.x, m.lastPos.y, m.vel.x, m.vel.y, m.weight,
                         m.home.x, m.home.y, m.colour.r, m.colour.g, m.colour.b})
             if (!std::isfinite(f)) return false;
     }
-    for (const FieldVector& v : test::state(view).fields)
+    for (const FieldVector& v : test::state(view).swarm.fields)
         if (!std::isfinite(v.x) || !std::isfinite(v.y)) return false;
     return true;
 }
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soak: no offscreen view\n");
         return 1;
     }
-    test::state(view).drawMode = 1;
-    test::state(view).numMotes = static_cast<int>(motes);
+    test::state(view).settings.drawMode = 1;
+    test::state(view).settings.numMotes = static_cast<int>(motes);
     view.allocateMotes();
     view.setFrameSize({W, H});
     view.startAnimation();
@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
         // A new shape every 1000 frames: square, diamond, hexagon, each turned and plain.
         if (i % 1000 == 0) {
             const long turn = i / 1000;
-            test::state(view).moteShape = static_cast<int>(turn % 3);
-            test::state(view).directional = (turn / 3) % 2 == 0;
+            test::state(view).settings.moteShape = static_cast<int>(turn % 3);
+            test::state(view).settings.directional = (turn / 3) % 2 == 0;
         }
         view.animateOneFrame();
         if ((i + 1) % (frames / 10 > 0 ? frames / 10 : 1) == 0)

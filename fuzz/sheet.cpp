@@ -66,12 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     view.startAnimation();
 
     FuzzedControl controls[20];
-    Control** outlets[] = {&s.window, &s.motesSlider, &s.sizeSlider, &s.speedSlider,
-                           &s.tailsBox, &s.contrastBox, &s.screensBox,
-                           &s.directionalButton, &s.squareButton, &s.diamondButton,
-                           &s.hexButton, &s.defaultColours, &s.customColours,
-                           &s.imageColours, &s.bgWell, &s.lightWell, &s.heavyWell,
-                           &s.bgLabel, &s.motesLabel, &s.logoImage};
+    Control** outlets[] = {&s.sheet.window, &s.sheet.motesSlider, &s.sheet.sizeSlider, &s.sheet.speedSlider,
+                           &s.sheet.tailsBox, &s.sheet.contrastBox, &s.sheet.screensBox,
+                           &s.sheet.directionalButton, &s.sheet.squareButton, &s.sheet.diamondButton,
+                           &s.sheet.hexButton, &s.sheet.defaultColours, &s.sheet.customColours,
+                           &s.sheet.imageColours, &s.sheet.bgWell, &s.sheet.lightWell, &s.sheet.heavyWell,
+                           &s.sheet.bgLabel, &s.sheet.motesLabel, &s.sheet.logoImage};
     for (int i = 0; i < 20; ++i) *outlets[i] = &controls[i];
     view.configureSheet();
 
@@ -98,10 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     view.animateOneFrame();
     view.animateOneFrame();
 
-    fuzz::require(view.liveMotes() <= s.numMotesAllocated, "the live motes exist");
-    fuzz::require(s.moteSize > 0 && s.moteShape >= 0 && s.moteShape <= 2,
+    fuzz::require(view.liveMotes() <= s.swarm.numMotesAllocated, "the live motes exist");
+    fuzz::require(s.settings.moteSize > 0 && s.settings.moteShape >= 0 && s.settings.moteShape <= 2,
                   "size and shape are usable");
-    fuzz::require(inUnitRange(s.bg) && inUnitRange(s.light) && inUnitRange(s.heavy),
+    fuzz::require(inUnitRange(s.settings.bg) && inUnitRange(s.settings.light) && inUnitRange(s.settings.heavy),
                   "the colours stay in range");
     for (Control** outlet : outlets) *outlet = nullptr;
     return 0;

@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Zorvan view{OsMesaView::factory()};
     ZorvanState& s = test::state(view);
     fuzz::require(view.initWithFrame(Rect{0, 0, 48, 32}, false) != nullptr, "the view is made");
-    fuzz::require(s.numMotes > 0 && s.moteSize > 0, "count and size are checked");
-    fuzz::require(s.moteShape >= 0 && s.moteShape <= 2, "the shape is checked");
-    fuzz::require(std::isfinite(s.speed), "the speed is a number");
+    fuzz::require(s.settings.numMotes > 0 && s.settings.moteSize > 0, "count and size are checked");
+    fuzz::require(s.settings.moteShape >= 0 && s.settings.moteShape <= 2, "the shape is checked");
+    fuzz::require(std::isfinite(s.settings.speed), "the speed is a number");
     view.setFrameSize(Size{48, 32});
     view.startAnimation();
     view.animateOneFrame();

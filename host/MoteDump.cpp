@@ -34,33 +34,35 @@ void appendFloat(std::string& out, float value) {
 
 std::string formatMoteDump(const Zorvan& zorvan) {
     const ZorvanState& view = zorvan.state();
+    const Settings& settings = view.settings;
+    const Swarm& swarm = view.swarm;
     std::string out;
     appendf(out, "mode %d index %d count %d limit %d\n", view.mode, view.playListIndex,
             view.frameCount, view.frameLimit);
     appendf(out, "settings numMotes %d moteSize %d mainScreenOnly %d logoMode %d drawMode %d "
                  "colourMode %d moteShape %d directional %d",
-            view.numMotes, view.moteSize, int(view.mainScreenOnly), view.logoMode, view.drawMode,
-            view.colourMode, view.moteShape, int(view.directional));
+            settings.numMotes, settings.moteSize, int(settings.mainScreenOnly), settings.logoMode, settings.drawMode,
+            settings.colourMode, settings.moteShape, int(settings.directional));
     out += " minimumContrast";
-    appendFloat(out, view.minimumContrast);
+    appendFloat(out, settings.minimumContrast);
     out += " speed";
-    appendFloat(out, view.speed);
-    for (const auto& [name, c] : {std::pair{" bg", view.bg}, {" light", view.light}, {" heavy", view.heavy}}) {
+    appendFloat(out, settings.speed);
+    for (const auto& [name, c] : {std::pair{" bg", settings.bg}, {" light", settings.light}, {" heavy", settings.heavy}}) {
         out += name;
         for (float f : {c.r, c.g, c.b}) appendFloat(out, f);
     }
     // Last, as it may hold blanks.
-    out += " logoFile " + (view.logoFile ? *view.logoFile : std::string("none")) + "\n";
+    out += " logoFile " + (settings.logoFile ? *settings.logoFile : std::string("none")) + "\n";
     out += "fields\n";
     for (int k = 0; k < 9; ++k) {
         appendf(out, "%d", k);
-        appendFloat(out, view.fields[k].x);
-        appendFloat(out, view.fields[k].y);
+        appendFloat(out, swarm.fields[k].x);
+        appendFloat(out, swarm.fields[k].y);
         out += '\n';
     }
-    const int live = view.liveMotes();
+    const int live = swarm.liveMotes();
     for (int i = 0; i < live; ++i) {
-        const Mote& m = view.motes[i];
+        const Mote& m = swarm.motes[i];
         appendf(out, "%d", i);
         for (float f : {m.pos.x, m.pos.y, m.lastPos.x, m.lastPos.y, m.vel.x, m.vel.y, m.weight,
                         m.home.x, m.home.y, m.colour.r, m.colour.g, m.colour.b})

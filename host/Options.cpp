@@ -343,20 +343,16 @@ const OptionSpec OPTIONS[] = {
 // place of the empty row.
 const std::vector<OptionSpec>& options() {
     static const std::vector<OptionSpec> all = [] {
-        std::vector<const Setting*> settings;
-        for (const Setting& row : settingsTable()) settings.push_back(&row);
-        std::sort(settings.begin(), settings.end(),
-                  [](const Setting* a, const Setting* b) { return a->option.listed < b->option.listed; });
         std::vector<OptionSpec> list;
         for (const OptionSpec& spec : OPTIONS) {
             if (spec.name) {
                 list.push_back(spec);
                 continue;
             }
-            for (const Setting* row : settings) {
-                const SettingOption& o = row->option;
-                list.push_back({o.name, nullptr, o.value, o.help, nullptr, row});
-                if (o.offName) list.push_back({o.offName, nullptr, nullptr, o.offHelp, nullptr, row, true});
+            for (const Setting& row : settingsTable()) {
+                const SettingOption& o = row.option;
+                list.push_back({o.name, nullptr, o.value, o.help, nullptr, &row});
+                if (o.offName) list.push_back({o.offName, nullptr, nullptr, o.offHelp, nullptr, &row, true});
             }
         }
         return list;

@@ -1,15 +1,14 @@
 // Loading the logo picture: decode the file, bring its bitmap to 8-bit RGB or RGBA
-// pixels, record its size in pixels and replace the pixel table.
-#include "saver/Zorvan.h"
+// pixels, record its size in pixels and replace the pixel table; and the logo as a value.
+#include "logo/LogoPicture.h"
 
-#include "platform/bundle/Bundle.h"
 #include "platform/image/Image.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <set>
+#include <cstring>
 #include <string>
+#include <utility>
 
 namespace zorvan {
 
@@ -27,44 +26,38 @@ bool readableAsDecoded(const BitmapImageRep& rep) {
            (rep.samplesPerPixel() == 3 || rep.samplesPerPixel() == 4);
 }
 
-// One line on stderr, once a process: every screen's view loads the same picture.
-void warnOnce(const std::string& message) {
-    static std::set<std::string> said;
-    if (!said.insert(message).second) return;
-    std::string line = "zorvan: warning: " + message;
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 }  // namespace
 
-bool Zorvan::logoTableUsable() const {
+LogoPicture::LogoPicture(const LogoPicture& other)
+    : logoImageSrc(other.logoImageSrc), logoWidth(other.logoWidth), logoHeight(other.logoHeight),
+      numNonBGPixels(other.numNonBGPixels) {
+    if (!other.logo) return;
+    const size_t bytes = sizeof(Colour) * size_t(logoWidth) * size_t(logoHeight);
+    logo = static_cast<Colour*>(std::malloc(bytes));
+    if (logo) std::memcpy(logo, other.logo, bytes);
+    else numNonBGPixels = 0;
+}
+
+LogoPicture& LogoPicture::operator=(const LogoPicture& other) {
+    if (this == &other) return *this;
+    LogoPicture copy(other);
+    std::swap(logoImageSrc, copy.logoImageSrc);
+    std::swap(logo, copy.logo);
+    logoWidth = copy.logoWidth;
+    logoHeight = copy.logoHeight;
+    numNonBGPixels = copy.numNonBGPixels;
+    return *this;
+}
+
+LogoPicture::~LogoPicture() { std::free(logo); }
+
+bool LogoPicture::logoTableUsable() const {
     if (!logo || logoWidth <= 0 || logoHeight <= 0 || numNonBGPixels < MIN_LOGO_PIXELS) return false;
     const int64_t entries = int64_t{logoWidth} * logoHeight;
     return int64_t{numNonBGPixels} * MAX_ENTRIES_PER_LOGO_PIXEL >= entries;
 }
 
-void Zorvan::loadLogoAtStart() {
-    loadLogo();
-    if (!logoImageSrc) {
-        // The file has gone or changed since it was chosen: the motes gather in the box
-        // at the centre, as for any picture that cannot be read.
-        warnOnce("cannot read the logo picture " + *logoFile + "; the motes gather at the centre instead");
-        return;
-    }
-    if (logoTableUsable() || logoMode == 0) return;
-    // Too little picture to gather into (and, sparse enough, a search for home points
-    // that would take hours): the module's own picture, as the sheet does.
-    warnOnce("the logo picture " + *logoFile + " has too few pixels apart from its background (" +
-             std::to_string(numNonBGPixels) + " of " + std::to_string(int64_t{logoWidth} * logoHeight) +
-             "); using Zorvan's own picture");
-    logoMode = 0;
-    logoFile = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
-    loadLogo();
-}
-
-void Zorvan::loadLogo() {
+void LogoPicture::loadLogo(const std::optional<std::string>& logoFile, float minimumContrast) {
     logoImageSrc.reset();
     logoImageSrc = Image::initWithContentsOfFile(logoFile);
 
@@ -105,7 +98,7 @@ void Zorvan::loadLogo() {
     std::free(logo);
     logo = nullptr;
     if (bitmap) {
-        logo = getPixelColoursFromBitmapRep(*bitmap);
+        logo = getPixelColoursFromBitmapRep(*bitmap, minimumContrast);
     } else {
         numNonBGPixels = 0;
     }

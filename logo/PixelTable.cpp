@@ -1,6 +1,6 @@
 // The logo pixel table: one colour per pixel of the logo's bitmap, with every pixel
 // close to the first pixel's colour set to exactly that colour and the others counted.
-#include "saver/Zorvan.h"
+#include "logo/LogoPicture.h"
 
 #include "platform/image/Image.h"
 
@@ -11,7 +11,7 @@
 
 namespace zorvan {
 
-Colour* Zorvan::getPixelColoursFromBitmapRep(const BitmapImageRep& rep) {
+Colour* LogoPicture::getPixelColoursFromBitmapRep(const BitmapImageRep& rep, float minimumContrast) {
     const int W = logoWidth;
     const int H = logoHeight;
     const uint8_t* data = rep.bitmapData();

@@ -1,9 +1,10 @@
 // Draws one frame of motes with OpenGL 1.x immediate mode, on whatever context is
-// current: clear, a projection in points over the drawable's pixels, tails, bodies,
-// flush. It keeps no state between frames and relies on the flat shading and line
-// smoothing set when the view starts.
+// current: clear, a projection of the target's points over its pixels, tails, bodies,
+// flush.
+#include "render/MoteRenderer.h"
+
+#include "platform/gl/OpenGLView.h"
 #include "render/MoteShapes.h"
-#include "saver/Zorvan.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -12,25 +13,31 @@
 
 namespace zorvan {
 
-void Zorvan::drawMotes() {
+void initMoteGL() {
+    glShadeModel(GL_FLAT);
+    glEnable(GL_POINT_SMOOTH);
+    glEnable(GL_LINE_SMOOTH);
+}
+
+void renderMotes(const Mote* motes, int count, const MoteStyle& style, const RenderTarget& target) {
+    const Colour bg = style.bg;
     glClearColor(bg.r, bg.g, bg.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 
     // Points map onto the drawable's full resolution: `scale` pixels a point.
-    const double scale = _view ? _view->backingScale() : 1.0;
-    glViewport(0, 0, OpenGLView::sideInPixels(displayWidth, scale), OpenGLView::sideInPixels(displayHeight, scale));
+    const double scale = target.scale;
+    glViewport(-OpenGLView::sideInPixels(target.x, scale), -OpenGLView::sideInPixels(target.y, scale),
+               OpenGLView::sideInPixels(target.width, scale), OpenGLView::sideInPixels(target.height, scale));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluOrtho2D(0.0, static_cast<double>(displayWidth), 0.0, static_cast<double>(displayHeight));
+    gluOrtho2D(0.0, target.width, 0.0, target.height);
     // The shift puts vertices on pixel centres rather than on pixel edges.
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(0.375f / float(scale), 0.375f / float(scale), 0.0f);
 
-    const int count = liveMotes();
-
     // The line width changes only outside begin/end, so each tail is its own primitive.
-    if (drawsTails(drawMode, moteSize)) {
+    if (drawsTails(style.drawMode, style.moteSize)) {
         for (int i = 0; i < count; ++i) {
             const Mote& m = motes[i];
             const Colour c = tailColour(m, bg);
@@ -44,13 +51,13 @@ void Zorvan::drawMotes() {
     }
 
     // All bodies in one primitive, over all tails; a later mote covers an earlier one.
-    const ShapeFactors factors = shapeFactors(moteSize);
+    const ShapeFactors factors = shapeFactors(style.moteSize);
     Vec2 v[8];
     glBegin(GL_QUADS);
     for (int i = 0; i < count; ++i) {
         const Mote& m = motes[i];
         glColor3f(m.colour.r, m.colour.g, m.colour.b);
-        const int n = moteVertices(m, moteShape, directional, factors, v);
+        const int n = moteVertices(m, style.moteShape, style.directional, factors, v);
         for (int k = 0; k < n; ++k) glVertex2f(v[k].x, v[k].y);
     }
     glEnd();

@@ -9,9 +9,11 @@
 
 namespace zorvan {
 
-inline constexpr int SHAPE_SQUARE = 0;
-inline constexpr int SHAPE_DIAMOND = 1;
-inline constexpr int SHAPE_HEXAGON = 2;
+// The mote shapes, the values of moteShape; any other value draws as a square.
+enum MoteShape : int { SHAPE_SQUARE = 0, SHAPE_DIAMOND = 1, SHAPE_HEXAGON = 2 };
+
+// The draw modes, the values of drawMode.
+enum DrawMode : int { DRAW_PLAIN = 0, DRAW_TAILS = 1 };
 
 // The factors that depend only on the mote size: computed once per frame.
 struct ShapeFactors {
@@ -34,8 +36,8 @@ ShapeFactors shapeFactors(int moteSize);
 int moteVertices(const Mote& m, int moteShape, bool directional, const ShapeFactors& f,
                  Vec2 out[8]);
 
-// Tails are drawn only in draw mode 1, and only for the smaller motes (size 6 or more).
-inline bool drawsTails(int drawMode, int moteSize) { return drawMode == 1 && moteSize >= 6; }
+// Tails are drawn only with DRAW_TAILS, and only for the smaller motes (size 6 or more).
+inline bool drawsTails(int drawMode, int moteSize) { return drawMode == DRAW_TAILS && moteSize >= 6; }
 
 // A tail is weight / 10 pixels wide ...
 inline float tailWidth(const Mote& m) { return m.weight / 10.0f; }

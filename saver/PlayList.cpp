@@ -34,7 +34,7 @@ void Zorvan::checkModeChange() {
     };
     advance();
     // Without a logo there is nothing to gather onto: pass the entry over, once.
-    if (mode == MODE_GATHER && logoMode == 1) advance();
+    if (mode == MODE_GATHER && settings.logoMode == LOGO_NONE) advance();
 
     frameLimit = modeFrameLimits[mode];
     frameCount = 0;

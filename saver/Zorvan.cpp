@@ -7,10 +7,7 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <climits>
-#include <cmath>
-#include <cstdlib>
 
 namespace zorvan {
 
@@ -33,17 +30,10 @@ int truncatedSize(double value) {
 
 }  // namespace
 
-Zorvan::Zorvan(OpenGLViewFactory makeGLView) : makeGLView_(std::move(makeGLView)) {}
+Zorvan::Zorvan(OpenGLViewFactory makeGLView)
+    : ZorvanState(static_cast<SheetClient&>(*this)), makeGLView_(std::move(makeGLView)) {}
 
-Zorvan::~Zorvan() {
-    releaseMotes();
-    std::free(logo);
-}
-
-std::optional<std::string> Zorvan::storePath() const {
-    if (!prefs) return std::nullopt;
-    return prefs->path();
-}
+Zorvan::~Zorvan() = default;
 
 Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
     if (!ScreenSaverView::initWithFrame(frame, isPreview)) return nullptr;
@@ -51,7 +41,7 @@ Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
     loadPrefs();
 
     // Under mainScreenOnly only the screen at the origin draws; the preview always does.
-    if (!isPreview && mainScreenOnly && !(frame.x == 0.0 && frame.y == 0.0)) {
+    if (!isPreview && settings.mainScreenOnly && !(frame.x == 0.0 && frame.y == 0.0)) {
         drawingEnabled = false;
         setAnimationTimeInterval(DECLINED_INTERVAL);
         return this;
@@ -83,7 +73,7 @@ Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
     glFlush();
     _view->flushBuffer();
 
-    if (logoFile) loadLogoAtStart();
+    if (settings.logoFile) loadLogoAtStart();
 
     initVectorField();
     allocateMotes();
@@ -96,17 +86,11 @@ void Zorvan::setFrameSize(Size size) {
     _initedGL = false;
     if (!drawingEnabled) return;
 
-    // A cell is at least one pixel, so finding a mote's cell never divides by zero,
-    // however small the view.
-    fieldHeight = std::max(1, truncatedSize(size.height / 3.0));
-    fieldWidth = std::max(1, truncatedSize(size.width / 3.0));
-    displayWidth = truncatedSize(size.width);
-    displayHeight = truncatedSize(size.height);
-
+    swarm.setSize(size.width, size.height);
     for (int i = 0; i < liveMotes(); ++i) initMote(i);
     sized_ = true;
 
-    if (logo && colourMode == 2) bg = logo[0];
+    if (picture.logo && settings.colourMode == COLOURS_LOGO) settings.bg = picture.logo[0];
 }
 
 void Zorvan::startAnimation() {
@@ -117,6 +101,7 @@ void Zorvan::startAnimation() {
             initGL(truncatedSize(f.width), truncatedSize(f.height));
             _initedGL = true;
         }
+        const Colour bg = settings.bg;
         glClearColor(bg.r, bg.g, bg.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         glFlush();
@@ -126,11 +111,7 @@ void Zorvan::startAnimation() {
     ScreenSaverView::startAnimation();
 }
 
-void Zorvan::initGL(int /*width*/, int /*height*/) {
-    glShadeModel(GL_FLAT);
-    glEnable(GL_POINT_SMOOTH);
-    glEnable(GL_LINE_SMOOTH);
-}
+void Zorvan::initGL(int /*width*/, int /*height*/) { initMoteGL(); }
 
 void Zorvan::animateOneFrame() {
     if (!drawingEnabled) return;

@@ -1,6 +1,8 @@
 // The Zorvan saver view: one per screen and one for the preview. The host drives it
-// through initWithFrame, setFrameSize, startAnimation and animateOneFrame; everything
-// else is the view's own work, spread over the subsystem folders by concern.
+// through initWithFrame, setFrameSize, startAnimation and animateOneFrame. The view is
+// the composition of parts that know nothing of it: the swarm (sim/), the logo (logo/),
+// the renderer (render/), the settings and the configuration sheet (settings/). Its entry
+// points step and draw them, and forward the sheet's.
 //
 // The state is ZorvanState, a private base: hosts ask the view what they need by name,
 // readers such as the mote dump see it whole through state(), and tests reach it through
@@ -8,8 +10,8 @@
 #pragma once
 
 #include "platform/ScreenSaverView.h"
-#include "platform/controls/Nib.h"
 #include "platform/gl/OpenGLView.h"
+#include "render/MoteRenderer.h"
 #include "saver/ZorvanState.h"
 #include "sim/Mote.h"
 
@@ -18,17 +20,14 @@
 
 namespace zorvan {
 
-class Image;
 class BitmapImageRep;
-class ScreenSaverDefaults;
 class Control;
-class OpenPanel;
 
 namespace test {
 struct StateAccess;  // defined by the tests only
 }
 
-class Zorvan : public ScreenSaverView, public NibOwner, private ZorvanState {
+class Zorvan : public ScreenSaverView, public SheetClient, private ZorvanState {
 public:
     // `makeGLView` is the host's choice of OpenGL backend. An empty factory, or one that
     // returns null, leaves the view without a GL view: it then draws nothing.
@@ -51,9 +50,9 @@ public:
     void initPlayList();
     void checkModeChange();
 
-    // Mote population and seeding (the array itself is a MoteArray's).
-    using ZorvanState::allocateMotes;
-    using ZorvanState::liveMotes;
+    // Mote population and seeding (the array itself is the swarm's).
+    void allocateMotes();
+    int liveMotes() const { return swarm.liveMotes(); }
     void initMote(int i);
 
     // Vector field.
@@ -68,15 +67,11 @@ public:
     void drawMotes();
 
     // Logo.
-    void loadLogo();
+    void loadLogo() override;
     Colour* getPixelColoursFromBitmapRep(const BitmapImageRep& rep);
-    // Whether seeding can draw home points from the table at a bounded cost: a table
-    // with at least MIN_LOGO_PIXELS pixels that are not background, and at least one in
-    // every MAX_ENTRIES_PER_LOGO_PIXEL entries (so an average home point costs at most
-    // that many attempts).
-    bool logoTableUsable() const;
-    static constexpr int MIN_LOGO_PIXELS = 50;
-    static constexpr int MAX_ENTRIES_PER_LOGO_PIXEL = 4096;
+    bool logoTableUsable() const { return picture.logoTableUsable(); }
+    static constexpr int MIN_LOGO_PIXELS = LogoPicture::MIN_LOGO_PIXELS;
+    static constexpr int MAX_ENTRIES_PER_LOGO_PIXEL = LogoPicture::MAX_ENTRIES_PER_LOGO_PIXEL;
 
     // Preferences.
     void loadPrefs();
@@ -96,6 +91,11 @@ public:
     void setLight(Control* sender);
     void setHeavy(Control* sender);
 
+    // What the sheet asks of the view.
+    LogoPicture& logoPicture() override { return picture; }
+    bool setLiveMotes(int count) override;
+    void sheetEnded(bool reseed) override;
+
     // What the hosts ask of the view.
     // Hold motion mode `n` for the whole run: with the play list emptied, the schedule
     // never moves on from it.
@@ -113,25 +113,17 @@ public:
     std::optional<std::string> storePath() const;
     // Everything the view holds, to read.
     const ZorvanState& state() const { return *this; }
-
-    // The interface file's owner: outlets and actions by name.
-    void outletsWillChange() override;
-    Control** outlet(const std::string& name) override;
-    bool respondsToAction(const std::string& name) const override;
-    void performAction(const std::string& name, Control* sender) override;
+    // How the motes look, from the settings.
+    MoteStyle moteStyle() const;
 
 private:
     friend struct test::StateAccess;
 
-    // Shows colourMode on the sheet: its radio buttons, and the wells with their labels
-    // usable in custom colours only.
-    void showColourMode();
-
+    // What seeding reads, from the logo and the settings.
+    SeedingInputs seeding() const;
     // The start's logo load: a picture that cannot be read or has too little in it to
     // gather into warns on stderr and falls back, and never stops the saver.
     void loadLogoAtStart();
-    // chooseLogo once the user has chosen `path`.
-    void takeChosenLogo(const std::string& path);
 
     OpenGLViewFactory makeGLView_;
     bool sized_ = false;  // the host has sized the view, so the motes are seeded

@@ -1,7 +1,8 @@
 #include "settings/SettingsTable.h"
 
-#include "saver/Zorvan.h"
-#include "settings/PrefsChecks.h"
+#include "platform/bundle/Bundle.h"
+#include "render/MoteShapes.h"
+#include "sim/MoteArray.h"
 
 #include <algorithm>
 
@@ -14,47 +15,56 @@ using Value = ScreenSaverDefaults::Value;
 
 static_assert(MAX_NUM_MOTES == 1000000, "the --count help names the limit");
 
+using C = SheetControl;
+
 // In the order of the store file. Each row: the keys; the field and default (for an
-// integer also its range, and what a stored value outside it loads as); the option:
-// its place in --help, name, value placeholder and help, then its words, or the flag
-// that clears it and that flag's help.
+// integer also its range, and what a stored value outside it loads as); the sheet's
+// control and its ids; the option: name, value placeholder and help, then its words,
+// or the flag that clears it and that flag's help.
 const Setting SETTINGS[] = {
     {{"numMotes"},
-     Integer{&ZorvanState::numMotes, 1500, 1, MAX_NUM_MOTES, 1500},
-     {1, "count", "N", "number of motes, 1..1000000 (default 1500)"}},
+     Integer{&Settings::numMotes, 1500, 1, MAX_NUM_MOTES, 1500},
+     {C::MoteCount, {"motesSlider"}},
+     {"count", "N", "number of motes, 1..1000000 (default 1500)"}},
     // No upper bound on the size divisor: a huge one only draws motes too small to see.
     {{"moteSize"},
-     Integer{&ZorvanState::moteSize, 10, 1, INT_MAX, 10},
-     {2, "mote-size", "N",
+     Integer{&Settings::moteSize, 10, 1, INT_MAX, 10},
+     {C::SizeSlider, {"sizeSlider"}},
+     {"mote-size", "N",
       "divisor of the mote size: a mote's radius is its weight\n"
       "(25..40) divided by N pixels; 1 or more, 1 largest\n"
       "(default 10; the settings sheet offers 1..19)"}},
     {{"mainScreenOnly"},
-     Bool{&ZorvanState::mainScreenOnly, false},
-     {13, "main-screen-only", nullptr, "draw only on the main monitor; the others stay black",
+     Bool{&Settings::mainScreenOnly, false},
+     {C::CheckBox, {"screensBox"}},
+     {"main-screen-only", nullptr, "draw only on the main monitor; the others stay black",
       {}, "all-screens", "draw on every monitor (default)"}},
     {{"logoMode", "logoFile"},
-     Logo{&ZorvanState::logoMode, &ZorvanState::logoFile},
-     {11, "logo", "LOGO",
+     Logo{&Settings::logoMode, &Settings::logoFile},
+     {C::Picture, {"logoImage"}},
+     {"logo", "LOGO",
       "the picture the motes gather into: default (Zorvan's own),\n"
       "none (a small box at the centre) or a picture FILE"}},
     {{"drawMode"},
-     Integer{&ZorvanState::drawMode, 0},
-     {6, "tails", nullptr,
+     Integer{&Settings::drawMode, DRAW_PLAIN},
+     {C::CheckBox, {"tailsBox"}},
+     {"tails", nullptr,
       "draw each mote with a tail from its last position\n"
       "(drawn while the mote-size divisor is 6 or more)",
       {}, "no-tails", "draw the motes without tails (default)"}},
     {{"colourMode"},
-     Integer{&ZorvanState::colourMode, 0},
-     {7, "colours", "MODE",
+     Integer{&Settings::colourMode, COLOURS_DEFAULT},
+     {C::ColourModes, {"defaultColours", "customColours", "imageColours"}},
+     {"colours", "MODE",
       "mote colours: default (on black, #ff33b0 for the lightest\n"
       "to #ffcc80 for the heaviest), custom (--bg, --light and\n"
       "--heavy, given or saved) or logo (each mote the colour\n"
       "of its logo pixel, the background the logo's)",
       {"default", "custom", "logo"}}},
     {{"contrastCheck"},
-     Level{&ZorvanState::minimumContrast, false, 0.5f},
-     {12, "contrast", nullptr,
+     Level{&Settings::minimumContrast, false, 0.5f},
+     {C::CheckBox, {"contrastBox"}},
+     {"contrast", nullptr,
       "count logo pixels close to the background colour as\n"
       "background",
       {}, "no-contrast",
@@ -62,45 +72,32 @@ const Setting SETTINGS[] = {
       "background (default)"}},
     // Out of range loads as a square, although a diamond is the default.
     {{"moteShape"},
-     Integer{&ZorvanState::moteShape, 1, 0, 2, 0},
-     {4, "shape", "SHAPE", "mote shape: square, diamond (default) or hexagon",
+     Integer{&Settings::moteShape, SHAPE_DIAMOND, SHAPE_SQUARE, SHAPE_HEXAGON, SHAPE_SQUARE},
+     {C::Radio, {"squareButton", "diamondButton", "hexButton"}},
+     {"shape", "SHAPE", "mote shape: square, diamond (default) or hexagon",
       {"square", "diamond", "hexagon"}}},
     {{"directional"},
-     Bool{&ZorvanState::directional, true},
-     {5, "directional", nullptr, "turn the shapes along the direction of travel (default)",
+     Bool{&Settings::directional, true},
+     {C::CheckBox, {"directionalButton"}},
+     {"directional", nullptr, "turn the shapes along the direction of travel (default)",
       {}, "no-directional", "keep the shapes upright"}},
     {{"bgR", "bgG", "bgB"},
-     Rgb{&ZorvanState::bg, {0.0f, 0.0f, 0.0f}},
-     {8, "bg", "COLOUR", "background colour, #rrggbb or a name (default black)"}},
+     Rgb{&Settings::bg, {0.0f, 0.0f, 0.0f}},
+     {C::Well, {"bgWell"}},
+     {"bg", "COLOUR", "background colour, #rrggbb or a name (default black)"}},
     {{"lightR", "lightG", "lightB"},
-     Rgb{&ZorvanState::light, LIGHT},
-     {9, "light", "COLOUR", "colour of the lightest motes (default #ff33b0)"}},
+     Rgb{&Settings::light, LIGHT},
+     {C::Well, {"lightWell"}},
+     {"light", "COLOUR", "colour of the lightest motes (default #ff33b0)"}},
     {{"heavyR", "heavyG", "heavyB"},
-     Rgb{&ZorvanState::heavy, HEAVY},
-     {10, "heavy", "COLOUR", "colour of the heaviest motes (default #ffcc80)"}},
+     Rgb{&Settings::heavy, HEAVY},
+     {C::Well, {"heavyWell"}},
+     {"heavy", "COLOUR", "colour of the heaviest motes (default #ffcc80)"}},
     {{"speed"},
-     Float{&ZorvanState::speed, 0.8f},
-     {3, "speed", "X", "scale of the steering, a decimal number (default 0.8)"}},
+     Float{&Settings::speed, 0.8f},
+     {C::Slider, {"speedSlider"}},
+     {"speed", "X", "scale of the steering, a decimal number (default 0.8)"}},
 };
-
-// Appends the row's registered defaults to `out`.
-void appendDefaults(const Setting& s, ScreenSaverDefaults::Dictionary& out) {
-    const auto& k = s.keys;
-    std::visit(
-        [&](const auto& row) {
-            using Row = std::decay_t<decltype(row)>;
-            if constexpr (std::is_same_v<Row, Rgb>) {
-                out.emplace_back(k[0], Value(row.byDefault.r));
-                out.emplace_back(k[1], Value(row.byDefault.g));
-                out.emplace_back(k[2], Value(row.byDefault.b));
-            } else if constexpr (std::is_same_v<Row, Logo>) {
-                out.emplace_back(k[0], Value(0));
-            } else {
-                out.emplace_back(k[0], Value(row.byDefault));
-            }
-        },
-        s.stored);
-}
 
 }  // namespace
 
@@ -108,7 +105,7 @@ std::span<const Setting> settingsTable() { return SETTINGS; }
 
 ScreenSaverDefaults::Dictionary registeredDefaults() {
     ScreenSaverDefaults::Dictionary defaults;
-    for (const Setting& s : SETTINGS) appendDefaults(s, defaults);
+    forEachSetting([&](const Setting& s, const auto& row) { row.registerDefault(s.keys, defaults); });
     return defaults;
 }
 
@@ -116,15 +113,45 @@ void addDefaultColours(ScreenSaverDefaults::Dictionary& settings) {
     const Setting& colourMode =
         *std::find_if(std::begin(SETTINGS), std::end(SETTINGS), [](const Setting& s) {
             const auto* row = std::get_if<Integer>(&s.stored);
-            return row && row->field == &ZorvanState::colourMode;
+            return row && row->field == &Settings::colourMode;
         });
     auto last = std::find_if(settings.rbegin(), settings.rend(),
                              [&](const auto& entry) { return entry.first == colourMode.keys[0]; });
-    if (last == settings.rend() || last->second != Value(0)) return;
+    if (last == settings.rend() || last->second != Value(int(COLOURS_DEFAULT))) return;
     ScreenSaverDefaults::Dictionary colours;
     for (const Setting& s : SETTINGS)
-        if (std::holds_alternative<Rgb>(s.stored)) appendDefaults(s, colours);
+        if (const auto* row = std::get_if<Rgb>(&s.stored)) row->registerDefault(s.keys, colours);
     settings.insert(settings.begin(), colours.begin(), colours.end());
+}
+
+namespace stored {
+
+void Logo::load(Store& store, const Keys& k, Settings& s) const {
+    const int m = s.*mode = store.integerForKey(k[0]);
+    std::optional<std::string>& f = s.*file;
+    if (m == LOGO_DEFAULT) f = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
+    else if (m == LOGO_FILE) f = store.stringForKey(k[1]);
+    else f.reset();
+}
+
+void Logo::saveFile(Store& store, const Keys& k, const Settings& s) const {
+    const std::optional<std::string>& f = s.*file;
+    if (s.*mode == LOGO_FILE && f) store.setObject(*f, k[1]);
+    else store.removeObjectForKey(k[1]);
+}
+
+}  // namespace stored
+
+void loadSettings(ScreenSaverDefaults& store, Settings& settings) {
+    store.registerDefaults(registeredDefaults());
+    forEachSetting([&](const Setting& s, const auto& row) { row.load(store, s.keys, settings); });
+}
+
+bool saveSettings(ScreenSaverDefaults& store, const Settings& settings) {
+    forEachSetting([&](const Setting& s, const auto& row) { row.save(store, s.keys, settings); });
+    for (const Setting& s : SETTINGS)
+        if (const auto* logo = std::get_if<Logo>(&s.stored)) logo->saveFile(store, s.keys, settings);
+    return store.synchronize();
 }
 
 }  // namespace zorvan

@@ -1,7 +1,7 @@
 // The sheet's actions that act at once: choosing the logo, the colour mode and the
 // custom colours from the wells. Each marks the motes for re-seeding; the sheet's close
 // applies and saves.
-#include "saver/Zorvan.h"
+#include "settings/ConfigureSheet.h"
 
 #include "platform/bundle/Bundle.h"
 #include "platform/controls/OpenPanel.h"
@@ -42,7 +42,7 @@ bool takeWellColour(const Control* well, Colour& setting) {
 
 }  // namespace
 
-void Zorvan::chooseLogo(Control* /*sender*/) {
+void ConfigureSheet::chooseLogo(Control* /*sender*/) {
     if (!openPanel) openPanel = std::make_unique<OpenPanel>();
     // The panel answers from the main loop once the user has chosen or cancelled;
     // cancelling changes nothing.
@@ -51,7 +51,7 @@ void Zorvan::chooseLogo(Control* /*sender*/) {
     });
 }
 
-void Zorvan::takeChosenLogo(const std::string& path) {
+void ConfigureSheet::takeChosenLogo(const std::string& path) {
     // A file that is no readable picture changes nothing: the table, its size, the logo
     // settings and the image view stay as they are, and the sheet says why.
     if (!readablePicture(path)) {
@@ -60,55 +60,56 @@ void Zorvan::takeChosenLogo(const std::string& path) {
     }
     setStringValue(logoMessage, "");
 
-    logoFile = path;
-    loadLogo();
-    if (!logoTableUsable()) {
+    settings_.logoFile = path;
+    client_.loadLogo();
+    const LogoPicture& logo = client_.logoPicture();
+    if (!logo.logoTableUsable()) {
         // Too little picture to gather into: the module's own picture replaces it.
-        logoMode = 2;
+        settings_.logoMode = LOGO_FILE;
         defaultLogo(nullptr);
         return;
     }
-    if (logoImageSrc) {
-        logoMode = 2;
-        setImage(logoImage, logoImageSrc.get());
+    if (logo.logoImageSrc) {
+        settings_.logoMode = LOGO_FILE;
+        setImage(logoImage, logo.logoImageSrc.get());
         reinitMotes = true;
     }
 }
 
-void Zorvan::defaultLogo(Control* /*sender*/) {
-    if (logoMode == 0) return;
-    logoMode = 0;
-    logoFile = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
-    loadLogo();
-    setImage(logoImage, logoImageSrc.get());
+void ConfigureSheet::defaultLogo(Control* /*sender*/) {
+    if (settings_.logoMode == LOGO_DEFAULT) return;
+    settings_.logoMode = LOGO_DEFAULT;
+    settings_.logoFile = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
+    client_.loadLogo();
+    setImage(logoImage, client_.logoPicture().logoImageSrc.get());
     setStringValue(logoMessage, "");
     reinitMotes = true;
 }
 
-void Zorvan::noLogo(Control* /*sender*/) {
+void ConfigureSheet::noLogo(Control* /*sender*/) {
     // The pixel table stays: re-seeded motes still take their homes from it.
-    logoMode = 1;
-    logoFile.reset();
-    logoImageSrc.reset();
+    settings_.logoMode = LOGO_NONE;
+    settings_.logoFile.reset();
+    client_.logoPicture().logoImageSrc.reset();
     setImage(logoImage, nullptr);
     setStringValue(logoMessage, "");
     reinitMotes = true;
 }
 
-void Zorvan::setColourMode(Control* sender) {
+void ConfigureSheet::setColourMode(Control* sender) {
     int newMode;
-    if (sender && sender == defaultColours) newMode = 0;
-    else if (sender && sender == customColours) newMode = 1;
-    else if (sender && sender == imageColours) newMode = 2;
+    if (sender && sender == defaultColours) newMode = COLOURS_DEFAULT;
+    else if (sender && sender == customColours) newMode = COLOURS_CUSTOM;
+    else if (sender && sender == imageColours) newMode = COLOURS_LOGO;
     else return;
 
-    colourMode = newMode;
-    if (newMode == 0) {
+    settings_.colourMode = newMode;
+    if (newMode == COLOURS_DEFAULT) {
         // The wells keep showing the custom colours, to come back with custom mode.
-        bg = {0.0f, 0.0f, 0.0f};
-        light = LIGHT;
-        heavy = HEAVY;
-    } else if (newMode == 1) {
+        settings_.bg = {0.0f, 0.0f, 0.0f};
+        settings_.light = LIGHT;
+        settings_.heavy = HEAVY;
+    } else if (newMode == COLOURS_CUSTOM) {
         setBg(nullptr);
         setHeavy(nullptr);
         setLight(nullptr);
@@ -117,11 +118,12 @@ void Zorvan::setColourMode(Control* sender) {
     reinitMotes = true;
 }
 
-void Zorvan::showColourMode() {
-    setState(defaultColours, colourMode == 0 ? 1 : 0);
-    setState(customColours, colourMode == 1 ? 1 : 0);
-    setState(imageColours, colourMode == 2 ? 1 : 0);
-    const bool custom = colourMode == 1;
+void ConfigureSheet::showColourMode() {
+    const int mode = settings_.colourMode;
+    setState(defaultColours, mode == COLOURS_DEFAULT ? 1 : 0);
+    setState(customColours, mode == COLOURS_CUSTOM ? 1 : 0);
+    setState(imageColours, mode == COLOURS_LOGO ? 1 : 0);
+    const bool custom = mode == COLOURS_CUSTOM;
     setEnabled(bgWell, custom);
     setEnabled(lightWell, custom);
     setEnabled(heavyWell, custom);
@@ -130,16 +132,16 @@ void Zorvan::showColourMode() {
     setTextColor(motesLabel, labels);
 }
 
-void Zorvan::setBg(Control* /*sender*/) {
-    if (takeWellColour(bgWell, bg)) reinitMotes = true;
+void ConfigureSheet::setBg(Control* /*sender*/) {
+    if (takeWellColour(bgWell, settings_.bg)) reinitMotes = true;
 }
 
-void Zorvan::setLight(Control* /*sender*/) {
-    if (takeWellColour(lightWell, light)) reinitMotes = true;
+void ConfigureSheet::setLight(Control* /*sender*/) {
+    if (takeWellColour(lightWell, settings_.light)) reinitMotes = true;
 }
 
-void Zorvan::setHeavy(Control* /*sender*/) {
-    if (takeWellColour(heavyWell, heavy)) reinitMotes = true;
+void ConfigureSheet::setHeavy(Control* /*sender*/) {
+    if (takeWellColour(heavyWell, settings_.heavy)) reinitMotes = true;
 }
 
 }  // namespace zorvan

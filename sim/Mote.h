@@ -38,7 +38,7 @@ inline constexpr float WEIGHT_RANGE = 15.0f;
 inline constexpr Colour LIGHT = {1.0f, 0.2f, 0.69f};
 inline constexpr Colour HEAVY = {1.0f, 0.8f, 0.5f};
 
-// Motion modes: the values of Zorvan::mode. Any other value moves as MODE_FLOW.
+// Motion modes: what a swarm steps in. Any other value moves as MODE_FLOW.
 inline constexpr int MODE_FLOW = 0;
 inline constexpr int MODE_THREE_LEADERS = 1;
 inline constexpr int MODE_GATHER = 2;

@@ -8,11 +8,25 @@
 
 namespace zorvan {
 
+// The largest count of motes that loading the settings keeps and that seeding will
+// allocate. A stored count above this is taken as damage rather than a wish: 2147483647
+// motes would ask malloc for 96 GiB, and tens of millions stall every frame for seconds.
+// A million motes still animates (bench/ measures that count), so any count a user could
+// mean loads unchanged.
+inline constexpr int MAX_NUM_MOTES = 1000000;
+
 // A new, unseeded mote array of `count` motes from malloc; null for a count of 0 or
 // less, above MAX_NUM_MOTES, or one the allocator refuses.
 Mote* newMoteArray(int count);
 
+// A value: copies hold copies of the motes, and the array goes with its holder.
 struct MoteArray {
+    MoteArray() = default;
+    MoteArray(const MoteArray& other);
+    MoteArray(MoteArray&& other) noexcept;
+    MoteArray& operator=(MoteArray other) noexcept;
+    ~MoteArray() { releaseMotes(); }
+
     Mote* motes = nullptr;
     int numMotesAllocated = 0;
     // The live count, and the setting that asks for it: the settings set it before any

@@ -6,7 +6,7 @@
 // out: those are the places where the result must come out to the bit.
 #include "sim/Motion.h"
 
-#include "saver/Zorvan.h"
+#include "sim/Swarm.h"
 #include "sim/VectorField.h"
 
 #include <cmath>
@@ -144,7 +144,7 @@ void stepTwoLeaders(Mote* motes, int n, float s, float k, float cx, float cy, fl
 
 }  // namespace
 
-void Zorvan::advanceMotes() {
+void Swarm::advanceMotes(int mode, float speed, float smoothness) {
     const int n = liveMotes();
     if (n == 0) return;
 

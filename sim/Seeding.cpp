@@ -3,8 +3,7 @@
 // motes live in is sim/MoteArray's.
 #include "sim/Seeding.h"
 
-#include "saver/Zorvan.h"
-#include "settings/PrefsChecks.h"
+#include "sim/Swarm.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -35,7 +34,7 @@ Colour weightColour(float weight, const Colour& light, const Colour& heavy) {
             (heavy.b - light.b) * t + light.b};
 }
 
-void Zorvan::initMote(int i) {
+void Swarm::initMote(int i, const SeedingInputs& seeding) {
     if (!motes || i < 0 || i >= numMotesAllocated) return;
     Mote& m = motes[i];
 
@@ -49,7 +48,9 @@ void Zorvan::initMote(int i) {
     // A table is usable only with at least one pixel that stands out from the background;
     // otherwise the pick below would never end. Without one, the home lies in the box of
     // logoWidth x logoHeight and the colour comes from the weight.
-    const bool useTable = logo && logoWidth > 0 && logoHeight > 0 && numNonBGPixels > 0;
+    const Colour* logo = seeding.logo;
+    const int logoWidth = seeding.logoWidth, logoHeight = seeding.logoHeight;
+    const bool useTable = logo && logoWidth > 0 && logoHeight > 0 && seeding.numNonBGPixels > 0;
     long long k = 0;
     if (useTable) {
         const Colour bgEntry = logo[0];
@@ -75,7 +76,7 @@ void Zorvan::initMote(int i) {
         m.home.y = static_cast<float>(static_cast<double>(y0) + hy * static_cast<double>(y1 - y0));
     }
 
-    m.colour = (useTable && colourMode == 2) ? logo[k] : weightColour(m.weight, light, heavy);
+    m.colour = (useTable && seeding.logoColours) ? logo[k] : weightColour(m.weight, seeding.light, seeding.heavy);
 
     const double vx = uniformFraction();
     m.vel.x = static_cast<float>(10.0 * vx - 5.0);

@@ -2,8 +2,10 @@
 // along, and the fixed swirl that MODE_SWIRL circles in.
 #include "sim/VectorField.h"
 
-#include "saver/Zorvan.h"
+#include "sim/Swarm.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace zorvan {
@@ -18,9 +20,23 @@ constexpr FieldVector SWIRL[9] = {
     {5.0f, 0.0f},  {5.0f, 0.0f},  {0.0f, -5.0f},   // top row
 };
 
+// A size truncated toward zero, without an undefined conversion.
+int truncatedSize(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(value);
+}
+
 }  // namespace
 
-void Zorvan::initVectorField() {
+void Swarm::setSize(double width, double height) {
+    fieldHeight = std::max(1, truncatedSize(height / 3.0));
+    fieldWidth = std::max(1, truncatedSize(width / 3.0));
+    displayWidth = truncatedSize(width);
+    displayHeight = truncatedSize(height);
+}
+
+void Swarm::initVectorField() {
     for (int k = 0; k < 9; ++k) {
         const float length = static_cast<float>(uniformFraction() * 4.0 + 8.0);
         const float angle = static_cast<float>(uniformFraction() * 6.29 + 0.0);
@@ -42,7 +58,7 @@ void Zorvan::initVectorField() {
     for (int k = 0; k < 9; ++k) swirl[k] = SWIRL[k];
 }
 
-void Zorvan::advanceFields() {
+void Swarm::advanceFields() {
     // Each vector turns clockwise by its own angle; lengths drift only by rounding.
     for (int k = 0; k < 9; ++k) {
         const float x = fields[k].x;
@@ -53,7 +69,7 @@ void Zorvan::advanceFields() {
     }
 }
 
-int Zorvan::cellOf(float x, float y) const {
+int Swarm::cellOf(float x, float y) const {
     // A view that was never sized has no cell size yet; treat it as one pixel.
     return cellIndex(x, y, fieldWidth > 0 ? fieldWidth : 1, fieldHeight > 0 ? fieldHeight : 1);
 }

@@ -46,26 +46,26 @@ TEST(MoteDump, HoldsTheExactStateOfTheView) {
     for (int i = 0; i < 3; ++i) view->animateOneFrame();
 
     const auto lines = linesOf(host::formatMoteDump(*view));
-    ASSERT_EQ(lines.size(), 12u + static_cast<size_t>(test::state(view).numMotes));
+    ASSERT_EQ(lines.size(), 12u + static_cast<size_t>(test::state(view).settings.numMotes));
     EXPECT_EQ(lines[0], "mode " + std::to_string(test::state(view).mode) + " index " +
                             std::to_string(test::state(view).playListIndex) + " count " +
                             std::to_string(test::state(view).frameCount) + " limit " +
                             std::to_string(test::state(view).frameLimit));
-    EXPECT_EQ(lines[1].rfind("settings numMotes " + std::to_string(test::state(view).numMotes) + " ", 0), 0u)
+    EXPECT_EQ(lines[1].rfind("settings numMotes " + std::to_string(test::state(view).settings.numMotes) + " ", 0), 0u)
         << lines[1];
     EXPECT_EQ(lines[2], "fields");
     for (int k = 0; k < 9; ++k) {
         const auto v = floatsOf(lines[3 + k]);
         ASSERT_EQ(v.size(), 2u);
         EXPECT_EQ(lines[3 + k].substr(0, 2), std::to_string(k) + " ");
-        EXPECT_TRUE(sameBits(v[0], test::state(view).fields[k].x) && sameBits(v[1], test::state(view).fields[k].y)) << k;
+        EXPECT_TRUE(sameBits(v[0], test::state(view).swarm.fields[k].x) && sameBits(v[1], test::state(view).swarm.fields[k].y)) << k;
     }
-    for (int i = 0; i < test::state(view).numMotes; ++i) {
+    for (int i = 0; i < test::state(view).settings.numMotes; ++i) {
         const std::string& line = lines[12 + i];
         ASSERT_EQ(line.substr(0, line.find(' ')), std::to_string(i));
         const auto v = floatsOf(line);
         ASSERT_EQ(v.size(), 12u) << line;
-        const Mote& m = test::state(view).motes[i];
+        const Mote& m = test::state(view).swarm.motes[i];
         const float want[12] = {m.pos.x,  m.pos.y,  m.lastPos.x, m.lastPos.y, m.vel.x,
                                 m.vel.y,  m.weight, m.home.x,    m.home.y,    m.colour.r,
                                 m.colour.g, m.colour.b};

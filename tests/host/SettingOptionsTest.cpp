@@ -238,17 +238,17 @@ TEST(SettingOptions, CommandLineAndStoreAgreeOnTheLoadTimeChecks) {
     struct Case {
         const char* option;
         const char* key;
-        int ZorvanState::*field;
+        int Settings::*field;
     };
-    for (const Case& c : {Case{"--count", "numMotes", &ZorvanState::numMotes},
-                          Case{"--mote-size", "moteSize", &ZorvanState::moteSize}}) {
+    for (const Case& c : {Case{"--count", "numMotes", &Settings::numMotes},
+                          Case{"--mote-size", "moteSize", &Settings::moteSize}}) {
         for (const char* text : {"-5", "0", "1", "19", "1500", "1000000", "1000001",
                                  "2147483647", "2147483648"}) {
             writeText(conf, std::string("[Zorvan]\n") + c.key + "=" + text + "\n");
             ScreenSaverDefaults::setStorePathOverride(conf);
             Zorvan view(OpenGLViewFactory{});
             view.loadPrefs();
-            const bool kept = std::to_string(test::state(view).*c.field) == text;
+            const bool kept = std::to_string(test::state(view).settings.*c.field) == text;
             const bool accepted = host::parseOptions({c.option, text}).options.has_value();
             EXPECT_EQ(accepted, kept) << c.option << " " << text;
         }

@@ -78,7 +78,7 @@ protected:
         }
     }
     void clickClose() {
-        gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).sheetNib->objectNamed("closeButton"))));
+        gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).sheet.sheetNib->objectNamed("closeButton"))));
     }
 
     static inline bool ready_ = false;
@@ -109,9 +109,9 @@ TEST_F(Pane, OptionsShowTheSheetOverALivePreviewAndClosingApplies) {
     g_signal_connect(sheet, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer flag) {
                          *static_cast<bool*>(flag) = true;
                      }), &destroyed);
-    gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).hexButton)));
+    gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).sheet.hexButton)));
     clickClose();
-    EXPECT_EQ(test::state(pane_->view()).moteShape, 2) << "the preview draws the new shape from its next frame";
+    EXPECT_EQ(test::state(pane_->view()).settings.moteShape, 2) << "the preview draws the new shape from its next frame";
     EXPECT_TRUE(iterateUntil([&] { return destroyed; })) << "the ended sheet stays";
     EXPECT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= before + 10; }));
     EXPECT_EQ(pane_->sheet(), nullptr);
@@ -125,11 +125,11 @@ TEST_F(Pane, SettingsThatCannotBeSavedAreSaidSo) {
     ScreenSaverDefaults::setStorePathOverride(blocker + "/Zorvan.conf");
     pane_->openSheet();
     ASSERT_NE(pane_->sheet(), nullptr);
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).tailsBox)), TRUE);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).sheet.tailsBox)), TRUE);
     testing::internal::CaptureStderr();
     clickClose();
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(test::state(pane_->view()).drawMode, 1) << "the settings apply all the same";
+    EXPECT_EQ(test::state(pane_->view()).settings.drawMode, 1) << "the settings apply all the same";
     iterateUntil([&] { return !pane_->status().empty(); });
     const std::string status = pane_->status();
     EXPECT_NE(status.find("could not be saved"), std::string::npos) << status;

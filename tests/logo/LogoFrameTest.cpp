@@ -19,13 +19,13 @@ TEST(LogoFrame, GatheredMotesDrawTheDefaultLogo) {
     ASSERT_NE(gl, nullptr);
 
     auto path = Bundle::bundleForClass().pathForImageResource("zorvan.pict");
-    test::state(view).logoFile = path ? *path : std::string(ZORVAN_SOURCE_DIR "/resources/zorvan.pict");
-    test::state(view).minimumContrast = 0.5f;
-    test::state(view).colourMode = 0;
+    test::state(view).settings.logoFile = path ? *path : std::string(ZORVAN_SOURCE_DIR "/resources/zorvan.pict");
+    test::state(view).settings.minimumContrast = 0.5f;
+    test::state(view).settings.colourMode = 0;
     view->loadLogo();
-    ASSERT_NE(test::state(view).logo, nullptr);
-    ASSERT_GT(test::state(view).numNonBGPixels, 1000);
-    const int lw = test::state(view).logoWidth, lh = test::state(view).logoHeight;
+    ASSERT_NE(test::state(view).picture.logo, nullptr);
+    ASSERT_GT(test::state(view).picture.numNonBGPixels, 1000);
+    const int lw = test::state(view).picture.logoWidth, lh = test::state(view).picture.logoHeight;
 
     srandom(1);
     view->setFrameSize({W, H});
@@ -39,10 +39,10 @@ TEST(LogoFrame, GatheredMotesDrawTheDefaultLogo) {
     // Where the logo's picture pixels land on the display (rows from the bottom, as GL
     // counts them): column c at x = c + (W - lw) / 2, row r at y = (H + lh) / 2 - r.
     std::vector<uint8_t> home(static_cast<size_t>(W) * H, 0);
-    const Colour bg0 = test::state(view).logo[0];
+    const Colour bg0 = test::state(view).picture.logo[0];
     for (int r = 0; r < lh; ++r)
         for (int c = 0; c < lw; ++c) {
-            const Colour e = test::state(view).logo[c + r * lw];
+            const Colour e = test::state(view).picture.logo[c + r * lw];
             if (e.r == bg0.r && e.g == bg0.g && e.b == bg0.b) continue;
             const int x = c + (W - lw) / 2, y = (H + lh) / 2 - r;
             if (x >= 0 && x < W && y >= 0 && y < H) home[static_cast<size_t>(y) * W + x] = 1;

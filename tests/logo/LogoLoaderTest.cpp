@@ -26,12 +26,12 @@ namespace {
 // A view with only what loading reads and writes.
 struct LoaderView {
     Zorvan view{OpenGLViewFactory{}};
-    explicit LoaderView(float contrast = 0.0f) { test::state(view).minimumContrast = contrast; }
+    explicit LoaderView(float contrast = 0.0f) { test::state(view).settings.minimumContrast = contrast; }
     void load(const std::optional<std::string>& path) {
-        test::state(view).logoFile = path;
+        test::state(view).settings.logoFile = path;
         view.loadLogo();
     }
-    Colour entry(int x, int y) const { return test::state(view).logo[x + y * test::state(view).logoWidth]; }
+    Colour entry(int x, int y) const { return test::state(view).picture.logo[x + y * test::state(view).picture.logoWidth]; }
 };
 
 // 12 x 8 on black with four coloured pixels (exact in any lossless format).
@@ -68,10 +68,10 @@ int nonBlack(const Picture& p) {
 
 // Every entry of the view's table is the picture's pixel, exactly.
 void expectTableIs(const LoaderView& v, const Picture& p) {
-    ASSERT_NE(test::state(v.view).logo, nullptr);
-    ASSERT_EQ(test::state(v.view).logoWidth, p.width);
-    ASSERT_EQ(test::state(v.view).logoHeight, p.height);
-    EXPECT_EQ(test::state(v.view).numNonBGPixels, nonBlack(p));
+    ASSERT_NE(test::state(v.view).picture.logo, nullptr);
+    ASSERT_EQ(test::state(v.view).picture.logoWidth, p.width);
+    ASSERT_EQ(test::state(v.view).picture.logoHeight, p.height);
+    EXPECT_EQ(test::state(v.view).picture.numNonBGPixels, nonBlack(p));
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
             const Colour e = v.entry(x, y);
@@ -83,11 +83,11 @@ void expectTableIs(const LoaderView& v, const Picture& p) {
 }
 
 void expectNoPicture(const LoaderView& v) {
-    EXPECT_EQ(test::state(v.view).logoImageSrc, nullptr);
-    EXPECT_EQ(test::state(v.view).logo, nullptr);
-    EXPECT_EQ(test::state(v.view).numNonBGPixels, 0);
-    EXPECT_EQ(test::state(v.view).logoWidth, 60);
-    EXPECT_EQ(test::state(v.view).logoHeight, 100);
+    EXPECT_EQ(test::state(v.view).picture.logoImageSrc, nullptr);
+    EXPECT_EQ(test::state(v.view).picture.logo, nullptr);
+    EXPECT_EQ(test::state(v.view).picture.numNonBGPixels, 0);
+    EXPECT_EQ(test::state(v.view).picture.logoWidth, 60);
+    EXPECT_EQ(test::state(v.view).picture.logoHeight, 100);
 }
 
 std::string defaultPicturePath() {
@@ -124,7 +124,7 @@ TEST(LogoLoading, EightBitRgbAndRgbaAreUsedAsDecoded) {
         const unsigned long drawnBefore = BitmapImageRep::drawCount();
         v.load(path);
         EXPECT_EQ(BitmapImageRep::drawCount(), drawnBefore) << coder << " was redrawn";
-        EXPECT_NE(test::state(v.view).logoImageSrc, nullptr);
+        EXPECT_NE(test::state(v.view).picture.logoImageSrc, nullptr);
         expectTableIs(v, p);
     }
 }
@@ -186,8 +186,8 @@ TEST(LogoLoading, TransparentPixelsReadAsBlackWhetherRedrawnOrNot) {
     writePicture(p, dir.file("rgba.png"), {.coder = "PNG32", .alpha = true});
     LoaderView v;
     v.load(dir.file("rgba.png"));
-    ASSERT_NE(test::state(v.view).logo, nullptr);
-    EXPECT_EQ(test::state(v.view).numNonBGPixels, 2);
+    ASSERT_NE(test::state(v.view).picture.logo, nullptr);
+    EXPECT_EQ(test::state(v.view).picture.numNonBGPixels, 2);
     EXPECT_EQ(v.entry(0, 0).r, 0.0f);
     EXPECT_EQ(v.entry(1, 0).r, 1.0f);
     EXPECT_NEAR(v.entry(2, 1).r, 100.0f / 255.0f, 1.01f / 255.0f);
@@ -198,8 +198,8 @@ TEST(LogoLoading, TransparentPixelsReadAsBlackWhetherRedrawnOrNot) {
     writePicture(g, dir.file("ga.png"), {.coder = "PNG", .grey = true, .alpha = true});
     LoaderView w;
     w.load(dir.file("ga.png"));
-    ASSERT_NE(test::state(w.view).logo, nullptr);
-    EXPECT_EQ(test::state(w.view).numNonBGPixels, 1);
+    ASSERT_NE(test::state(w.view).picture.logo, nullptr);
+    EXPECT_EQ(test::state(w.view).picture.numNonBGPixels, 1);
     EXPECT_EQ(w.entry(0, 0).g, 0.0f);
     EXPECT_EQ(w.entry(2, 0).g, 180.0f / 255.0f);
 }
@@ -213,7 +213,7 @@ TEST(LogoLoading, EveryCommonFormatLoads) {
         writePicture(p, path, {.coder = coder});
         LoaderView v;
         v.load(path);
-        EXPECT_NE(test::state(v.view).logoImageSrc, nullptr);
+        EXPECT_NE(test::state(v.view).picture.logoImageSrc, nullptr);
         expectTableIs(v, p);
     }
 
@@ -227,10 +227,10 @@ TEST(LogoLoading, EveryCommonFormatLoads) {
         writePicture(block, path, {.coder = coder});
         LoaderView v(0.5f);
         v.load(path);
-        ASSERT_NE(test::state(v.view).logo, nullptr);
-        EXPECT_EQ(test::state(v.view).logoWidth, 32);
-        EXPECT_EQ(test::state(v.view).logoHeight, 16);
-        EXPECT_NEAR(test::state(v.view).numNonBGPixels, 16 * 8, 16);
+        ASSERT_NE(test::state(v.view).picture.logo, nullptr);
+        EXPECT_EQ(test::state(v.view).picture.logoWidth, 32);
+        EXPECT_EQ(test::state(v.view).picture.logoHeight, 16);
+        EXPECT_NEAR(test::state(v.view).picture.numNonBGPixels, 16 * 8, 16);
         EXPECT_GT(v.entry(16, 8).r, 0.85f);
         EXPECT_LT(v.entry(16, 8).g, 0.2f);
         EXPECT_EQ(v.entry(0, 0).r, 0.0f);
@@ -248,8 +248,8 @@ TEST(LogoLoading, TheSizeIsInPixelsNotPoints) {
 
     LoaderView v;
     v.load(dir.file("dpi.png"));
-    EXPECT_EQ(test::state(v.view).logoWidth, 12);
-    EXPECT_EQ(test::state(v.view).logoHeight, 8);
+    EXPECT_EQ(test::state(v.view).picture.logoWidth, 12);
+    EXPECT_EQ(test::state(v.view).picture.logoHeight, 8);
     expectTableIs(v, p);
 }
 
@@ -263,15 +263,15 @@ TEST(LogoLoading, ALaterLoadReplacesPictureTableAndCount) {
 
     LoaderView v;
     v.load(dir.file("a.png"));
-    const auto firstImage = test::state(v.view).logoImageSrc;
+    const auto firstImage = test::state(v.view).picture.logoImageSrc;
     ASSERT_NE(firstImage, nullptr);
-    EXPECT_EQ(test::state(v.view).numNonBGPixels, 4);
+    EXPECT_EQ(test::state(v.view).picture.numNonBGPixels, 4);
 
     v.load(dir.file("b.png"));
-    EXPECT_NE(test::state(v.view).logoImageSrc, firstImage);
-    EXPECT_EQ(test::state(v.view).logoWidth, 20);
-    EXPECT_EQ(test::state(v.view).logoHeight, 10);
-    EXPECT_EQ(test::state(v.view).numNonBGPixels, 1);
+    EXPECT_NE(test::state(v.view).picture.logoImageSrc, firstImage);
+    EXPECT_EQ(test::state(v.view).picture.logoWidth, 20);
+    EXPECT_EQ(test::state(v.view).picture.logoHeight, 10);
+    EXPECT_EQ(test::state(v.view).picture.numNonBGPixels, 1);
     EXPECT_EQ(v.entry(19, 9).b, 200.0f / 255.0f);
     EXPECT_EQ(v.entry(0, 0).r, 9.0f / 255.0f);
 }
@@ -283,7 +283,7 @@ TEST(LogoLoading, AFailedLoadAfterASuccessLeavesNoStaleTable) {
     for (const std::string& bad : {dir.file("gone.png"), dir.file("junk.png")}) {
         LoaderView v;
         v.load(dir.file("a.png"));
-        ASSERT_NE(test::state(v.view).logo, nullptr);
+        ASSERT_NE(test::state(v.view).picture.logo, nullptr);
         v.load(bad);
         expectNoPicture(v);
         v.load(dir.file("a.png"));
@@ -375,13 +375,13 @@ TEST(LogoLoading, TheDefaultPictureLoads) {
 
     LoaderView v;
     v.load(path);
-    ASSERT_NE(test::state(v.view).logo, nullptr);
-    EXPECT_EQ(test::state(v.view).logoWidth, 400);
-    EXPECT_EQ(test::state(v.view).logoHeight, 200);
+    ASSERT_NE(test::state(v.view).picture.logo, nullptr);
+    EXPECT_EQ(test::state(v.view).picture.logoWidth, 400);
+    EXPECT_EQ(test::state(v.view).picture.logoHeight, 200);
     EXPECT_EQ(v.entry(0, 0).r, 0.0f);
     EXPECT_EQ(v.entry(0, 0).g, 0.0f);
     EXPECT_EQ(v.entry(0, 0).b, 0.0f);
-    EXPECT_EQ(test::state(v.view).numNonBGPixels, lit);
+    EXPECT_EQ(test::state(v.view).picture.numNonBGPixels, lit);
     EXPECT_GT(lit, 5000);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 400; ++x) {
@@ -393,7 +393,7 @@ TEST(LogoLoading, TheDefaultPictureLoads) {
     // With the contrast check on, the dark end of the gradients stays in.
     LoaderView checked(0.5f);
     checked.load(path);
-    EXPECT_GT(test::state(checked.view).numNonBGPixels, lit * 9 / 10);
+    EXPECT_GT(test::state(checked.view).picture.numNonBGPixels, lit * 9 / 10);
 }
 
 TEST(PictureServices, TheFileTypesAreTheRasterFormatsThatAreRead) {
@@ -435,12 +435,12 @@ TEST(LogoLoading, AtStartASparsePictureGivesWayToTheModulesOwn) {
         ASSERT_TRUE(view);
         if (c.taken) {
             EXPECT_EQ(err, "");
-            EXPECT_EQ(test::state(view).logoMode, 2);
-            EXPECT_EQ(test::state(view).logoFile, path);
-            EXPECT_EQ(test::state(view).numNonBGPixels, c.lit);
+            EXPECT_EQ(test::state(view).settings.logoMode, 2);
+            EXPECT_EQ(test::state(view).settings.logoFile, path);
+            EXPECT_EQ(test::state(view).picture.numNonBGPixels, c.lit);
             view->setFrameSize(Size{800, 600});
             for (int i = 0; i < view->liveMotes(); ++i) {
-                const Vec2 home = test::state(view).motes[i].home;
+                const Vec2 home = test::state(view).swarm.motes[i].home;
                 const int x = int(home.x) - (800 - c.width) / 2, y = (600 + c.height) / 2 - int(home.y);
                 ASSERT_TRUE(x >= 0 && x < c.width && y >= 0 && y < c.height) << i;
                 EXPECT_EQ(p.at(x, y).r, 255) << "mote " << i << " is not at home on a lit pixel";
@@ -448,8 +448,8 @@ TEST(LogoLoading, AtStartASparsePictureGivesWayToTheModulesOwn) {
         } else {
             EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
             EXPECT_NE(err.find("zorvan: warning: the logo picture " + path), std::string::npos) << err;
-            EXPECT_EQ(test::state(view).logoMode, 0);
-            EXPECT_EQ(test::state(view).logoFile, defaultPicturePath());
+            EXPECT_EQ(test::state(view).settings.logoMode, 0);
+            EXPECT_EQ(test::state(view).settings.logoFile, defaultPicturePath());
             EXPECT_TRUE(view->logoTableUsable());
         }
     }

@@ -55,9 +55,9 @@ BitmapImageRep bitmapOf(int w, int h, const std::vector<Rgb>& pixels, int step, 
 struct TableView {
     Zorvan view{OpenGLViewFactory{}};
     TableView(int w, int h, float contrast) {
-        test::state(view).logoWidth = w;
-        test::state(view).logoHeight = h;
-        test::state(view).minimumContrast = contrast;
+        test::state(view).picture.logoWidth = w;
+        test::state(view).picture.logoHeight = h;
+        test::state(view).settings.minimumContrast = contrast;
     }
     // The table for `rep`, owned by the caller through the returned pointer.
     std::unique_ptr<Colour, decltype(&std::free)> build(const BitmapImageRep& rep) {
@@ -77,10 +77,10 @@ Colour colourOf(Rgb c) {
 TEST(PixelTable, OneColourHasNoPictureAndEveryEntryIsTheBackground) {
     const std::vector<Rgb> pixels(6 * 4, Rgb{30, 60, 90});
     TableView t(6, 4, 0.0f);
-    test::state(t.view).numNonBGPixels = 99;
+    test::state(t.view).picture.numNonBGPixels = 99;
     auto table = t.build(bitmapOf(6, 4, pixels, 3));
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(test::state(t.view).numNonBGPixels, 0);
+    EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 0);
     for (int k = 0; k < 24; ++k) EXPECT_TRUE(same(table.get()[k], colourOf({30, 60, 90}))) << k;
 }
 
@@ -91,7 +91,7 @@ TEST(PixelTable, ContrastZeroCountsEveryPixelThatDiffersAtAll) {
     TableView t(5, 3, 0.0f);
     auto table = t.build(bitmapOf(5, 3, pixels, 3));
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(test::state(t.view).numNonBGPixels, 2);
+    EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 2);
     EXPECT_TRUE(same(table.get()[4], colourOf({101, 100, 100})));
     EXPECT_TRUE(same(table.get()[7], colourOf({100, 100, 99})));
 
@@ -101,7 +101,7 @@ TEST(PixelTable, ContrastZeroCountsEveryPixelThatDiffersAtAll) {
     TableView all(4, 4, 0.0f);
     auto table2 = all.build(bitmapOf(4, 4, most, 4));
     ASSERT_NE(table2, nullptr);
-    EXPECT_EQ(test::state(all.view).numNonBGPixels, 15);
+    EXPECT_EQ(test::state(all.view).picture.numNonBGPixels, 15);
     for (int k = 1; k < 16; ++k) EXPECT_TRUE(same(table2.get()[k], colourOf({0, 0, 1})));
 }
 
@@ -112,7 +112,7 @@ TEST(PixelTable, ContrastHalfSeparatesGreysAndCountsPrimaries) {
     TableView t(4, 2, 0.5f);
     auto table = t.build(bitmapOf(4, 2, pixels, 3));
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(test::state(t.view).numNonBGPixels, 5);
+    EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 5);
     const Colour* e = table.get();
     EXPECT_TRUE(same(e[1], colourOf({0, 0, 0}))) << "grey 104 is background (d ~ 0.4990)";
     EXPECT_TRUE(same(e[2], colourOf({105, 105, 105}))) << "grey 105 is counted (d ~ 0.5087)";
@@ -135,12 +135,12 @@ TEST(PixelTable, ADistanceEqualToTheThresholdIsBackground) {
     TableView atThreshold(2, 1, d);
     auto t1 = atThreshold.build(bitmapOf(2, 1, pixels, 3));
     ASSERT_NE(t1, nullptr);
-    EXPECT_EQ(test::state(atThreshold.view).numNonBGPixels, 0);
+    EXPECT_EQ(test::state(atThreshold.view).picture.numNonBGPixels, 0);
     EXPECT_TRUE(same(t1.get()[1], colourOf(first)));
 
     TableView below(2, 1, std::nextafter(d, 0.0f));
     auto t2 = below.build(bitmapOf(2, 1, pixels, 3));
-    EXPECT_EQ(test::state(below.view).numNonBGPixels, 1);
+    EXPECT_EQ(test::state(below.view).picture.numNonBGPixels, 1);
     EXPECT_TRUE(same(t2.get()[1], colourOf(other)));
 }
 
@@ -153,9 +153,9 @@ TEST(PixelTable, TwentyFourAndThirtyTwoBitPixelsGiveTheSameTable) {
     auto t32 = b.build(bitmapOf(7, 5, pixels, 4, 0, 0));
     auto t32a = c.build(bitmapOf(7, 5, pixels, 4, 0, 255));  // the fourth byte has no say
     ASSERT_TRUE(t24 && t32 && t32a);
-    EXPECT_GT(test::state(a.view).numNonBGPixels, 0);
-    EXPECT_EQ(test::state(a.view).numNonBGPixels, test::state(b.view).numNonBGPixels);
-    EXPECT_EQ(test::state(a.view).numNonBGPixels, test::state(c.view).numNonBGPixels);
+    EXPECT_GT(test::state(a.view).picture.numNonBGPixels, 0);
+    EXPECT_EQ(test::state(a.view).picture.numNonBGPixels, test::state(b.view).picture.numNonBGPixels);
+    EXPECT_EQ(test::state(a.view).picture.numNonBGPixels, test::state(c.view).picture.numNonBGPixels);
     for (int k = 0; k < 35; ++k) {
         EXPECT_TRUE(same(t24.get()[k], t32.get()[k])) << k;
         EXPECT_TRUE(same(t24.get()[k], t32a.get()[k])) << k;
@@ -172,7 +172,7 @@ TEST(PixelTable, RowsFollowTheStrideAndPaddingIsNeverRead) {
         TableView t(3, 3, 0.0f);
         auto table = t.build(bitmapOf(3, 3, pixels, step, 16));
         ASSERT_NE(table, nullptr);
-        EXPECT_EQ(test::state(t.view).numNonBGPixels, 3);
+        EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 3);
         for (int k = 0; k < 9; ++k) {
             EXPECT_TRUE(same(table.get()[k], colourOf(pixels[k]))) << "step " << step << " entry " << k;
             EXPECT_NE(table.get()[k].r, POISON / 255.0f);
@@ -217,10 +217,10 @@ TEST(PixelTable, LayoutsItCannotReadAreRefusedWithACountOfZero) {
     }
     for (const auto& l : refused) {
         TableView t(2, 2, 0.0f);
-        test::state(t.view).numNonBGPixels = 42;
+        test::state(t.view).picture.numNonBGPixels = 42;
         auto table = t.build(BitmapImageRep(l, std::vector<uint8_t>(64, 0xFF)));
         EXPECT_EQ(table, nullptr) << l.bitsPerSample << "/" << l.samplesPerPixel << "/" << l.bitsPerPixel;
-        EXPECT_EQ(test::state(t.view).numNonBGPixels, 0);
+        EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 0);
     }
 }
 
@@ -240,7 +240,7 @@ TEST(PixelTable, WidePixelsOfMoreSamplesAreReadByTheirFirstThreeBytes) {
         TableView t(3, 1, 0.0f);
         auto table = t.build(BitmapImageRep(l, bytes));
         ASSERT_NE(table, nullptr);
-        EXPECT_EQ(test::state(t.view).numNonBGPixels, 1);
+        EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 1);
         EXPECT_TRUE(same(table.get()[1], colourOf({10, 20, 30})));
         EXPECT_TRUE(same(table.get()[2], table.get()[0]));
     }
@@ -255,9 +255,9 @@ TEST(PixelTable, SizesItCannotHoldGiveNoTable) {
     // Empty sizes, and sizes beyond the bitmap the table would be read from.
     for (Case c : {Case{0, 2}, Case{2, 0}, Case{0, 0}, Case{-1, 2}, Case{3, 2}, Case{2, 3}}) {
         TableView t(c.w, c.h, 0.0f);
-        test::state(t.view).numNonBGPixels = 5;
+        test::state(t.view).picture.numNonBGPixels = 5;
         EXPECT_EQ(t.build(rep), nullptr) << c.w << "x" << c.h;
-        EXPECT_EQ(test::state(t.view).numNonBGPixels, 0);
+        EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 0);
     }
 
     // A bitmap that claims a size whose table would overflow the size arithmetic or
@@ -271,9 +271,9 @@ TEST(PixelTable, SizesItCannotHoldGiveNoTable) {
     const BitmapImageRep claim(huge, std::vector<uint8_t>(16, 0));
     for (Case c : {Case{INT_MAX / 3, INT_MAX}, Case{50000, 50000}}) {
         TableView t(c.w, c.h, 0.0f);
-        test::state(t.view).numNonBGPixels = 5;
+        test::state(t.view).picture.numNonBGPixels = 5;
         EXPECT_EQ(t.build(claim), nullptr) << c.w << "x" << c.h;
-        EXPECT_EQ(test::state(t.view).numNonBGPixels, 0);
+        EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 0);
     }
 }
 
@@ -285,6 +285,6 @@ TEST(PixelTable, ANegativeOrUndefinedContrastActsAsZero) {
         TableView t(2, 2, contrast);
         auto table = t.build(bitmapOf(2, 2, pixels, 3));
         ASSERT_NE(table, nullptr);
-        EXPECT_EQ(test::state(t.view).numNonBGPixels, 1);
+        EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 1);
     }
 }

@@ -100,7 +100,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
         for (const Case& c : cases) {
             Zorvan view{OsMesaView::factory()};
             ASSERT_EQ(view.initWithFrame(Rect{c.x, c.y, 320, 200}, c.preview), &view);
-            ASSERT_TRUE(test::state(view).mainScreenOnly);
+            ASSERT_TRUE(test::state(view).settings.mainScreenOnly);
             EXPECT_EQ(view.draws(), c.draws) << c.x << "," << c.y << " preview " << c.preview;
             EXPECT_EQ(view.glView() != nullptr, c.draws);
             EXPECT_EQ(view.animationTimeInterval(), c.draws ? 1.0 / 60.0 : -1.0);
@@ -122,13 +122,13 @@ TEST(Lifecycle, DeclinedInstanceOnlyPassesCallsToTheBaseView) {
     EXPECT_EQ(view.animationTimeInterval(), -1.0);
     EXPECT_EQ(view.glView(), nullptr);
     EXPECT_TRUE(view.subviews().empty());
-    EXPECT_EQ(test::state(view).motes, nullptr);
-    EXPECT_EQ(test::state(view).logo, nullptr);
+    EXPECT_EQ(test::state(view).swarm.motes, nullptr);
+    EXPECT_EQ(test::state(view).picture.logo, nullptr);
 
     view.setFrameSize(Size{640, 480});
     EXPECT_EQ(view.frame().width, 640);
-    EXPECT_EQ(test::state(view).displayWidth, 0);
-    EXPECT_EQ(test::state(view).fieldWidth, 0);
+    EXPECT_EQ(test::state(view).swarm.displayWidth, 0);
+    EXPECT_EQ(test::state(view).swarm.fieldWidth, 0);
 
     view.startAnimation();
     EXPECT_TRUE(view.isAnimating());
@@ -150,13 +150,13 @@ TEST(Lifecycle, CreationTalksToTheGLViewInOrder) {
     ASSERT_EQ(view.subviews().size(), 1u);
     EXPECT_TRUE(view.autoresizesSubviews());
     EXPECT_EQ(view.animationTimeInterval(), 1.0 / 60.0);
-    EXPECT_NE(test::state(view).motes, nullptr);
-    EXPECT_EQ(test::state(view).numMotesAllocated, test::state(view).numMotes);
+    EXPECT_NE(test::state(view).swarm.motes, nullptr);
+    EXPECT_EQ(test::state(view).swarm.numMotesAllocated, test::state(view).settings.numMotes);
     // The first clear is opaque black, whatever the background setting.
     EXPECT_EQ(gl->inner().pixelAt(10, 10), rgba(0, 0, 0));
     // Nothing is sized yet.
-    EXPECT_EQ(test::state(view).displayWidth, 0);
-    EXPECT_EQ(test::state(view).fieldHeight, 0);
+    EXPECT_EQ(test::state(view).swarm.displayWidth, 0);
+    EXPECT_EQ(test::state(view).swarm.fieldHeight, 0);
 
     log.clear();
     view.setFrameSize(Size{64, 48});
@@ -170,12 +170,12 @@ TEST(Lifecycle, SizingTruncatesAndSeeds) {
     auto view = test::makeOffscreenView(799.9, 599.5);
     ASSERT_TRUE(view);
     view->setFrameSize(Size{799.9, 599.5});
-    EXPECT_EQ(test::state(view).displayWidth, 799);
-    EXPECT_EQ(test::state(view).displayHeight, 599);
-    EXPECT_EQ(test::state(view).fieldWidth, 266);
-    EXPECT_EQ(test::state(view).fieldHeight, 199);
-    for (int i = 0; i < test::state(view).numMotes; ++i) {
-        const Mote& m = test::state(view).motes[i];
+    EXPECT_EQ(test::state(view).swarm.displayWidth, 799);
+    EXPECT_EQ(test::state(view).swarm.displayHeight, 599);
+    EXPECT_EQ(test::state(view).swarm.fieldWidth, 266);
+    EXPECT_EQ(test::state(view).swarm.fieldHeight, 199);
+    for (int i = 0; i < test::state(view).settings.numMotes; ++i) {
+        const Mote& m = test::state(view).swarm.motes[i];
         ASSERT_GE(m.pos.x, 0.0f);
         ASSERT_LE(m.pos.x, 799.0f);
         ASSERT_GE(m.weight, MIN_WEIGHT);
@@ -188,8 +188,8 @@ TEST(Lifecycle, TinyViewsStillGetWholeCells) {
         auto view = test::makeOffscreenView(size.width, size.height);
         ASSERT_TRUE(view);
         view->setFrameSize(size);
-        EXPECT_GE(test::state(view).fieldWidth, 1);
-        EXPECT_GE(test::state(view).fieldHeight, 1);
+        EXPECT_GE(test::state(view).swarm.fieldWidth, 1);
+        EXPECT_GE(test::state(view).swarm.fieldHeight, 1);
         view->startAnimation();
         for (int i = 0; i < 10; ++i) view->animateOneFrame();
         EXPECT_EQ(test::state(view).frameCount, 10);
@@ -200,7 +200,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
     auto view = test::makeOffscreenView(32, 32);
     ASSERT_TRUE(view);
     view->setFrameSize(Size{32, 32});
-    test::state(view).bg = {0.0f, 0.0f, 1.0f};
+    test::state(view).settings.bg = {0.0f, 0.0f, 1.0f};
     view->startAnimation();
     EXPECT_TRUE(test::state(view)._initedGL);
     OsMesaView* gl = test::offscreenOf(*view);
@@ -213,7 +213,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
 
     // A second start without a resize leaves the GL state alone but clears again.
     glShadeModel(GL_SMOOTH);
-    test::state(view).bg = {1.0f, 0.0f, 0.0f};
+    test::state(view).settings.bg = {1.0f, 0.0f, 0.0f};
     view->startAnimation();
     glGetIntegerv(GL_SHADE_MODEL, &shade);
     EXPECT_EQ(shade, GL_SMOOTH);
@@ -232,12 +232,12 @@ TEST(Lifecycle, TheFirstFrameStepsBeforeItDraws) {
     ASSERT_TRUE(view);
     view->setFrameSize(Size{200, 100});
     view->startAnimation();
-    test::state(view).numMotes = 1;
-    test::state(view).moteShape = 0;
-    test::state(view).directional = false;
-    test::state(view).moteSize = 4;  // a square of about 12 pixels
+    test::state(view).swarm.numMotes = 1;
+    test::state(view).settings.moteShape = 0;
+    test::state(view).settings.directional = false;
+    test::state(view).settings.moteSize = 4;  // a square of about 12 pixels
     test::state(view).mode = MODE_COAST;
-    Mote& m = test::state(view).motes[0];
+    Mote& m = test::state(view).swarm.motes[0];
     m.pos = m.lastPos = {50.0f, 50.0f};
     m.vel = {100.0f, 0.0f};
     m.weight = 25.0f;
@@ -272,17 +272,17 @@ TEST(Lifecycle, ResizeReseedsAndKeepsTheSchedule) {
     srandom(7);
     view->setFrameSize(Size{300, 200});
     EXPECT_FALSE(test::state(view)._initedGL);
-    EXPECT_EQ(test::state(view).displayWidth, 300);
+    EXPECT_EQ(test::state(view).swarm.displayWidth, 300);
     // Every live mote starts afresh: at rest on its seeded position.
-    for (int i = 0; i < test::state(view).numMotes; ++i) {
-        ASSERT_EQ(test::state(view).motes[i].pos.x, test::state(view).motes[i].lastPos.x);
-        ASSERT_LE(test::state(view).motes[i].pos.x, 300.0f);
-        ASSERT_LE(test::state(view).motes[i].pos.y, 200.0f);
+    for (int i = 0; i < test::state(view).settings.numMotes; ++i) {
+        ASSERT_EQ(test::state(view).swarm.motes[i].pos.x, test::state(view).swarm.motes[i].lastPos.x);
+        ASSERT_LE(test::state(view).swarm.motes[i].pos.x, 300.0f);
+        ASSERT_LE(test::state(view).swarm.motes[i].pos.y, 200.0f);
     }
-    const Mote first = test::state(view).motes[0];
+    const Mote first = test::state(view).swarm.motes[0];
     srandom(7);
     view->setFrameSize(Size{300, 200});
-    EXPECT_EQ(std::memcmp(&first, &test::state(view).motes[0], sizeof(Mote)), 0);
+    EXPECT_EQ(std::memcmp(&first, &test::state(view).swarm.motes[0], sizeof(Mote)), 0);
 
     view->startAnimation();
     EXPECT_EQ(test::state(view).mode, mode);
@@ -297,31 +297,31 @@ TEST(Lifecycle, BackgroundComesFromTheLogoOnlyInPictureColours) {
     const Colour picture = {0.5f, 0.25f, 0.75f};
 
     auto withTable = [&] {
-        std::free(test::state(view).logo);
-        test::state(view).logo = static_cast<Colour*>(std::malloc(4 * sizeof(Colour)));
-        test::state(view).logo[0] = test::state(view).logo[1] = test::state(view).logo[2] = picture;
-        test::state(view).logo[3] = {1.0f, 1.0f, 1.0f};
-        test::state(view).logoWidth = test::state(view).logoHeight = 2;
-        test::state(view).numNonBGPixels = 1;
+        std::free(test::state(view).picture.logo);
+        test::state(view).picture.logo = static_cast<Colour*>(std::malloc(4 * sizeof(Colour)));
+        test::state(view).picture.logo[0] = test::state(view).picture.logo[1] = test::state(view).picture.logo[2] = picture;
+        test::state(view).picture.logo[3] = {1.0f, 1.0f, 1.0f};
+        test::state(view).picture.logoWidth = test::state(view).picture.logoHeight = 2;
+        test::state(view).picture.numNonBGPixels = 1;
     };
 
     for (int colourMode : {0, 1, 2}) {
         withTable();
-        test::state(view).colourMode = colourMode;
-        test::state(view).bg = original;
+        test::state(view).settings.colourMode = colourMode;
+        test::state(view).settings.bg = original;
         view->setFrameSize(Size{100, 100});
         const Colour expected = colourMode == 2 ? picture : original;
-        EXPECT_EQ(test::state(view).bg.r, expected.r) << "colour mode " << colourMode;
-        EXPECT_EQ(test::state(view).bg.g, expected.g);
-        EXPECT_EQ(test::state(view).bg.b, expected.b);
+        EXPECT_EQ(test::state(view).settings.bg.r, expected.r) << "colour mode " << colourMode;
+        EXPECT_EQ(test::state(view).settings.bg.g, expected.g);
+        EXPECT_EQ(test::state(view).settings.bg.b, expected.b);
     }
 
-    std::free(test::state(view).logo);
-    test::state(view).logo = nullptr;
-    test::state(view).colourMode = 2;
-    test::state(view).bg = original;
+    std::free(test::state(view).picture.logo);
+    test::state(view).picture.logo = nullptr;
+    test::state(view).settings.colourMode = 2;
+    test::state(view).settings.bg = original;
     view->setFrameSize(Size{100, 100});
-    EXPECT_EQ(test::state(view).bg.g, original.g) << "no table, no change";
+    EXPECT_EQ(test::state(view).settings.bg.g, original.g) << "no table, no change";
 }
 
 TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
@@ -333,7 +333,7 @@ TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
         ASSERT_EQ(view.initWithFrame(Rect{0, 0, 640, 480}, false), &view);
         EXPECT_FALSE(view.draws());
         EXPECT_EQ(view.animationTimeInterval(), -1.0);
-        EXPECT_EQ(test::state(view).motes, nullptr);
+        EXPECT_EQ(test::state(view).swarm.motes, nullptr);
         view.setFrameSize(Size{640, 480});
         view.startAnimation();
         for (int i = 0; i < 3; ++i) view.animateOneFrame();
@@ -351,11 +351,11 @@ TEST(Lifecycle, AnUnusableFrameFailsTheBaseView) {
 TEST(Lifecycle, HostileSizesNeverBreakTheConversion) {
     auto view = test::makeOffscreenView(64, 64);
     ASSERT_TRUE(view);
-    test::state(view).numMotes = 10;
+    test::state(view).swarm.numMotes = 10;
     for (Size size : {Size{NAN, 10}, Size{-5, -5}, Size{1e300, 8}}) {
         view->setFrameSize(size);
-        EXPECT_GE(test::state(view).displayWidth, 0);
-        EXPECT_GE(test::state(view).fieldWidth, 1);
-        EXPECT_GE(test::state(view).fieldHeight, 1);
+        EXPECT_GE(test::state(view).swarm.displayWidth, 0);
+        EXPECT_GE(test::state(view).swarm.fieldWidth, 1);
+        EXPECT_GE(test::state(view).swarm.fieldHeight, 1);
     }
 }

@@ -14,7 +14,7 @@ namespace {
 
 std::unique_ptr<Zorvan> makeScheduledView(int logoMode = 0) {
     auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    test::state(view).logoMode = logoMode;
+    test::state(view).settings.logoMode = logoMode;
     view->initPlayList();
     return view;
 }
@@ -145,7 +145,7 @@ TEST(PlayList, TurningTheLogoOffDuringGatheringDoesNotCutItShort) {
     while (test::state(view).mode != MODE_GATHER) view->checkModeChange();
     ASSERT_EQ(test::state(view).playListIndex, 3);
     for (int f = 0; f < 100; ++f) view->checkModeChange();
-    test::state(view).logoMode = 1;
+    test::state(view).settings.logoMode = 1;
     int gatherFrames = 101;
     for (;;) {
         view->checkModeChange();

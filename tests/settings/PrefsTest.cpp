@@ -37,26 +37,26 @@ bool sameColour(Colour a, Colour b) {
 TEST_F(PrefsTest, EmptyStoreLoadsTheDefaults) {
     auto v = load();
     EXPECT_EQ(test::state(v).prefs, ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"));
-    EXPECT_EQ(test::state(v).numMotes, 1500);
-    EXPECT_EQ(test::state(v).moteSize, 10);
-    EXPECT_FALSE(test::state(v).mainScreenOnly);
-    EXPECT_EQ(test::state(v).logoMode, 0);
-    EXPECT_EQ(test::state(v).logoFile, Bundle::bundleForClass().pathForImageResource("zorvan.pict"));
+    EXPECT_EQ(test::state(v).settings.numMotes, 1500);
+    EXPECT_EQ(test::state(v).settings.moteSize, 10);
+    EXPECT_FALSE(test::state(v).settings.mainScreenOnly);
+    EXPECT_EQ(test::state(v).settings.logoMode, 0);
+    EXPECT_EQ(test::state(v).settings.logoFile, Bundle::bundleForClass().pathForImageResource("zorvan.pict"));
     if (fs::exists(fs::path(ZORVAN_BIN_DIR) / "../share/zorvan/zorvan.pict")) {
-        ASSERT_TRUE(test::state(v).logoFile.has_value());
-        EXPECT_TRUE(fs::equivalent(*test::state(v).logoFile,
+        ASSERT_TRUE(test::state(v).settings.logoFile.has_value());
+        EXPECT_TRUE(fs::equivalent(*test::state(v).settings.logoFile,
                                    fs::path(ZORVAN_BIN_DIR) / "../share/zorvan/zorvan.pict"));
     }
-    EXPECT_EQ(test::state(v).drawMode, 0);
-    EXPECT_EQ(test::state(v).colourMode, 0);
-    EXPECT_EQ(test::state(v).minimumContrast, 0.0f);
-    EXPECT_EQ(test::state(v).moteShape, 1);
-    EXPECT_TRUE(test::state(v).directional);
-    EXPECT_TRUE(sameColour(test::state(v).bg, Colour{0.0f, 0.0f, 0.0f}));
-    EXPECT_TRUE(sameColour(test::state(v).light, LIGHT));
-    EXPECT_TRUE(sameColour(test::state(v).heavy, HEAVY));
-    EXPECT_TRUE(sameBits(test::state(v).speed, 0.8f));
-    EXPECT_TRUE(sameBits(test::state(v).smoothness, 0.99f));
+    EXPECT_EQ(test::state(v).settings.drawMode, 0);
+    EXPECT_EQ(test::state(v).settings.colourMode, 0);
+    EXPECT_EQ(test::state(v).settings.minimumContrast, 0.0f);
+    EXPECT_EQ(test::state(v).settings.moteShape, 1);
+    EXPECT_TRUE(test::state(v).settings.directional);
+    EXPECT_TRUE(sameColour(test::state(v).settings.bg, Colour{0.0f, 0.0f, 0.0f}));
+    EXPECT_TRUE(sameColour(test::state(v).settings.light, LIGHT));
+    EXPECT_TRUE(sameColour(test::state(v).settings.heavy, HEAVY));
+    EXPECT_TRUE(sameBits(test::state(v).settings.speed, 0.8f));
+    EXPECT_TRUE(sameBits(test::state(v).settings.smoothness, 0.99f));
     EXPECT_EQ(test::state(v).playListSize, 14);
     EXPECT_GT(test::state(v).frameLimit, 0);
     EXPECT_FALSE(fs::exists(file)) << "loading writes nothing";
@@ -75,9 +75,9 @@ TEST_F(PrefsTest, OutOfRangeCountSizeAndShapeFallBack) {
     };
     for (const Case& c : cases) {
         auto v = loadFrom(c.lines);
-        EXPECT_EQ(test::state(v).numMotes, c.numMotes) << c.lines;
-        EXPECT_EQ(test::state(v).moteSize, c.moteSize) << c.lines;
-        EXPECT_EQ(test::state(v).moteShape, c.moteShape) << c.lines;
+        EXPECT_EQ(test::state(v).settings.numMotes, c.numMotes) << c.lines;
+        EXPECT_EQ(test::state(v).settings.moteSize, c.moteSize) << c.lines;
+        EXPECT_EQ(test::state(v).settings.moteShape, c.moteShape) << c.lines;
     }
 }
 
@@ -86,55 +86,55 @@ TEST_F(PrefsTest, UnusableSpeedLoadsAsTheDefault) {
         ::testing::internal::CaptureStderr();
         auto v = loadFrom(std::string("speed=") + speed + "\nlightG=0.5\n");
         EXPECT_EQ(lineCount(::testing::internal::GetCapturedStderr()), 1) << speed;
-        EXPECT_TRUE(sameBits(test::state(v).speed, 0.8f)) << speed;
-        EXPECT_EQ(test::state(v).light.g, 0.5f);
+        EXPECT_TRUE(sameBits(test::state(v).settings.speed, 0.8f)) << speed;
+        EXPECT_EQ(test::state(v).settings.light.g, 0.5f);
     }
     // In range, even unusual values load as they stand.
-    EXPECT_EQ(test::state(loadFrom("speed=-2.5\n")).speed, -2.5f);
-    EXPECT_EQ(test::state(loadFrom("speed=0\n")).speed, 0.0f);
+    EXPECT_EQ(test::state(loadFrom("speed=-2.5\n")).settings.speed, -2.5f);
+    EXPECT_EQ(test::state(loadFrom("speed=0\n")).settings.speed, 0.0f);
 }
 
 TEST_F(PrefsTest, LogoFileFollowsTheLogoMode) {
-    EXPECT_EQ(test::state(loadFrom("logoMode=2\nlogoFile=/pics/me.png\n")).logoFile, "/pics/me.png");
-    EXPECT_EQ(test::state(loadFrom("logoMode=2\n")).logoFile, std::nullopt);
-    EXPECT_EQ(test::state(loadFrom("logoMode=1\nlogoFile=/pics/me.png\n")).logoFile, std::nullopt);
-    EXPECT_EQ(test::state(loadFrom("logoMode=7\nlogoFile=/pics/me.png\n")).logoFile, std::nullopt);
-    EXPECT_EQ(test::state(loadFrom("logoMode=0\nlogoFile=/pics/me.png\n")).logoFile,
+    EXPECT_EQ(test::state(loadFrom("logoMode=2\nlogoFile=/pics/me.png\n")).settings.logoFile, "/pics/me.png");
+    EXPECT_EQ(test::state(loadFrom("logoMode=2\n")).settings.logoFile, std::nullopt);
+    EXPECT_EQ(test::state(loadFrom("logoMode=1\nlogoFile=/pics/me.png\n")).settings.logoFile, std::nullopt);
+    EXPECT_EQ(test::state(loadFrom("logoMode=7\nlogoFile=/pics/me.png\n")).settings.logoFile, std::nullopt);
+    EXPECT_EQ(test::state(loadFrom("logoMode=0\nlogoFile=/pics/me.png\n")).settings.logoFile,
               Bundle::bundleForClass().pathForImageResource("zorvan.pict"));
 }
 
 TEST_F(PrefsTest, ContrastCheckRoundTrip) {
     auto v = load();
-    test::state(v).minimumContrast = 0.5f;
+    test::state(v).settings.minimumContrast = 0.5f;
     v->savePrefs();
     EXPECT_TRUE(contains(fileText(), "\ncontrastCheck=true\n"));
-    EXPECT_EQ(test::state(load()).minimumContrast, 0.5f);
+    EXPECT_EQ(test::state(load()).settings.minimumContrast, 0.5f);
 
     v = load();
-    test::state(v).minimumContrast = 0.0f;
+    test::state(v).settings.minimumContrast = 0.0f;
     v->savePrefs();
     EXPECT_TRUE(contains(fileText(), "\ncontrastCheck=false\n"));
-    EXPECT_EQ(test::state(load()).minimumContrast, 0.0f);
+    EXPECT_EQ(test::state(load()).settings.minimumContrast, 0.0f);
 }
 
 TEST_F(PrefsTest, LogoFileIsStoredOnlyForAUserPicture) {
     auto v = loadFrom("logoMode=2\nlogoFile=/pics/me.png\n");
-    test::state(v).logoMode = 0;
-    test::state(v).logoFile = "/somewhere/zorvan.pict";
+    test::state(v).settings.logoMode = 0;
+    test::state(v).settings.logoFile = "/somewhere/zorvan.pict";
     v->savePrefs();
     EXPECT_FALSE(stored("logoFile")) << fileText();
 
     v = loadFrom("logoMode=2\nlogoFile=/pics/me.png\n");
-    test::state(v).logoMode = 1;
+    test::state(v).settings.logoMode = 1;
     v->savePrefs();
     EXPECT_FALSE(stored("logoFile")) << fileText();
 
     v = loadFrom("logoMode=2\nlogoFile=/pics/me.png\n");
-    test::state(v).logoFile.reset();
+    test::state(v).settings.logoFile.reset();
     v->savePrefs();
     EXPECT_FALSE(stored("logoFile")) << fileText();
 
-    test::state(v).logoFile = "/pics/you.png";
+    test::state(v).settings.logoFile = "/pics/you.png";
     v->savePrefs();
     // Written last, after the speed.
     EXPECT_TRUE(contains(fileText(), "\nspeed=0.8\nlogoFile=/pics/you.png\n")) << fileText();
@@ -142,20 +142,20 @@ TEST_F(PrefsTest, LogoFileIsStoredOnlyForAUserPicture) {
 
 TEST_F(PrefsTest, SaveThenLoadGivesBackEveryField) {
     auto v = load();
-    test::state(v).numMotes = 777;
-    test::state(v).moteSize = 3;
-    test::state(v).mainScreenOnly = true;
-    test::state(v).logoMode = 2;
-    test::state(v).logoFile = "/pics/a b=c.png";
-    test::state(v).drawMode = 1;
-    test::state(v).colourMode = 2;
-    test::state(v).minimumContrast = 0.5f;
-    test::state(v).moteShape = 2;
-    test::state(v).directional = false;
-    test::state(v).bg = {0.1f, 0.123456789f, 1.0f};
-    test::state(v).light = {0.3f, 1e-7f, 0.0f};
-    test::state(v).heavy = {0.999f, 0.5f, 0.25f};
-    test::state(v).speed = 1.7f;
+    test::state(v).settings.numMotes = 777;
+    test::state(v).settings.moteSize = 3;
+    test::state(v).settings.mainScreenOnly = true;
+    test::state(v).settings.logoMode = 2;
+    test::state(v).settings.logoFile = "/pics/a b=c.png";
+    test::state(v).settings.drawMode = 1;
+    test::state(v).settings.colourMode = 2;
+    test::state(v).settings.minimumContrast = 0.5f;
+    test::state(v).settings.moteShape = 2;
+    test::state(v).settings.directional = false;
+    test::state(v).settings.bg = {0.1f, 0.123456789f, 1.0f};
+    test::state(v).settings.light = {0.3f, 1e-7f, 0.0f};
+    test::state(v).settings.heavy = {0.999f, 0.5f, 0.25f};
+    test::state(v).settings.speed = 1.7f;
     v->savePrefs();
     EXPECT_EQ(fileText(),
               "[Zorvan]\nnumMotes=777\nmoteSize=3\nmainScreenOnly=true\nlogoMode=2\n"
@@ -164,24 +164,24 @@ TEST_F(PrefsTest, SaveThenLoadGivesBackEveryField) {
               "heavyR=0.999\nheavyG=0.5\nheavyB=0.25\nspeed=1.7\nlogoFile=/pics/a b=c.png\n");
 
     auto w = load();
-    EXPECT_EQ(test::state(w).numMotes, 777);
-    EXPECT_EQ(test::state(w).moteSize, 3);
-    EXPECT_TRUE(test::state(w).mainScreenOnly);
-    EXPECT_EQ(test::state(w).logoMode, 2);
-    EXPECT_EQ(test::state(w).logoFile, "/pics/a b=c.png");
-    EXPECT_EQ(test::state(w).drawMode, 1);
-    EXPECT_EQ(test::state(w).colourMode, 2);
-    EXPECT_EQ(test::state(w).minimumContrast, 0.5f);
-    EXPECT_EQ(test::state(w).moteShape, 2);
-    EXPECT_FALSE(test::state(w).directional);
-    EXPECT_TRUE(sameColour(test::state(w).bg, test::state(v).bg));
-    EXPECT_TRUE(sameColour(test::state(w).light, test::state(v).light));
-    EXPECT_TRUE(sameColour(test::state(w).heavy, test::state(v).heavy));
-    EXPECT_TRUE(sameBits(test::state(w).speed, test::state(v).speed));
+    EXPECT_EQ(test::state(w).settings.numMotes, 777);
+    EXPECT_EQ(test::state(w).settings.moteSize, 3);
+    EXPECT_TRUE(test::state(w).settings.mainScreenOnly);
+    EXPECT_EQ(test::state(w).settings.logoMode, 2);
+    EXPECT_EQ(test::state(w).settings.logoFile, "/pics/a b=c.png");
+    EXPECT_EQ(test::state(w).settings.drawMode, 1);
+    EXPECT_EQ(test::state(w).settings.colourMode, 2);
+    EXPECT_EQ(test::state(w).settings.minimumContrast, 0.5f);
+    EXPECT_EQ(test::state(w).settings.moteShape, 2);
+    EXPECT_FALSE(test::state(w).settings.directional);
+    EXPECT_TRUE(sameColour(test::state(w).settings.bg, test::state(v).settings.bg));
+    EXPECT_TRUE(sameColour(test::state(w).settings.light, test::state(v).settings.light));
+    EXPECT_TRUE(sameColour(test::state(w).settings.heavy, test::state(v).settings.heavy));
+    EXPECT_TRUE(sameBits(test::state(w).settings.speed, test::state(v).settings.speed));
 
     // Out-of-range values are written as they stand; only loading checks them.
-    test::state(w).moteShape = 9;
-    test::state(w).numMotes = 0;
+    test::state(w).settings.moteShape = 9;
+    test::state(w).settings.numMotes = 0;
     w->savePrefs();
     EXPECT_TRUE(contains(fileText(), "\nnumMotes=0\n"));
     EXPECT_TRUE(contains(fileText(), "\nmoteShape=9\n"));
@@ -189,7 +189,7 @@ TEST_F(PrefsTest, SaveThenLoadGivesBackEveryField) {
 
 TEST_F(PrefsTest, SaveWithoutAStoreWritesNothing) {
     Zorvan v{OpenGLViewFactory{}};
-    test::state(v).numMotes = 5;
+    test::state(v).settings.numMotes = 5;
     v.savePrefs();
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(test::state(v).prefs, nullptr);
@@ -207,15 +207,15 @@ TEST_F(PrefsTest, DamagedFileLoadsDefaultsAndIsKeptUntilSaved) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(err), 1) << err;
     EXPECT_TRUE(contains(err, file.string())) << err;
-    EXPECT_EQ(test::state(v).numMotes, 1500);
-    EXPECT_EQ(test::state(v).moteSize, 10);
-    EXPECT_EQ(test::state(v).speed, 0.8f);
+    EXPECT_EQ(test::state(v).settings.numMotes, 1500);
+    EXPECT_EQ(test::state(v).settings.moteSize, 10);
+    EXPECT_EQ(test::state(v).settings.speed, 0.8f);
     EXPECT_EQ(fileText(), damaged);
 
-    test::state(v).numMotes = 40;
+    test::state(v).settings.numMotes = 40;
     v->savePrefs();
     EXPECT_EQ(readFile(file.string() + ".bak"), damaged);
-    EXPECT_EQ(test::state(load()).numMotes, 40);
+    EXPECT_EQ(test::state(load()).settings.numMotes, 40);
 }
 
 TEST_F(PrefsTest, HugeStoredCountStartsANormalSwarm) {
@@ -223,10 +223,10 @@ TEST_F(PrefsTest, HugeStoredCountStartsANormalSwarm) {
     reload();
     Zorvan v{OpenGLViewFactory{}};
     ASSERT_EQ(v.initWithFrame(Rect{0, 0, 64, 48}, false), &v);
-    EXPECT_EQ(test::state(v).numMotes, 1500);
+    EXPECT_EQ(test::state(v).settings.numMotes, 1500);
     v.allocateMotes();
-    EXPECT_EQ(test::state(v).numMotesAllocated, 1500);
-    EXPECT_NE(test::state(v).motes, nullptr);
+    EXPECT_EQ(test::state(v).swarm.numMotesAllocated, 1500);
+    EXPECT_NE(test::state(v).swarm.motes, nullptr);
 }
 
 }  // namespace

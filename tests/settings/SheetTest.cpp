@@ -134,7 +134,7 @@ protected:
         return w;
     }
     void close() {
-        click(test::state(view).sheetNib->objectNamed("closeButton"));
+        click(test::state(view).sheet.sheetNib->objectNamed("closeButton"));
         drain();
     }
     // Runs chooseLogo with the file chooser driven to pick `path` ("" cancels).
@@ -144,7 +144,7 @@ protected:
         driver.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         g_timeout_add(20, &ChooserDriver::step, &driver);
         // The click only shows the chooser; the choice is taken on the main loop.
-        click(test::state(view).sheetNib->objectNamed("chooseButton"));
+        click(test::state(view).sheet.sheetNib->objectNamed("chooseButton"));
         while (!driver.done) g_main_context_iteration(nullptr, TRUE);
         drain();
         EXPECT_TRUE(driver.sawDialog) << "no file chooser";
@@ -156,45 +156,45 @@ protected:
 };
 
 TEST_F(Sheet, OpeningSetsEveryControlFromTheSettings) {
-    test::state(view).numMotes = 1234;
-    test::state(view).moteSize = 25;
-    test::state(view).drawMode = 1;
-    test::state(view).colourMode = 1;
-    test::state(view).minimumContrast = 0.5f;
-    test::state(view).mainScreenOnly = true;
-    test::state(view).directional = false;
-    test::state(view).moteShape = 2;
-    test::state(view).bg = {0.25f, 0.5f, 0.75f};
-    test::state(view).light = {0.1f, 0.2f, 0.3f};
-    test::state(view).heavy = {0.9f, 0.8f, 0.7f};
-    test::state(view).speed = 1.5f;
-    test::state(view).reinitMotes = true;
+    test::state(view).settings.numMotes = 1234;
+    test::state(view).settings.moteSize = 25;
+    test::state(view).settings.drawMode = 1;
+    test::state(view).settings.colourMode = 1;
+    test::state(view).settings.minimumContrast = 0.5f;
+    test::state(view).settings.mainScreenOnly = true;
+    test::state(view).settings.directional = false;
+    test::state(view).settings.moteShape = 2;
+    test::state(view).settings.bg = {0.25f, 0.5f, 0.75f};
+    test::state(view).settings.light = {0.1f, 0.2f, 0.3f};
+    test::state(view).settings.heavy = {0.9f, 0.8f, 0.7f};
+    test::state(view).settings.speed = 1.5f;
+    test::state(view).sheet.reinitMotes = true;
 
     Control* w = open();
     ASSERT_NE(widget(w), nullptr);
     EXPECT_TRUE(GTK_IS_DIALOG(widget(w)));
-    EXPECT_EQ(rangeValue(test::state(view).motesSlider), 1234);
-    EXPECT_EQ(rangeValue(test::state(view).sizeSlider), 10);  // 25 is outside 1..19
-    EXPECT_NEAR(rangeValue(test::state(view).speedSlider), 1.5, 1e-6);
-    EXPECT_TRUE(active(test::state(view).tailsBox));
-    EXPECT_TRUE(active(test::state(view).contrastBox));
-    EXPECT_TRUE(active(test::state(view).screensBox));
-    EXPECT_FALSE(active(test::state(view).directionalButton));
-    EXPECT_TRUE(active(test::state(view).hexButton));
-    EXPECT_FALSE(active(test::state(view).squareButton) || active(test::state(view).diamondButton));
-    EXPECT_TRUE(active(test::state(view).customColours));
-    EXPECT_FALSE(active(test::state(view).defaultColours) || active(test::state(view).imageColours));
-    EXPECT_NEAR(wellColour(test::state(view).bgWell).blue, 0.75, 1e-6);
-    EXPECT_NEAR(wellColour(test::state(view).lightWell).red, 0.1, 1e-6);
-    EXPECT_NEAR(wellColour(test::state(view).heavyWell).green, 0.8, 1e-6);
-    EXPECT_TRUE(sensitive(test::state(view).bgWell) && sensitive(test::state(view).lightWell) && sensitive(test::state(view).heavyWell));
-    EXPECT_TRUE(sensitive(test::state(view).bgLabel) && sensitive(test::state(view).motesLabel));
-    EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(widget(test::state(view).logoImage))), GTK_IMAGE_PIXBUF);
-    EXPECT_FALSE(test::state(view).reinitMotes);
+    EXPECT_EQ(rangeValue(test::state(view).sheet.motesSlider), 1234);
+    EXPECT_EQ(rangeValue(test::state(view).sheet.sizeSlider), 10);  // 25 is outside 1..19
+    EXPECT_NEAR(rangeValue(test::state(view).sheet.speedSlider), 1.5, 1e-6);
+    EXPECT_TRUE(active(test::state(view).sheet.tailsBox));
+    EXPECT_TRUE(active(test::state(view).sheet.contrastBox));
+    EXPECT_TRUE(active(test::state(view).sheet.screensBox));
+    EXPECT_FALSE(active(test::state(view).sheet.directionalButton));
+    EXPECT_TRUE(active(test::state(view).sheet.hexButton));
+    EXPECT_FALSE(active(test::state(view).sheet.squareButton) || active(test::state(view).sheet.diamondButton));
+    EXPECT_TRUE(active(test::state(view).sheet.customColours));
+    EXPECT_FALSE(active(test::state(view).sheet.defaultColours) || active(test::state(view).sheet.imageColours));
+    EXPECT_NEAR(wellColour(test::state(view).sheet.bgWell).blue, 0.75, 1e-6);
+    EXPECT_NEAR(wellColour(test::state(view).sheet.lightWell).red, 0.1, 1e-6);
+    EXPECT_NEAR(wellColour(test::state(view).sheet.heavyWell).green, 0.8, 1e-6);
+    EXPECT_TRUE(sensitive(test::state(view).sheet.bgWell) && sensitive(test::state(view).sheet.lightWell) && sensitive(test::state(view).sheet.heavyWell));
+    EXPECT_TRUE(sensitive(test::state(view).sheet.bgLabel) && sensitive(test::state(view).sheet.motesLabel));
+    EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(widget(test::state(view).sheet.logoImage))), GTK_IMAGE_PIXBUF);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes);
 
     // Every control is reachable by Tab, and named by its own label.
-    EXPECT_TRUE(gtk_widget_get_can_focus(widget(test::state(view).motesSlider)));
-    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(widget(test::state(view).hexButton))), "Hexagon");
+    EXPECT_TRUE(gtk_widget_get_can_focus(widget(test::state(view).sheet.motesSlider)));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(widget(test::state(view).sheet.hexButton))), "Hexagon");
 
     // A second opening is a new sheet, set from the settings as they are now; the first
     // one's window goes with it.
@@ -203,33 +203,33 @@ TEST_F(Sheet, OpeningSetsEveryControlFromTheSettings) {
                          *static_cast<bool*>(flag) = true;
                      }), &firstDestroyed);
     close();
-    test::state(view).moteSize = 1;
-    test::state(view).colourMode = 0;
+    test::state(view).settings.moteSize = 1;
+    test::state(view).settings.colourMode = 0;
     Control* again = open();
     EXPECT_NE(widget(again), nullptr);
     EXPECT_TRUE(firstDestroyed) << "the first sheet's window was not destroyed";
-    EXPECT_EQ(rangeValue(test::state(view).sizeSlider), 19);
-    EXPECT_FALSE(sensitive(test::state(view).bgWell) || sensitive(test::state(view).lightWell) || sensitive(test::state(view).heavyWell));
-    EXPECT_FALSE(sensitive(test::state(view).bgLabel) || sensitive(test::state(view).motesLabel));
+    EXPECT_EQ(rangeValue(test::state(view).sheet.sizeSlider), 19);
+    EXPECT_FALSE(sensitive(test::state(view).sheet.bgWell) || sensitive(test::state(view).sheet.lightWell) || sensitive(test::state(view).sheet.heavyWell));
+    EXPECT_FALSE(sensitive(test::state(view).sheet.bgLabel) || sensitive(test::state(view).sheet.motesLabel));
 }
 
 TEST_F(Sheet, ClosingReadsTheControlsBackAppliesAndSaves) {
-    test::state(view).moteSize = 25;
+    test::state(view).settings.moteSize = 25;
     Control* w = open();
-    setRange(test::state(view).speedSlider, 2.25);
-    setActive(test::state(view).tailsBox, true);
-    setActive(test::state(view).screensBox, true);
-    setActive(test::state(view).directionalButton, false);
-    click(test::state(view).hexButton);
+    setRange(test::state(view).sheet.speedSlider, 2.25);
+    setActive(test::state(view).sheet.tailsBox, true);
+    setActive(test::state(view).sheet.screensBox, true);
+    setActive(test::state(view).sheet.directionalButton, false);
+    click(test::state(view).sheet.hexButton);
     close();
     EXPECT_FALSE(gtk_widget_get_visible(widget(w))) << "closing ends the sheet";
-    EXPECT_EQ(test::state(view).moteSize, 10);
-    EXPECT_EQ(test::state(view).drawMode, 1);
-    EXPECT_TRUE(test::state(view).mainScreenOnly);
-    EXPECT_FALSE(test::state(view).directional);
-    EXPECT_EQ(test::state(view).moteShape, 2);
-    EXPECT_FLOAT_EQ(test::state(view).speed, 2.25f);
-    EXPECT_FALSE(test::state(view).reinitMotes) << "nothing that shapes the seeding changed";
+    EXPECT_EQ(test::state(view).settings.moteSize, 10);
+    EXPECT_EQ(test::state(view).settings.drawMode, 1);
+    EXPECT_TRUE(test::state(view).settings.mainScreenOnly);
+    EXPECT_FALSE(test::state(view).settings.directional);
+    EXPECT_EQ(test::state(view).settings.moteShape, 2);
+    EXPECT_FLOAT_EQ(test::state(view).settings.speed, 2.25f);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes) << "nothing that shapes the seeding changed";
     const std::string saved = fileText();
     EXPECT_TRUE(contains(saved, "moteShape=2")) << saved;
     EXPECT_TRUE(contains(saved, "drawMode=1")) << saved;
@@ -239,36 +239,36 @@ TEST_F(Sheet, ClosingReadsTheControlsBackAppliesAndSaves) {
     // The size slider's ends and beyond: 19 draws the largest motes, 0 and 20 fall back.
     for (auto [slider, size] : {std::pair{19, 1}, {1, 19}, {0, 10}, {20, 10}}) {
         open();
-        GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(widget(test::state(view).sizeSlider)));
+        GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(widget(test::state(view).sheet.sizeSlider)));
         gtk_adjustment_set_lower(adj, 0);
         gtk_adjustment_set_upper(adj, 20);
-        setRange(test::state(view).sizeSlider, slider);
+        setRange(test::state(view).sheet.sizeSlider, slider);
         close();
-        EXPECT_EQ(test::state(view).moteSize, size) << "slider " << slider;
+        EXPECT_EQ(test::state(view).settings.moteSize, size) << "slider " << slider;
     }
 
     // Square wins over diamond when a broken group has both on.
     open();
-    gtk_radio_button_join_group(GTK_RADIO_BUTTON(widget(test::state(view).diamondButton)), nullptr);
-    setActive(test::state(view).squareButton, true);
-    setActive(test::state(view).diamondButton, true);
+    gtk_radio_button_join_group(GTK_RADIO_BUTTON(widget(test::state(view).sheet.diamondButton)), nullptr);
+    setActive(test::state(view).sheet.squareButton, true);
+    setActive(test::state(view).sheet.diamondButton, true);
     close();
-    EXPECT_EQ(test::state(view).moteShape, 0);
+    EXPECT_EQ(test::state(view).settings.moteShape, 0);
 
     // Esc or the window's close end the sheet the same way: closing always applies.
     w = open();
-    click(test::state(view).diamondButton);
+    click(test::state(view).sheet.diamondButton);
     gtk_window_close(GTK_WINDOW(widget(w)));
     drain();
     EXPECT_FALSE(gtk_widget_get_visible(widget(w)));
-    EXPECT_EQ(test::state(view).moteShape, 1);
+    EXPECT_EQ(test::state(view).settings.moteShape, 1);
 }
 
 TEST_F(Sheet, TheMoteArrayGrowsOnlyBeyondItsCapacity) {
-    ASSERT_EQ(test::state(view).numMotesAllocated, 1500);
+    ASSERT_EQ(test::state(view).swarm.numMotesAllocated, 1500);
     auto firstPositions = [&](int n) {
         std::vector<Vec2> p;
-        for (int i = 0; i < n; ++i) p.push_back(test::state(view).motes[i].pos);
+        for (int i = 0; i < n; ++i) p.push_back(test::state(view).swarm.motes[i].pos);
         return p;
     };
     auto samePositions = [](const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
@@ -276,43 +276,43 @@ TEST_F(Sheet, TheMoteArrayGrowsOnlyBeyondItsCapacity) {
     };
 
     open();
-    setRange(test::state(view).motesSlider, 2000);
+    setRange(test::state(view).sheet.motesSlider, 2000);
     close();
-    EXPECT_EQ(test::state(view).numMotesAllocated, 2000);
-    EXPECT_EQ(test::state(view).numMotes, 2000);
-    EXPECT_TRUE(test::state(view).reinitMotes);
-    for (int i = 0; i < 2000; ++i) test::state(view).motes[i].pos = {-7.0f, -7.0f};  // marks: seeding overwrites
+    EXPECT_EQ(test::state(view).swarm.numMotesAllocated, 2000);
+    EXPECT_EQ(test::state(view).settings.numMotes, 2000);
+    EXPECT_TRUE(test::state(view).sheet.reinitMotes);
+    for (int i = 0; i < 2000; ++i) test::state(view).swarm.motes[i].pos = {-7.0f, -7.0f};  // marks: seeding overwrites
 
     open();
-    const Mote* before = test::state(view).motes;
-    setRange(test::state(view).motesSlider, 1000);
+    const Mote* before = test::state(view).swarm.motes;
+    setRange(test::state(view).sheet.motesSlider, 1000);
     close();
-    EXPECT_EQ(test::state(view).motes, before);
-    EXPECT_EQ(test::state(view).numMotesAllocated, 2000);
-    EXPECT_EQ(test::state(view).numMotes, 1000);
-    EXPECT_FALSE(test::state(view).reinitMotes);
-    EXPECT_EQ(test::state(view).motes[999].pos.x, -7.0f) << "a lower count re-seeded the motes";
+    EXPECT_EQ(test::state(view).swarm.motes, before);
+    EXPECT_EQ(test::state(view).swarm.numMotesAllocated, 2000);
+    EXPECT_EQ(test::state(view).settings.numMotes, 1000);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes);
+    EXPECT_EQ(test::state(view).swarm.motes[999].pos.x, -7.0f) << "a lower count re-seeded the motes";
 
     open();
-    setRange(test::state(view).motesSlider, 1800);
+    setRange(test::state(view).sheet.motesSlider, 1800);
     close();
-    EXPECT_EQ(test::state(view).motes, before);
-    EXPECT_EQ(test::state(view).numMotes, 1800);
-    EXPECT_TRUE(test::state(view).reinitMotes);
-    EXPECT_NE(test::state(view).motes[1799].pos.x, -7.0f);
-    EXPECT_NE(test::state(view).motes[0].pos.x, -7.0f);
-    EXPECT_EQ(test::state(view).motes[1800].pos.x, -7.0f) << "motes beyond the count were seeded";
+    EXPECT_EQ(test::state(view).swarm.motes, before);
+    EXPECT_EQ(test::state(view).settings.numMotes, 1800);
+    EXPECT_TRUE(test::state(view).sheet.reinitMotes);
+    EXPECT_NE(test::state(view).swarm.motes[1799].pos.x, -7.0f);
+    EXPECT_NE(test::state(view).swarm.motes[0].pos.x, -7.0f);
+    EXPECT_EQ(test::state(view).swarm.motes[1800].pos.x, -7.0f) << "motes beyond the count were seeded";
 
     // A count that cannot be had keeps the motes that were live, and their count.
     const std::vector<Vec2> live = firstPositions(1800);
     open();
-    GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(widget(test::state(view).motesSlider)));
+    GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(widget(test::state(view).sheet.motesSlider)));
     gtk_adjustment_set_upper(adj, 2000000000.0);
-    setRange(test::state(view).motesSlider, 2000000000.0);
+    setRange(test::state(view).sheet.motesSlider, 2000000000.0);
     close();
-    EXPECT_EQ(test::state(view).motes, before);
-    EXPECT_EQ(test::state(view).numMotes, 1800);
-    EXPECT_EQ(test::state(view).numMotesAllocated, 2000);
+    EXPECT_EQ(test::state(view).swarm.motes, before);
+    EXPECT_EQ(test::state(view).settings.numMotes, 1800);
+    EXPECT_EQ(test::state(view).swarm.numMotesAllocated, 2000);
     EXPECT_TRUE(samePositions(firstPositions(1800), live));
     view->animateOneFrame();  // steps and draws only what exists
     EXPECT_TRUE(contains(fileText(), "numMotes=1800"));
@@ -327,27 +327,27 @@ TEST_F(Sheet, TheContrastCheckReseedsOnlyWhenItChanges) {
     };
     for (const Case& c : {Case{0.0f, true, 0.5f, true}, Case{0.5f, true, 0.5f, false},
                           Case{0.5f, false, 0.0f, true}, Case{0.0f, false, 0.0f, false}}) {
-        test::state(view).minimumContrast = c.before;
+        test::state(view).settings.minimumContrast = c.before;
         open();
-        setActive(test::state(view).contrastBox, c.box);
+        setActive(test::state(view).sheet.contrastBox, c.box);
         close();
-        EXPECT_EQ(test::state(view).minimumContrast, c.after);
-        EXPECT_EQ(test::state(view).reinitMotes, c.reseed);
+        EXPECT_EQ(test::state(view).settings.minimumContrast, c.after);
+        EXPECT_EQ(test::state(view).sheet.reinitMotes, c.reseed);
     }
 }
 
 TEST_F(Sheet, PictureColoursTakeTheBackgroundAfterSaving) {
-    ASSERT_NE(test::state(view).logo, nullptr) << "the default picture should be loaded";
-    test::state(view).bg = {0.1f, 0.2f, 0.3f};
+    ASSERT_NE(test::state(view).picture.logo, nullptr) << "the default picture should be loaded";
+    test::state(view).settings.bg = {0.1f, 0.2f, 0.3f};
     open();
-    click(test::state(view).imageColours);
-    EXPECT_EQ(test::state(view).colourMode, 2);
-    EXPECT_FLOAT_EQ(test::state(view).bg.r, 0.1f) << "picture colours change nothing before closing";
+    click(test::state(view).sheet.imageColours);
+    EXPECT_EQ(test::state(view).settings.colourMode, 2);
+    EXPECT_FLOAT_EQ(test::state(view).settings.bg.r, 0.1f) << "picture colours change nothing before closing";
     close();
     EXPECT_TRUE(contains(fileText(), "bgR=0.1\n")) << fileText();
-    EXPECT_EQ(test::state(view).bg.r, test::state(view).logo[0].r);
-    EXPECT_EQ(test::state(view).bg.g, test::state(view).logo[0].g);
-    EXPECT_EQ(test::state(view).bg.b, test::state(view).logo[0].b);
+    EXPECT_EQ(test::state(view).settings.bg.r, test::state(view).picture.logo[0].r);
+    EXPECT_EQ(test::state(view).settings.bg.g, test::state(view).picture.logo[0].g);
+    EXPECT_EQ(test::state(view).settings.bg.b, test::state(view).picture.logo[0].b);
 }
 
 TEST_F(Sheet, ChoosingALogoThroughTheFileChooser) {
@@ -359,116 +359,116 @@ TEST_F(Sheet, ChoosingALogoThroughTheFileChooser) {
     open();
     EXPECT_EQ(chooseLogoFile(""), std::getenv("HOME")) << "the chooser starts at home";
     chooseLogoFile(enough);
-    EXPECT_EQ(test::state(view).logoMode, 2);
-    EXPECT_EQ(test::state(view).logoFile, enough);
-    EXPECT_EQ(test::state(view).numNonBGPixels, 50);
-    EXPECT_TRUE(test::state(view).reinitMotes);
+    EXPECT_EQ(test::state(view).settings.logoMode, 2);
+    EXPECT_EQ(test::state(view).settings.logoFile, enough);
+    EXPECT_EQ(test::state(view).picture.numNonBGPixels, 50);
+    EXPECT_TRUE(test::state(view).sheet.reinitMotes);
 
     // Too few pixels: the module's own picture comes back, also from the default logo.
     for (int startMode : {2, 0}) {
         if (startMode == 0) {
             view->defaultLogo(nullptr);
-            ASSERT_EQ(test::state(view).logoMode, 0);
+            ASSERT_EQ(test::state(view).settings.logoMode, 0);
         }
-        test::state(view).reinitMotes = false;
+        test::state(view).sheet.reinitMotes = false;
         chooseLogoFile(few);
-        EXPECT_EQ(test::state(view).logoMode, 0);
-        EXPECT_TRUE(test::state(view).logoFile && contains(*test::state(view).logoFile, "zorvan.pict"));
-        EXPECT_GT(test::state(view).numNonBGPixels, 49);
-        EXPECT_TRUE(test::state(view).reinitMotes);
-        EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(widget(test::state(view).logoImage))), GTK_IMAGE_PIXBUF);
+        EXPECT_EQ(test::state(view).settings.logoMode, 0);
+        EXPECT_TRUE(test::state(view).settings.logoFile && contains(*test::state(view).settings.logoFile, "zorvan.pict"));
+        EXPECT_GT(test::state(view).picture.numNonBGPixels, 49);
+        EXPECT_TRUE(test::state(view).sheet.reinitMotes);
+        EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(widget(test::state(view).sheet.logoImage))), GTK_IMAGE_PIXBUF);
     }
 
     // An unreadable file changes nothing, and the sheet says why.
     chooseLogoFile(enough);
-    test::state(view).reinitMotes = false;
-    const Colour* table = test::state(view).logo;
+    test::state(view).sheet.reinitMotes = false;
+    const Colour* table = test::state(view).picture.logo;
     chooseLogoFile(junk);
-    EXPECT_EQ(test::state(view).logoMode, 2);
-    EXPECT_EQ(test::state(view).logoFile, enough);
-    EXPECT_EQ(test::state(view).logo, table);
-    EXPECT_EQ(test::state(view).logoWidth, 20);
-    EXPECT_EQ(test::state(view).logoHeight, 20);
-    EXPECT_FALSE(test::state(view).reinitMotes);
-    EXPECT_EQ(labelText(test::state(view).logoMessage), "Cannot read that picture; the logo is unchanged.");
+    EXPECT_EQ(test::state(view).settings.logoMode, 2);
+    EXPECT_EQ(test::state(view).settings.logoFile, enough);
+    EXPECT_EQ(test::state(view).picture.logo, table);
+    EXPECT_EQ(test::state(view).picture.logoWidth, 20);
+    EXPECT_EQ(test::state(view).picture.logoHeight, 20);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes);
+    EXPECT_EQ(labelText(test::state(view).sheet.logoMessage), "Cannot read that picture; the logo is unchanged.");
     close();
     EXPECT_TRUE(contains(fileText(), "logoFile=" + enough)) << fileText();
 
     // Cancelling changes nothing either.
     open();
-    test::state(view).reinitMotes = false;
+    test::state(view).sheet.reinitMotes = false;
     chooseLogoFile("");
-    EXPECT_EQ(test::state(view).logoFile, enough);
-    EXPECT_FALSE(test::state(view).reinitMotes);
+    EXPECT_EQ(test::state(view).settings.logoFile, enough);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes);
     close();
 }
 
 TEST_F(Sheet, DefaultAndNoLogo) {
     open();
-    ASSERT_EQ(test::state(view).logoMode, 0);
-    const Colour* table = test::state(view).logo;
+    ASSERT_EQ(test::state(view).settings.logoMode, 0);
+    const Colour* table = test::state(view).picture.logo;
     view->defaultLogo(nullptr);  // already the default: nothing at all
-    click(test::state(view).sheetNib->objectNamed("defaultLogoButton"));
-    EXPECT_EQ(test::state(view).logo, table);
-    EXPECT_FALSE(test::state(view).reinitMotes);
+    click(test::state(view).sheet.sheetNib->objectNamed("defaultLogoButton"));
+    EXPECT_EQ(test::state(view).picture.logo, table);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes);
 
-    const int width = test::state(view).logoWidth;
+    const int width = test::state(view).picture.logoWidth;
     for (int i = 0; i < 2; ++i) {
-        test::state(view).reinitMotes = false;
-        click(test::state(view).sheetNib->objectNamed("noLogoButton"));
-        EXPECT_EQ(test::state(view).logoMode, 1);
-        EXPECT_FALSE(test::state(view).logoFile);
-        EXPECT_FALSE(test::state(view).logoImageSrc);
-        EXPECT_TRUE(test::state(view).reinitMotes);
-        EXPECT_EQ(test::state(view).logo, table) << "no logo keeps the pixel table";
-        EXPECT_EQ(test::state(view).logoWidth, width);
-        EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(widget(test::state(view).logoImage))), GTK_IMAGE_EMPTY);
+        test::state(view).sheet.reinitMotes = false;
+        click(test::state(view).sheet.sheetNib->objectNamed("noLogoButton"));
+        EXPECT_EQ(test::state(view).settings.logoMode, 1);
+        EXPECT_FALSE(test::state(view).settings.logoFile);
+        EXPECT_FALSE(test::state(view).picture.logoImageSrc);
+        EXPECT_TRUE(test::state(view).sheet.reinitMotes);
+        EXPECT_EQ(test::state(view).picture.logo, table) << "no logo keeps the pixel table";
+        EXPECT_EQ(test::state(view).picture.logoWidth, width);
+        EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(widget(test::state(view).sheet.logoImage))), GTK_IMAGE_EMPTY);
     }
     // With picture colours, the re-seeded motes and the background still come from it.
-    click(test::state(view).imageColours);
+    click(test::state(view).sheet.imageColours);
     close();
-    EXPECT_EQ(test::state(view).bg.r, table[0].r);
+    EXPECT_EQ(test::state(view).settings.bg.r, table[0].r);
     EXPECT_TRUE(contains(fileText(), "logoMode=1"));
     EXPECT_FALSE(contains(fileText(), "logoFile="));
 }
 
 TEST_F(Sheet, ColourModesAndWells) {
-    test::state(view).colourMode = 1;
-    test::state(view).bg = {0.2f, 0.2f, 0.2f};
-    test::state(view).light = {0.3f, 0.3f, 0.3f};
-    test::state(view).heavy = {0.4f, 0.4f, 0.4f};
+    test::state(view).settings.colourMode = 1;
+    test::state(view).settings.bg = {0.2f, 0.2f, 0.2f};
+    test::state(view).settings.light = {0.3f, 0.3f, 0.3f};
+    test::state(view).settings.heavy = {0.4f, 0.4f, 0.4f};
     open();
-    pickColour(test::state(view).lightWell, GdkRGBA{0.5, 0.25, 0.125, 1.0});
-    EXPECT_FLOAT_EQ(test::state(view).light.g, 0.25f);
-    EXPECT_TRUE(test::state(view).reinitMotes);
+    pickColour(test::state(view).sheet.lightWell, GdkRGBA{0.5, 0.25, 0.125, 1.0});
+    EXPECT_FLOAT_EQ(test::state(view).settings.light.g, 0.25f);
+    EXPECT_TRUE(test::state(view).sheet.reinitMotes);
 
     // Default colours, then custom again: the wells' colours come back.
-    click(test::state(view).defaultColours);
-    EXPECT_EQ(test::state(view).colourMode, 0);
-    EXPECT_EQ(test::state(view).light.g, LIGHT.g);
-    EXPECT_EQ(test::state(view).bg.r, 0.0f);
-    EXPECT_FALSE(sensitive(test::state(view).lightWell));
-    EXPECT_FALSE(sensitive(test::state(view).bgLabel));
-    click(test::state(view).customColours);
-    EXPECT_EQ(test::state(view).colourMode, 1);
-    EXPECT_FLOAT_EQ(test::state(view).light.g, 0.25f);
-    EXPECT_FLOAT_EQ(test::state(view).bg.r, 0.2f);
-    EXPECT_FLOAT_EQ(test::state(view).heavy.r, 0.4f);
-    EXPECT_TRUE(sensitive(test::state(view).lightWell) && sensitive(test::state(view).motesLabel));
-    EXPECT_TRUE(active(test::state(view).customColours) && !active(test::state(view).defaultColours));
+    click(test::state(view).sheet.defaultColours);
+    EXPECT_EQ(test::state(view).settings.colourMode, 0);
+    EXPECT_EQ(test::state(view).settings.light.g, LIGHT.g);
+    EXPECT_EQ(test::state(view).settings.bg.r, 0.0f);
+    EXPECT_FALSE(sensitive(test::state(view).sheet.lightWell));
+    EXPECT_FALSE(sensitive(test::state(view).sheet.bgLabel));
+    click(test::state(view).sheet.customColours);
+    EXPECT_EQ(test::state(view).settings.colourMode, 1);
+    EXPECT_FLOAT_EQ(test::state(view).settings.light.g, 0.25f);
+    EXPECT_FLOAT_EQ(test::state(view).settings.bg.r, 0.2f);
+    EXPECT_FLOAT_EQ(test::state(view).settings.heavy.r, 0.4f);
+    EXPECT_TRUE(sensitive(test::state(view).sheet.lightWell) && sensitive(test::state(view).sheet.motesLabel));
+    EXPECT_TRUE(active(test::state(view).sheet.customColours) && !active(test::state(view).sheet.defaultColours));
 
     // A colour out of range or with alpha is brought into range; alpha is ignored.
-    pickColour(test::state(view).bgWell, GdkRGBA{1.5, -0.25, 0.5, 0.3});
-    EXPECT_EQ(test::state(view).bg.r, 1.0f);
-    EXPECT_EQ(test::state(view).bg.g, 0.0f);
-    EXPECT_EQ(test::state(view).bg.b, 0.5f);
+    pickColour(test::state(view).sheet.bgWell, GdkRGBA{1.5, -0.25, 0.5, 0.3});
+    EXPECT_EQ(test::state(view).settings.bg.r, 1.0f);
+    EXPECT_EQ(test::state(view).settings.bg.g, 0.0f);
+    EXPECT_EQ(test::state(view).settings.bg.b, 0.5f);
 
     // setColourMode from any other control changes nothing.
-    test::state(view).reinitMotes = false;
-    view->setColourMode(test::state(view).tailsBox);
+    test::state(view).sheet.reinitMotes = false;
+    view->setColourMode(test::state(view).sheet.tailsBox);
     view->setColourMode(nullptr);
-    EXPECT_EQ(test::state(view).colourMode, 1);
-    EXPECT_FALSE(test::state(view).reinitMotes);
+    EXPECT_EQ(test::state(view).settings.colourMode, 1);
+    EXPECT_FALSE(test::state(view).sheet.reinitMotes);
     close();
     EXPECT_TRUE(contains(fileText(), "bgR=1\n")) << fileText();
     EXPECT_TRUE(contains(fileText(), "bgG=0\n"));
@@ -476,15 +476,15 @@ TEST_F(Sheet, ColourModesAndWells) {
 
 TEST_F(Sheet, ADamagedInterfaceFileLoadsNothing) {
     Control* w = open();
-    Control* slider = test::state(view).motesSlider;
+    Control* slider = test::state(view).sheet.motesSlider;
     const std::string damaged = dir / "damaged.nib";
     writeBytes(damaged, readFile(ZORVAN_SOURCE_DIR "/resources/Zorvan.nib").substr(0, 2000));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(Nib::loadNibFile(damaged, *view), nullptr);
+    EXPECT_EQ(Nib::loadNibFile(damaged, test::state(view).sheet), nullptr);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(err), 1) << err;
-    EXPECT_EQ(test::state(view).motesSlider, slider) << "a failed load left the outlets alone";
-    EXPECT_EQ(test::state(view).window, w);
+    EXPECT_EQ(test::state(view).sheet.motesSlider, slider) << "a failed load left the outlets alone";
+    EXPECT_EQ(test::state(view).sheet.window, w);
     close();
     EXPECT_FALSE(gtk_widget_get_visible(widget(w)));
 }
@@ -494,12 +494,12 @@ TEST_F(Sheet, ASettingsFileThatCannotBeSavedStillApplies) {
     writeBytes(blocker, "x");
     ScreenSaverDefaults::setStorePathOverride((blocker / "Zorvan.conf").string());
     open();
-    click(test::state(view).hexButton);
+    click(test::state(view).sheet.hexButton);
     testing::internal::CaptureStderr();
     close();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(view->lastSaveFailed());
-    EXPECT_EQ(test::state(view).moteShape, 2);
+    EXPECT_EQ(test::state(view).settings.moteShape, 2);
     EXPECT_EQ(lineCount(err), 1) << err;
     EXPECT_EQ(readFile(blocker.string()), "x");
 }

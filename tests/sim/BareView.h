@@ -1,9 +1,12 @@
-// A view without OpenGL for the simulation tests: constructed with an empty factory and
-// never initialised, with the fields that the simulation reads set by hand.
+// A bare simulation for the simulation tests: a swarm and a logo as values, with what a
+// view would hand them (the mode, speed and smoothness, the colour mode and colours),
+// under the names of the view's own fields so that a test reads like the view's code.
+// No view and no OpenGL.
 #pragma once
 
-#include "saver/Zorvan.h"
-#include "support/ViewState.h"
+#include "logo/LogoPicture.h"
+#include "settings/Settings.h"
+#include "sim/Swarm.h"
 
 #include <cstdlib>
 #include <memory>
@@ -11,25 +14,36 @@
 
 namespace zorvan::test {
 
-// A view of w x h with the default speed and smoothness, the default colours, cells of
+struct BareSim : Swarm, LogoPicture {
+    int mode = MODE_FLOW;
+    float speed = 0.8f;
+    float smoothness = 0.99f;
+    int colourMode = COLOURS_DEFAULT;
+    Colour light = LIGHT;
+    Colour heavy = HEAVY;
+
+    void advanceMotes() { Swarm::advanceMotes(mode, speed, smoothness); }
+    void initMote(int i) { Swarm::initMote(i, seeding(colourMode == COLOURS_LOGO, light, heavy)); }
+};
+
+inline BareSim& state(BareSim& sim) { return sim; }
+inline BareSim& state(const std::unique_ptr<BareSim>& sim) { return *sim; }
+
+// A swarm of w x h with the default speed and smoothness, the default colours, cells of
 // a third of the size (at least 1) and room for `count` motes (not yet seeded).
-inline std::unique_ptr<Zorvan> makeBareView(int w, int h, int count) {
-    auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
-    test::state(view).displayWidth = w;
-    test::state(view).displayHeight = h;
-    test::state(view).fieldWidth = w / 3 > 0 ? w / 3 : 1;
-    test::state(view).fieldHeight = h / 3 > 0 ? h / 3 : 1;
-    test::state(view).speed = 0.8f;
-    test::state(view).smoothness = 0.99f;
-    test::state(view).light = LIGHT;
-    test::state(view).heavy = HEAVY;
-    test::state(view).numMotes = count;
-    view->allocateMotes();
-    return view;
+inline std::unique_ptr<BareSim> makeBareView(int w, int h, int count) {
+    auto sim = std::make_unique<BareSim>();
+    sim->displayWidth = w;
+    sim->displayHeight = h;
+    sim->fieldWidth = w / 3 > 0 ? w / 3 : 1;
+    sim->fieldHeight = h / 3 > 0 ? h / 3 : 1;
+    sim->numMotes = count;
+    sim->allocateMotes();
+    return sim;
 }
 
-inline void seedAll(Zorvan& view) {
-    for (int i = 0; i < test::state(view).numMotes; ++i) view.initMote(i);
+inline void seedAll(BareSim& sim) {
+    for (int i = 0; i < sim.numMotes; ++i) sim.initMote(i);
 }
 
 // The next `count` results of random(), taken after srandom(seed); leaves the generator
@@ -45,14 +59,14 @@ inline std::vector<long> drawsAfter(unsigned seed, int count) {
 // A uniform fraction from a recorded draw.
 inline double fraction(long draw) { return static_cast<double>(draw) / 2147483647.0; }
 
-// A malloc'd table of w x h entries, all `background`; the view frees it.
-inline void setLogoTable(Zorvan& view, int w, int h, Colour background) {
-    std::free(test::state(view).logo);
-    test::state(view).logo = static_cast<Colour*>(std::malloc(sizeof(Colour) * static_cast<size_t>(w * h)));
-    for (int i = 0; i < w * h; ++i) test::state(view).logo[i] = background;
-    test::state(view).logoWidth = w;
-    test::state(view).logoHeight = h;
-    test::state(view).numNonBGPixels = 0;
+// A malloc'd table of w x h entries, all `background`; the logo frees it.
+inline void setLogoTable(BareSim& sim, int w, int h, Colour background) {
+    std::free(sim.logo);
+    sim.logo = static_cast<Colour*>(std::malloc(sizeof(Colour) * static_cast<size_t>(w * h)));
+    for (int i = 0; i < w * h; ++i) sim.logo[i] = background;
+    sim.logoWidth = w;
+    sim.logoHeight = h;
+    sim.numNonBGPixels = 0;
 }
 
 }  // namespace zorvan::test

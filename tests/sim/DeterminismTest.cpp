@@ -12,8 +12,8 @@ using zorvan::test::setLogoTable;
 
 namespace {
 
-// A view seeded from `seed` with a small logo, run through all seven modes.
-std::unique_ptr<Zorvan> runSwarm(unsigned seed) {
+// A swarm seeded from `seed` with a small logo, run through all seven modes.
+std::unique_ptr<test::BareSim> runSwarm(unsigned seed) {
     auto view = makeBareView(1024, 768, 700);
     setLogoTable(*view, 40, 20, {0, 0, 0});
     for (int i = 0; i < 40 * 20; i += 3) test::state(view).logo[i + 1] = {0.25f * (i % 4), 1.0f, 0.5f};
@@ -42,4 +42,28 @@ TEST(Determinism, SameSeedGivesBitIdenticalMotesAfterEveryMode) {
     // A different seed gives a different swarm, so the comparison above means something.
     auto c = runSwarm(2719u);
     EXPECT_NE(0, std::memcmp(test::state(a).motes, test::state(c).motes, sizeof(Mote) * 700));
+}
+
+// The swarm and the logo are values: a copy holds motes and a table of its own and goes
+// on exactly as the original does.
+TEST(Determinism, ACopyGoesOnAsTheOriginalAndSharesNothing) {
+    auto a = runSwarm(2718u);
+    test::BareSim b = *a;
+    ASSERT_NE(b.motes, a->motes);
+    ASSERT_NE(b.logo, a->logo);
+    EXPECT_EQ(0, std::memcmp(b.logo, a->logo, sizeof(Colour) * 40 * 20));
+    for (test::BareSim* s : {a.get(), &b}) {
+        srandom(99);
+        s->initMote(7);
+        for (int f = 0; f < 200; ++f) {
+            s->advanceMotes();
+            s->advanceFields();
+        }
+    }
+    EXPECT_EQ(0, std::memcmp(a->motes, b.motes, sizeof(Mote) * 700));
+    EXPECT_EQ(0, std::memcmp(a->fields, b.fields, sizeof b.fields));
+    b.motes[0].pos.x += 1.0f;
+    b.logo[0].r = 0.5f;
+    EXPECT_NE(a->motes[0].pos.x, b.motes[0].pos.x);
+    EXPECT_EQ(a->logo[0].r, 0.0f);
 }

@@ -1,6 +1,5 @@
 // The mote array on its own: the live count moves freely within the room there is, the
 // room only grows, and a count that cannot be had changes nothing.
-#include "settings/PrefsChecks.h"
 #include "sim/MoteArray.h"
 
 #include <gtest/gtest.h>

@@ -153,7 +153,7 @@ TEST(Motion, UnknownModesMoveExactlyAsFlow) {
     auto flow = makeBareView(800, 600, 300);
     auto seven = makeBareView(800, 600, 300);
     auto negative = makeBareView(800, 600, 300);
-    for (Zorvan* v : {flow.get(), seven.get(), negative.get()}) {
+    for (test::BareSim* v : {flow.get(), seven.get(), negative.get()}) {
         srandom(31);
         v->initVectorField();
         seedAll(*v);
@@ -162,7 +162,7 @@ TEST(Motion, UnknownModesMoveExactlyAsFlow) {
     test::state(seven).mode = 7;
     test::state(negative).mode = -1;
     for (int f = 0; f < 200; ++f) {
-        for (Zorvan* v : {flow.get(), seven.get(), negative.get()}) {
+        for (test::BareSim* v : {flow.get(), seven.get(), negative.get()}) {
             v->advanceMotes();
             v->advanceFields();
         }

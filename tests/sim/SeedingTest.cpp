@@ -290,7 +290,7 @@ TEST(Seeding, RefusedAllocationLeavesNoMotes) {
     if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < capped.rlim_cur) capped.rlim_cur = saved.rlim_max;
     ASSERT_EQ(0, setrlimit(RLIMIT_AS, &capped));
 #endif
-    auto view = std::make_unique<Zorvan>(OpenGLViewFactory{});
+    auto view = std::make_unique<test::BareSim>();
     test::state(view).displayWidth = 800;
     test::state(view).displayHeight = 600;
     test::state(view).numMotes = INT_MAX;
