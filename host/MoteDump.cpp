@@ -3,6 +3,7 @@
 #include "host/FileOutput.h"
 
 #include "saver/Zorvan.h"
+#include "settings/SettingsTable.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,25 +35,11 @@ void appendFloat(std::string& out, float value) {
 
 std::string formatMoteDump(const Zorvan& zorvan) {
     const ZorvanState& view = zorvan.state();
-    const Settings& settings = view.settings;
     const Swarm& swarm = view.swarm;
     std::string out;
     appendf(out, "mode %d index %d count %d limit %d\n", view.mode, view.playListIndex,
             view.frameCount, view.frameLimit);
-    appendf(out, "settings numMotes %d moteSize %d mainScreenOnly %d logoMode %d drawMode %d "
-                 "colourMode %d moteShape %d directional %d",
-            settings.numMotes, settings.moteSize, int(settings.mainScreenOnly), settings.logoMode, settings.drawMode,
-            settings.colourMode, settings.moteShape, int(settings.directional));
-    out += " minimumContrast";
-    appendFloat(out, settings.minimumContrast);
-    out += " speed";
-    appendFloat(out, settings.speed);
-    for (const auto& [name, c] : {std::pair{" bg", settings.bg}, {" light", settings.light}, {" heavy", settings.heavy}}) {
-        out += name;
-        for (float f : {c.r, c.g, c.b}) appendFloat(out, f);
-    }
-    // Last, as it may hold blanks.
-    out += " logoFile " + (settings.logoFile ? *settings.logoFile : std::string("none")) + "\n";
+    out += "settings " + describeSettings(view.settings) + "\n";
     out += "fields\n";
     for (int k = 0; k < 9; ++k) {
         appendf(out, "%d", k);

@@ -5,6 +5,7 @@
 #include "sim/MoteArray.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace zorvan {
 
@@ -126,6 +127,16 @@ void addDefaultColours(ScreenSaverDefaults::Dictionary& settings) {
 
 namespace stored {
 
+void describeInt(const char* key, int value, std::string& out) {
+    out += std::string(" ") + key + " " + std::to_string(value);
+}
+
+void describeFloat(const char* key, float value, std::string& out) {
+    char text[64];
+    std::snprintf(text, sizeof text, " %s %a", key, static_cast<double>(value));
+    out += text;
+}
+
 void Logo::load(Store& store, const Keys& k, Settings& s) const {
     const int m = s.*mode = store.integerForKey(k[0]);
     std::optional<std::string>& f = s.*file;
@@ -152,6 +163,17 @@ bool saveSettings(ScreenSaverDefaults& store, const Settings& settings) {
     for (const Setting& s : SETTINGS)
         if (const auto* logo = std::get_if<Logo>(&s.stored)) logo->saveFile(store, s.keys, settings);
     return store.synchronize();
+}
+
+std::string describeSettings(const Settings& settings) {
+    std::string out;
+    forEachSetting([&](const Setting& s, const auto& row) { row.describe(s.keys, settings, out); });
+    for (const Setting& s : SETTINGS)
+        if (const auto* logo = std::get_if<Logo>(&s.stored)) {
+            const std::optional<std::string>& file = settings.*logo->file;
+            out += std::string(" ") + s.keys[1] + " " + (file ? *file : std::string("none"));
+        }
+    return out.empty() ? out : out.substr(1);
 }
 
 }  // namespace zorvan

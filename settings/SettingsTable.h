@@ -33,6 +33,10 @@ namespace stored {
 using Store = ScreenSaverDefaults;
 using Dictionary = ScreenSaverDefaults::Dictionary;
 
+// " key value" for describeSettings: a whole number, or a float exactly (hexadecimal).
+void describeInt(const char* key, int value, std::string& out);
+void describeFloat(const char* key, float value, std::string& out);
+
 // An integer; a stored value outside min..max loads as `outside`.
 struct Integer {
     int Settings::*field;
@@ -47,6 +51,7 @@ struct Integer {
         if (value < min || value > max) value = outside;
     }
     void save(Store& store, const Keys& k, const Settings& s) const { store.setInteger(s.*field, k[0]); }
+    void describe(const Keys& k, const Settings& s, std::string& out) const { describeInt(k[0], s.*field, out); }
 };
 
 struct Bool {
@@ -56,6 +61,7 @@ struct Bool {
     void registerDefault(const Keys& k, Dictionary& out) const { out.emplace_back(k[0], Store::Value(byDefault)); }
     void load(Store& store, const Keys& k, Settings& s) const { s.*field = store.boolForKey(k[0]); }
     void save(Store& store, const Keys& k, const Settings& s) const { store.setBool(s.*field, k[0]); }
+    void describe(const Keys& k, const Settings& s, std::string& out) const { describeInt(k[0], s.*field, out); }
 };
 
 // A bool that the settings hold as a level: `on` when set, else 0. Any level above 0
@@ -68,6 +74,7 @@ struct Level {
     void registerDefault(const Keys& k, Dictionary& out) const { out.emplace_back(k[0], Store::Value(byDefault)); }
     void load(Store& store, const Keys& k, Settings& s) const { s.*field = store.boolForKey(k[0]) ? on : 0.0f; }
     void save(Store& store, const Keys& k, const Settings& s) const { store.setBool(s.*field > 0.0f, k[0]); }
+    void describe(const Keys& k, const Settings& s, std::string& out) const { describeFloat(k[0], s.*field, out); }
 };
 
 // A float. The store hands out finite floats only: a NaN or infinite one in the file
@@ -79,6 +86,7 @@ struct Float {
     void registerDefault(const Keys& k, Dictionary& out) const { out.emplace_back(k[0], Store::Value(byDefault)); }
     void load(Store& store, const Keys& k, Settings& s) const { s.*field = store.floatForKey(k[0]); }
     void save(Store& store, const Keys& k, const Settings& s) const { store.setFloat(s.*field, k[0]); }
+    void describe(const Keys& k, const Settings& s, std::string& out) const { describeFloat(k[0], s.*field, out); }
 };
 
 // A colour: three floats, under the row's three keys (red, green, blue).
@@ -100,6 +108,12 @@ struct Rgb {
         store.setFloat(c.g, k[1]);
         store.setFloat(c.b, k[2]);
     }
+    void describe(const Keys& k, const Settings& s, std::string& out) const {
+        const Colour& c = s.*field;
+        describeFloat(k[0], c.r, out);
+        describeFloat(k[1], c.g, out);
+        describeFloat(k[2], c.b, out);
+    }
 };
 
 // The logo: its mode under the first key (LOGO_DEFAULT the module's own picture, the
@@ -114,6 +128,7 @@ struct Logo {
     void load(Store& store, const Keys& k, Settings& s) const;
     void save(Store& store, const Keys& k, const Settings& s) const { store.setInteger(s.*mode, k[0]); }
     void saveFile(Store& store, const Keys& k, const Settings& s) const;
+    void describe(const Keys& k, const Settings& s, std::string& out) const { describeInt(k[0], s.*mode, out); }
 };
 
 }  // namespace stored
@@ -181,6 +196,11 @@ void loadSettings(ScreenSaverDefaults& store, Settings& settings);
 // file), then makes the writes persistent. False when the store could not be written:
 // it has said why on stderr.
 bool saveSettings(ScreenSaverDefaults& store, const Settings& settings);
+
+// Every row as " key value" in the rows' order, floats exactly, the logo's file last
+// (as it may hold blanks): "numMotes 1500 moteSize 10 ... logoFile /path" ("none"
+// without one).
+std::string describeSettings(const Settings& settings);
 
 // Completes the settings given for one run as the settings sheet's button would: the
 // default colour mode brings the default colours along. Colours given anywhere on the
