@@ -8,7 +8,6 @@
 // GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,33 +20,24 @@
 
 using namespace zorvan;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int HALF = test::TwoMonitorDisplay::MONITOR_WIDTH;
 const char DAEMON[] = "/usr/bin/xscreensaver";
 const char COMMAND[] = "/usr/bin/xscreensaver-command";
-const char SETPRIV[] = "/usr/bin/setpriv";
 
 class Daemon : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fs::exists(DAEMON) || !fs::exists(COMMAND))
             GTEST_SKIP() << "the xscreensaver daemon is not installed";
-        if (getuid() == 0) {
-            const passwd* nobody = getpwnam("nobody");
-            if (!nobody || !fs::exists(SETPRIV))
-                GTEST_SKIP() << "running as root without a nobody user or setpriv to drop to";
-            uid_ = nobody->pw_uid;
-            gid_ = nobody->pw_gid;
-        }
+        if (!user_.why.empty()) GTEST_SKIP() << user_.why;
         if (!x_.ok()) GTEST_SKIP() << x_.why();
 
         // A HOME that the daemon's user owns, with the program and its resources.
-        char pattern[] = "/tmp/zorvan-daemon-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern));
-        home_ = pattern;
+        ASSERT_FALSE(folder_.path().empty());
+        home_ = folder_.path();
         fs::create_directories(home_ / "bin");
         fs::copy_file(test::zorvanPath(), program());
         fs::copy(fs::path(ZORVAN_BIN_DIR) / ".." / "share", home_ / "share", fs::copy_options::recursive);
@@ -60,10 +50,6 @@ protected:
     void TearDown() override {
         stopDaemon();
         for (int pid : zorvanPids()) kill(pid, SIGKILL);
-        if (!home_.empty()) {
-            std::error_code ec;
-            fs::remove_all(home_, ec);
-        }
     }
 
     fs::path program() const { return home_ / "bin" / "zorvan"; }
@@ -71,10 +57,10 @@ protected:
     void writeStore(const std::string& lines) {
         fs::create_directories(home_ / ".config" / "zorvan");
         std::ofstream(home_ / ".config" / "zorvan" / "Zorvan.conf") << "[Zorvan]\n" << lines;
-        if (uid_ != getuid()) {
+        if (user_.uid != getuid()) {
             for (const auto& entry : fs::recursive_directory_iterator(home_))
-                if (lchown(entry.path().c_str(), uid_, gid_) != 0) ADD_FAILURE() << entry.path();
-            if (lchown(home_.c_str(), uid_, gid_) != 0) ADD_FAILURE() << home_;
+                if (lchown(entry.path().c_str(), user_.uid, user_.gid) != 0) ADD_FAILURE() << entry.path();
+            if (lchown(home_.c_str(), user_.uid, user_.gid) != 0) ADD_FAILURE() << home_;
         }
         fs::permissions(home_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                    fs::perms::others_read | fs::perms::others_exec);
@@ -91,13 +77,7 @@ protected:
         setup.env = {"HOME=" + home_.string(), "DISPLAY=" + x_.name(), "PATH=/usr/bin:/bin",
                      // A sanitizer build's leak report would only slow the exit.
                      "ASAN_OPTIONS=detect_leaks=0"};
-        if (uid_ != getuid())
-            daemon_ = test::spawnProcess(SETPRIV, {"--reuid=" + std::to_string(uid_),
-                                                   "--regid=" + std::to_string(gid_),
-                                                   "--clear-groups", DAEMON},
-                                         setup);
-        else
-            daemon_ = test::spawnProcess(DAEMON, {}, setup);
+        daemon_ = user_.spawn(DAEMON, {}, setup);
         ASSERT_GT(daemon_, 0);
         group_ = daemon_;
     }
@@ -111,12 +91,7 @@ protected:
 
     // xscreensaver-command, retried while the daemon is still starting.
     bool command(const std::string& what) {
-        const auto begin = Clock::now();
-        do {
-            if (test::runProcess(COMMAND, {what}, {}, 10).exitCode == 0) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        } while (Clock::now() - begin < std::chrono::seconds(10));
-        return false;
+        return test::waitUntil([&] { return test::runProcess(COMMAND, {what}, {}, 10).exitCode == 0; }, 10, 0.2);
     }
 
     // The live processes of our copy of the program.
@@ -137,12 +112,7 @@ protected:
         return pids;
     }
     bool waitForZorvans(size_t count, double seconds) const {
-        const auto begin = Clock::now();
-        while (zorvanPids().size() != count) {
-            if (Clock::now() - begin > std::chrono::duration<double>(seconds)) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
+        return test::waitUntil([&] { return zorvanPids().size() == count; }, seconds, 0.02);
     }
 
     // Blanks, checks both monitors, and leaves with -exit: no Zorvan is left. The daemon
@@ -170,9 +140,9 @@ protected:
     }
 
     test::TwoMonitorDisplay x_;
+    const test::DaemonUser user_;
+    test::TempDir folder_{"daemon"};
     fs::path home_;
-    uid_t uid_ = getuid();
-    gid_t gid_ = getgid();
     int daemon_ = -1, group_ = -1;
 };
 

@@ -6,40 +6,22 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
 
 using namespace zorvan;
 using host::writeWholeFile;
-
-namespace {
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// The names in `folder`, so a test can see that no temporary file was left.
-int entryCount(const std::string& folder) {
-    int n = 0;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d)) n += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
-        closedir(d);
-    }
-    return n;
-}
-
-}  // namespace
+using test::entriesOf;
+using test::writeFile;
 
 TEST(FileOutput, ReplacesTheTargetWholeAndKeepsItsPermissions) {
     test::TempDir dir;
     const std::string path = dir.file("out.png");
-    writeText(path, "old picture");
+    writeFile(path, "old picture");
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     std::string error;
     ASSERT_TRUE(writeWholeFile(path, "new", 3, "", error)) << error;
@@ -47,7 +29,7 @@ TEST(FileOutput, ReplacesTheTargetWholeAndKeepsItsPermissions) {
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(entryCount(dir.path()), 1);
+    EXPECT_EQ(entriesOf(dir.path()).size(), 1u);
 }
 
 // A write that fails half-way (here: the file size limit, as on a full disk) leaves the
@@ -55,7 +37,7 @@ TEST(FileOutput, ReplacesTheTargetWholeAndKeepsItsPermissions) {
 TEST(FileOutput, AFailedWriteKeepsWhatWasThere) {
     test::TempDir dir;
     const std::string path = dir.file("out.png");
-    writeText(path, "old picture");
+    writeFile(path, "old picture");
     const std::string big(64 * 1024, 'x');
 
     rlimit saved{}, small{};
@@ -72,7 +54,7 @@ TEST(FileOutput, AFailedWriteKeepsWhatWasThere) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(error.rfind("cannot write the picture " + path + ": ", 0), 0u) << error;
     EXPECT_EQ(test::readFile(path), "old picture");
-    EXPECT_EQ(entryCount(dir.path()), 1);
+    EXPECT_EQ(entriesOf(dir.path()).size(), 1u);
 }
 
 // A device, a FIFO or a folder is refused with one line and left in place. Writing to a
@@ -95,5 +77,5 @@ TEST(FileOutput, OnlyRegularFilesAreWritten) {
         struct stat st {};
         EXPECT_EQ(lstat(path.c_str(), &st), 0);
     }
-    EXPECT_EQ(entryCount(dir.path()), haveDevice ? 3 : 2);
+    EXPECT_EQ(entriesOf(dir.path()).size(), haveDevice ? 3u : 2u);
 }

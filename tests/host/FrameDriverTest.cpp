@@ -4,6 +4,7 @@
 
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -43,13 +44,6 @@ public:
     std::vector<size_t> forgotten;
 };
 
-long litPixels(Zorvan& view) {
-    const auto& pixels = dynamic_cast<OsMesaView&>(*view.glView()).pixels();
-    long lit = 0;
-    for (size_t i = 0; i + 3 < pixels.size(); i += 4) lit += (pixels[i] | pixels[i + 1] | pixels[i + 2]) != 0;
-    return lit;
-}
-
 }  // namespace
 
 // A gone screen's view is freed before the backend forgets the screen, and is never
@@ -71,7 +65,7 @@ TEST(FrameDriver, ScreensThatComeAndGoDuringTheRun) {
 
     EXPECT_EQ(system.forgotten, (std::vector<size_t>{0, 3}));
     EXPECT_EQ(driver.framesDrawn(), before + 5);
-    EXPECT_GT(litPixels(driver.view(1)), 0);
-    EXPECT_GT(litPixels(driver.view(2)), 0);
+    EXPECT_GT(test::litPixels(test::frameOf(driver.view(1))), 0);
+    EXPECT_GT(test::litPixels(test::frameOf(driver.view(2))), 0);
     EXPECT_TRUE(driver.view(2).isAnimating());
 }

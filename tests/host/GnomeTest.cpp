@@ -28,34 +28,13 @@ namespace {
 using test::HeadlessMutter;
 
 // The smallest box around every black pixel of a picture: a client's black, as mutter's
-// backgrounds have none. Empty (right == 0) when there is no black.
-struct Box {
-    size_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom past the last
-    size_t width() const { return right - left; }
-    size_t height() const { return bottom - top; }
-};
-
+// backgrounds have none. Empty when there is no black.
 Box blackBox(const test::Shot& shot) {
-    Box box{shot.width, shot.height, 0, 0};
-    for (size_t y = 0; y < shot.height; ++y)
-        for (size_t x = 0; x < shot.width; ++x)
-            if (!isLit(shot.at(x, y))) {
-                box.left = std::min(box.left, x);
-                box.top = std::min(box.top, y);
-                box.right = std::max(box.right, x + 1);
-                box.bottom = std::max(box.bottom, y + 1);
-            }
-    return box.right ? box : Box{};
+    return boxOf(shot, [](const unsigned char* p) { return !isLit(p); });
 }
 
 // The lit pixels inside a picture's black box: the motes a client draws on its black.
-long motes(const test::Shot& shot) {
-    const Box box = blackBox(shot);
-    long lit = 0;
-    for (size_t y = box.top; y < box.bottom; ++y)
-        for (size_t x = box.left; x < box.right; ++x) lit += isLit(shot.at(x, y));
-    return lit;
-}
+long motes(const test::Shot& shot) { return litPixels(shot, blackBox(shot)); }
 
 // Waits until output `index` shows motes on black; the last shot in `last` when given.
 bool waitForMotes(HeadlessMutter& mutter, int index, double seconds, test::Shot* last = nullptr) {

@@ -1,13 +1,10 @@
 // Monitor areas to view frames: the primary monitor's lower-left corner is the origin.
 #include "host/Monitors.h"
 #include "platform/gl/OsMesaView.h"
-#include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 using namespace zorvan;
 using zorvan::host::Monitor;
@@ -69,9 +66,7 @@ TEST(MonitorFrame, AWindowStandsForTheMonitorItLiesWithin) {
 }
 
 TEST(MonitorFrame, MainScreenOnlyDeclinesExactlyTheNonPrimaryMonitors) {
-    test::TempDir dir;
-    std::ofstream(dir.file("Zorvan.conf")) << "[Zorvan]\nmainScreenOnly=true\nnumMotes=10\n";
-    ScreenSaverDefaults::setStorePathOverride(dir.file("Zorvan.conf"));
+    const test::StoreFile store("[Zorvan]\nmainScreenOnly=true\nnumMotes=10\n");
     const std::vector<Monitor> monitors = {{{0, 0, 1024, 768}, false},
                                            {{1024, 0, 640, 480}, true},
                                            {{1024, 480, 640, 480}, false},
@@ -82,5 +77,4 @@ TEST(MonitorFrame, MainScreenOnlyDeclinesExactlyTheNonPrimaryMonitors) {
         ASSERT_TRUE(view.initWithFrame(frame, false));
         EXPECT_EQ(view.draws(), monitors[i].primary) << "monitor " << i;
     }
-    ScreenSaverDefaults::setStorePathOverride(std::nullopt);
 }

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
 using namespace zorvan;
+using test::sameBits;
 
 namespace {
 
@@ -33,8 +33,6 @@ std::vector<float> floatsOf(const std::string& line) {
     }
     return values;
 }
-
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 }  // namespace
 

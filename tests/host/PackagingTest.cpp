@@ -103,6 +103,13 @@ std::set<std::string> optionsIn(const std::string& text) {
     return names;
 }
 
+// The entry of a rendered man page for `option`: its line and its text, up to the next
+// option's line; empty when there is none.
+std::string entryOf(const std::string& page, const std::string& option) {
+    const size_t at = page.find("\n       " + option);
+    return at == std::string::npos ? "" : page.substr(at, page.find("\n       -", at + 1) - at);
+}
+
 // Every file, link and folder under `root`, as "/usr/..." paths.
 std::set<std::string> treeOf(const fs::path& root) {
     std::set<std::string> paths;
@@ -167,17 +174,19 @@ TEST(Packaging, EveryArgumentTheDaemonsDialogCanGiveIsAccepted) {
         EXPECT_TRUE(parsed.options) << arg << ": " << parsed.error;
         covered.merge(optionsIn(arg));
     }
-    // A control for every setting, the frame rate and the frame-rate display.
-    for (const char* option : {"--count", "--mote-size", "--speed", "--shape", "--directional",
-                               "--no-directional", "--tails", "--no-tails", "--colours", "--bg",
-                               "--light", "--heavy", "--logo", "--contrast", "--no-contrast",
-                               "--main-screen-only", "--all-screens", "--delay", "--fps"})
+    // A control for the frame rate, the frame-rate display, every setting and each of a
+    // setting's words.
+    for (const char* option : {"--delay", "--fps"})
         EXPECT_TRUE(covered.count(option)) << option << " has no control";
     for (const Setting& s : settingsTable()) {
         for (const char* name : {s.option.name, s.option.offName})
             if (name) {
                 EXPECT_TRUE(covered.count(std::string("--") + name)) << name << " has no control";
             }
+        for (const char* word : s.option.words) {
+            const std::string arg = std::string("--") + s.option.name + " " + word;
+            EXPECT_NE(std::count(produced.begin(), produced.end(), arg), 0) << arg << " has no control";
+        }
     }
     // A slider for a setting starts at the default that the settings table registers.
     for (const auto& slider : dialog->sliders) {
@@ -219,6 +228,15 @@ TEST(Packaging, ManPageRendersCleanlyAndAgreesWithHelp) {
         EXPECT_NE(text.find(name), std::string::npos) << name;
     EXPECT_EQ(text.find("@ZORVAN_VERSION@"), std::string::npos);
     EXPECT_EQ(optionsIn(text), optionsIn(host::usage()));
+    // Every setting has its entry, which names its flag that clears it and its words.
+    for (const Setting& s : settingsTable()) {
+        const std::string entry = entryOf(text, std::string("--") + s.option.name);
+        EXPECT_NE(entry, "") << s.option.name << " has no entry";
+        if (s.option.offName) {
+            EXPECT_NE(entry.find(std::string("--") + s.option.offName), std::string::npos) << entry;
+        }
+        for (const char* word : s.option.words) EXPECT_NE(entry.find(word), std::string::npos) << word << " in" << entry;
+    }
     // The page states the table's default for each setting that takes a number.
     for (const Setting& s : settingsTable()) {
         if (s.option.words.empty() && (std::holds_alternative<stored::Integer>(s.stored) ||

@@ -1,6 +1,7 @@
 #include "host/Process.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -41,6 +42,7 @@ int spawnProcess(const std::string& program, const std::vector<std::string>& arg
     // A test that dies leaves no program running behind it (ctest would wait for it).
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (setup.ownGroup) setpgid(0, 0);
+    if (!setup.cwd.empty() && chdir(setup.cwd.c_str()) != 0) _exit(126);
     if (setup.quiet) {
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
@@ -92,19 +94,51 @@ int waitProcess(int pid, double timeoutSeconds) {
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& unset, double timeoutSeconds) {
-    ProcessResult result;
-    TempDir dir;
-    const std::string outPath = dir.file("out"), errPath = dir.file("err");
     ChildSetup setup;
     setup.env = unset;
-    setup.outPath = outPath;
-    setup.errPath = errPath;
+    return runChild(program, args, setup, timeoutSeconds);
+}
+
+ProcessResult runChild(const std::string& program, const std::vector<std::string>& args, ChildSetup setup,
+                       double timeoutSeconds) {
+    ProcessResult result;
+    TempDir dir;
+    if (setup.outPath.empty()) setup.outPath = dir.file("out");
+    if (setup.errPath.empty()) setup.errPath = dir.file("err");
     const int pid = spawnProcess(program, args, setup);
     if (pid < 0) return result;
     result.exitCode = waitProcess(pid, timeoutSeconds);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
+    result.out = readFile(setup.outPath);
+    result.err = readFile(setup.errPath);
     return result;
+}
+
+namespace {
+
+const char SETPRIV[] = "/usr/bin/setpriv";
+
+}  // namespace
+
+DaemonUser::DaemonUser() {
+    if (uid != 0) return;
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody || access(SETPRIV, X_OK) != 0) {
+        why = "running as root without a nobody user or setpriv to drop to";
+        return;
+    }
+    uid = nobody->pw_uid;
+    gid = nobody->pw_gid;
+}
+
+int DaemonUser::spawn(const std::string& program, const std::vector<std::string>& args, const ChildSetup& setup,
+                      const std::vector<std::string>& options) const {
+    if (uid == getuid()) return spawnProcess(program, args, setup);
+    std::vector<std::string> command = {"--reuid=" + std::to_string(uid), "--regid=" + std::to_string(gid),
+                                        "--clear-groups"};
+    command.insert(command.end(), options.begin(), options.end());
+    command.push_back(program);
+    command.insert(command.end(), args.begin(), args.end());
+    return spawnProcess(SETPRIV, command, setup);
 }
 
 }  // namespace zorvan::test

@@ -1,6 +1,9 @@
 // Runs the built program as a child process, for the tests of its command line.
 #pragma once
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +32,8 @@ struct ChildSetup {
     bool quiet = false;
     // The child leads a process group of its own.
     bool ownGroup = false;
+    // The folder it starts in; the test's own when empty.
+    std::string cwd;
 };
 
 // Forks and execs `program` (looked up on PATH when it has no slash) with `args`; the
@@ -41,6 +46,10 @@ int spawnProcess(const std::string& program, const std::vector<std::string>& arg
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& unset = {},
                          double timeoutSeconds = 30.0);
+// The same with the child set up as `setup` says; its stdout and stderr are read from
+// the files it names, or from files of its own.
+ProcessResult runChild(const std::string& program, const std::vector<std::string>& args, ChildSetup setup,
+                       double timeoutSeconds = 30.0);
 
 // Starts `program` without waiting, with the test's environment plus `env` ("NAME=value"
 // entries; "NAME" alone unsets it), its stderr into the file `errPath` when given;
@@ -50,5 +59,16 @@ int startProcess(const std::string& program, const std::vector<std::string>& arg
 // Waits for a started process; its exit status, or -1 after the timeout (it is killed).
 int waitProcess(int pid, double timeoutSeconds);
 
+// The user that daemons and compositors run as, since they refuse root or misbehave
+// under it: nobody (through setpriv) when the tests run as root, else the tests' own.
+struct DaemonUser {
+    DaemonUser();  // see why
+    uid_t uid = getuid();
+    gid_t gid = getgid();
+    std::string why;  // why there is none to run as; empty when there is
+    // spawnProcess as this user; `options` go to setpriv, when it is needed.
+    int spawn(const std::string& program, const std::vector<std::string>& args, const ChildSetup& setup,
+              const std::vector<std::string>& options = {}) const;
+};
 
 }  // namespace zorvan::test

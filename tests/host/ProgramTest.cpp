@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 using namespace zorvan;
+using test::lines;
 using test::runProcess;
 using test::zorvanPath;
 
@@ -23,8 +24,6 @@ std::vector<std::string> withPrefs(const test::TempDir& dir, std::vector<std::st
     args.push_back(dir.file("prefs.ini"));
     return args;
 }
-
-size_t lineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
 }  // namespace
 
@@ -45,22 +44,16 @@ TEST(Program, RenderWritesAPictureOfTheSwarm) {
 
     // Lit pixels take colours between LIGHT and HEAVY (the weight blend of the default
     // colour mode); everything else is the black background.
-    std::vector<uint8_t> rgb(320 * 240 * 3);
-    picture.write(0, 0, 320, 240, "RGB", Magick::CharPixel, rgb.data());
     auto within = [](int value, float a, float b) {
         const float lo = std::min(a, b) * 255.0f - 2.0f, hi = std::max(a, b) * 255.0f + 2.0f;
         return value >= lo && value <= hi;
     };
-    size_t lit = 0, blended = 0;
-    for (size_t p = 0; p < rgb.size(); p += 3) {
-        const int r8 = rgb[p], g8 = rgb[p + 1], b8 = rgb[p + 2];
-        if (r8 == 0 && g8 == 0 && b8 == 0) continue;
-        ++lit;
-        if (within(r8, LIGHT.r, HEAVY.r) && within(g8, LIGHT.g, HEAVY.g) &&
-            within(b8, LIGHT.b, HEAVY.b))
-            ++blended;
-    }
-    EXPECT_GT(lit, 2000u);
+    const test::Shot shot = test::readShot(dir.file("out.png"));
+    const long lit = test::litPixels(shot), blended = test::countPixels(shot, [&](const unsigned char* p) {
+        return test::isLit(p) && within(p[0], LIGHT.r, HEAVY.r) && within(p[1], LIGHT.g, HEAVY.g) &&
+               within(p[2], LIGHT.b, HEAVY.b);
+    });
+    EXPECT_GT(lit, 2000);
     EXPECT_EQ(blended, lit);
 }
 
@@ -74,7 +67,7 @@ TEST(Program, BadArgumentsExitTwoWithOneLine) {
     for (const auto& args : cases) {
         const auto r = runProcess(zorvanPath(), args);
         EXPECT_EQ(r.exitCode, 2) << args[0] << ": " << r.err;
-        EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
         EXPECT_EQ(r.err.rfind("zorvan: ", 0), 0u) << r.err;
     }
 }
@@ -84,7 +77,7 @@ TEST(Program, UnwritablePictureIsAFailure) {
     const auto r = runProcess(zorvanPath(), withPrefs(dir, {"--render", dir.file("no/such/dir.png"),
                                                             "--size", "16x16"}));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("dir.png"), std::string::npos) << r.err;
 }
 
@@ -96,14 +89,14 @@ TEST(Program, TheWidestFrameEndsCleanly) {
                                                             "--size", "16384x8"}));
     ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << " " << r.err;
     if (r.exitCode == 1) {
-        EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
     }
 }
 
 TEST(Program, WithoutADisplayTheWindowPointsToRender) {
     const auto r = runProcess(zorvanPath(), {}, {"DISPLAY"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("--render"), std::string::npos) << r.err;
 }
 
@@ -118,7 +111,7 @@ TEST(Program, SameSeedSameSwarmOtherSeedOtherSwarm) {
         return test::readFile(dir.file(name));
     };
     const std::string a = run("11", "a"), b = run("11", "b"), c = run("12", "c");
-    ASSERT_GT(lineCount(a), 11u);
+    ASSERT_GT(lines(a), 11);
     EXPECT_EQ(a.rfind("mode ", 0), 0u);
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
@@ -140,5 +133,5 @@ TEST(Program, HeldModeStaysPutAndHelpAndResourcesExitZero) {
 
     const auto res = runProcess(zorvanPath(), {"--resources"});
     EXPECT_EQ(res.exitCode, 0);
-    EXPECT_EQ(lineCount(res.out), 2u) << res.out;
+    EXPECT_EQ(lines(res.out), 2) << res.out;
 }

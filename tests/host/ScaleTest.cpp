@@ -18,18 +18,10 @@
 
 using namespace zorvan;
 
-namespace {
+using test::litPixels;
+using test::readShot;
 
-// The pixels of a picture that are not black.
-long litPixels(const Magick::Image& picture) {
-    Magick::Blob rgb;
-    Magick::Image copy = picture;
-    copy.write(&rgb, "RGB", 8);
-    const auto* p = static_cast<const unsigned char*>(rgb.data());
-    long lit = 0;
-    for (size_t i = 0; i + 2 < rgb.length(); i += 3) lit += (p[i] | p[i + 1] | p[i + 2]) != 0;
-    return lit;
-}
+namespace {
 
 struct Render {
     std::string png, dump;
@@ -62,7 +54,7 @@ TEST(Scale, RenderAtTwoIsTheSceneOfHalfTheSizeAtFullResolution) {
         Magick::Image big(uhd.png), small(hd.png);
         ASSERT_EQ(big.columns(), 3840u);
         ASSERT_EQ(big.rows(), 2160u);
-        const double ratio = double(litPixels(big)) / double(litPixels(small));
+        const double ratio = double(litPixels(readShot(uhd.png))) / double(litPixels(readShot(hd.png)));
         EXPECT_GT(ratio, 3.0) << "the motes are not drawn at twice the size";
         EXPECT_LT(ratio, 5.0);
         // Halved, the frame is the 1080p frame, up to the edges that the finer pixels
@@ -77,16 +69,16 @@ TEST(Scale, RenderAtTwoIsTheSceneOfHalfTheSizeAtFullResolution) {
     const Render fractional = render(dir, "fractional", "1920x1080", 200, {"--scale", "1.5"});
     const Render points = render(dir, "points", "1280x720", 200, {});
     EXPECT_EQ(test::readFile(fractional.dump), test::readFile(points.dump));
-    const Magick::Image fine(fractional.png), coarse(points.png);
+    const Magick::Image fine(fractional.png);
     EXPECT_EQ(fine.columns(), 1920u);
     EXPECT_EQ(fine.rows(), 1080u);
-    const double area = double(litPixels(fine)) / double(litPixels(coarse));
+    const double area = double(litPixels(readShot(fractional.png))) / double(litPixels(readShot(points.png)));
     EXPECT_GT(area, 1.6) << "the motes are not drawn at 1.5 times the size";
     EXPECT_LT(area, 2.9);
 
     // At one pixel a point a 4K frame is a bigger screen with motes of the same size.
-    const Magick::Image one(render(dir, "uhd-1", "3840x2160", 1, {"--scale", "1"}).png);
-    const Magick::Image hd(render(dir, "hd-1", "1920x1080", 1, {}).png);
+    const test::Shot one = readShot(render(dir, "uhd-1", "3840x2160", 1, {"--scale", "1"}).png);
+    const test::Shot hd = readShot(render(dir, "hd-1", "1920x1080", 1, {}).png);
     const double ratio = double(litPixels(one)) / double(litPixels(hd));
     EXPECT_GT(ratio, 0.8);
     EXPECT_LT(ratio, 1.25);
@@ -135,8 +127,7 @@ TEST(ScaleOnX11, WindowsBeyond2560PixelsDrawTwoPixelsAPoint) {
         const Window preview = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 480, 270, 0, 0, 0);
         XMapWindow(d, preview);
         XSync(d, False);
-        char id[32];
-        std::snprintf(id, sizeof id, "0x%lx", preview);
+        const std::string id = test::hexId(preview);
         const double small = litWhileRunning(uhd, dir, {"--window-id", id}, 480, 270);
         const double two = litWhileRunning(uhd, dir, {"--window-id", id, "--scale", "2"}, 480, 270);
         EXPECT_LT(small * 2.0, two) << "the preview did not stay at one pixel a point";

@@ -24,21 +24,13 @@
 
 using namespace zorvan;
 using test::TwoMonitorDisplay;
+using test::hexId;
+using test::secondsSince;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int HALF = TwoMonitorDisplay::MONITOR_WIDTH;
-
-std::string hex(unsigned long id) {
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%lx", id);
-    return text;
-}
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // The first CRTC's gamma ramp, red channel.
 std::vector<unsigned short> redRamp(Display* d) {
@@ -140,9 +132,7 @@ TEST_F(ScreenProgram, GammaFadesAroundAFullScreenRunAndComesBackOnEveryWayOut) {
     // SIGTERM in the middle of the fade to black.
     int pid = start({"--fullscreen"});
     ASSERT_GT(pid, 0);
-    const auto begin = Clock::now();
-    while (redRamp(d_).back() == original.back() && secondsSince(begin) < 5)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    test::waitUntil([&] { return redRamp(d_).back() != original.back(); }, 5, 0.005);
     EXPECT_LT(redRamp(d_).back(), original.back()) << "no fade seen";
     kill(pid, SIGTERM);
     EXPECT_EQ(test::waitProcess(pid, 10), 0);
@@ -163,7 +153,7 @@ TEST_F(ScreenProgram, WindowIdIsDrawnAsThePreviewFollowsItsSizeAndEndsWithIt) {
     // Off the main monitor, where only a preview draws under mainScreenOnly.
     writeStore("mainScreenOnly=true\n");
     const Window w = blackWindow(d_, HALF + 100, 100, 300, 200);
-    const int pid = start({"-window-id", hex(w)});
+    const int pid = start({"-window-id", hexId(w)});
     ASSERT_GT(pid, 0);
     EXPECT_TRUE(x_.waitForLit(HALF + 100, 100, 300, 200, 100, 15));
 
@@ -185,7 +175,7 @@ TEST_F(ScreenProgram, RootDrawsOnTheDaemonsWindowOnlyOnTheMainMonitorUnderMainSc
     writeStore("mainScreenOnly=true\n");
     const Window left = blackWindow(d_, 0, 0, HALF, 1024);
     const Window right = blackWindow(d_, HALF, 0, HALF, 1024);
-    const int onLeft = start({"--root"}, {"XSCREENSAVER_WINDOW=" + hex(left)});
+    const int onLeft = start({"--root"}, {"XSCREENSAVER_WINDOW=" + hexId(left)});
     const int onRight = start({"-root"}, {"XSCREENSAVER_WINDOW=" + std::to_string(right)});
     ASSERT_GT(onLeft, 0);
     ASSERT_GT(onRight, 0);
@@ -222,7 +212,7 @@ TEST_F(ScreenProgram, RootDrawsWhenItsLogoFileHasGoneOrIsNoPicture) {
         XClearWindow(d_, window);
         XSync(d_, False);
         const std::string err = dir_.file("err");
-        const int pid = start({"--root", "--logo", logo}, {"XSCREENSAVER_WINDOW=" + hex(window)}, err);
+        const int pid = start({"--root", "--logo", logo}, {"XSCREENSAVER_WINDOW=" + hexId(window)}, err);
         ASSERT_GT(pid, 0);
         EXPECT_TRUE(x_.waitForLit(0, 0, HALF, 1024, 500, 15)) << "no motes";
         kill(pid, SIGTERM);
@@ -240,7 +230,7 @@ TEST_F(ScreenProgram, SaverRunsLoadNoToolkit) {
         {"--root"}, {"--fullscreen"}, {"--window"}, {"--render", dir_.file("out.png"), "--size", "64x64", "--frames", "100000000"}};
     for (const auto& form : forms) {
         SCOPED_TRACE(form[0]);
-        const int pid = start(form, {"XSCREENSAVER_WINDOW=" + hex(window)});
+        const int pid = start(form, {"XSCREENSAVER_WINDOW=" + hexId(window)});
         ASSERT_GT(pid, 0);
         // Drawing: lit pixels on the screen, or the offscreen frames' CPU time.
         if (form[0] != "--render") {
@@ -286,7 +276,7 @@ TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) 
 
     // The time from the signal to the exit.
     auto endBy = [&](int sig) -> double {
-        const int pid = start({"--window-id", hex(w)});
+        const int pid = start({"--window-id", hexId(w)});
         if (pid <= 0) return -1;
         // Once the window shows its frames, the run is under way (signals handled).
         const auto begin = Clock::now();
@@ -310,7 +300,7 @@ TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) 
         EXPECT_LE(took, 0.1) << "signal " << sig;
     }
 
-    const int pid = start({"--window-id", hex(w)});
+    const int pid = start({"--window-id", hexId(w)});
     ASSERT_GT(pid, 0);
     const auto begin = Clock::now();
     long seen = 0;
@@ -328,7 +318,7 @@ TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) 
     EXPECT_EQ(test::waitProcess(pid, 10), 0);
 
     // --delay sets the interval: 50 ms, 20 frames a second.
-    const int slow = start({"--window-id", hex(w), "-delay", "50000"});
+    const int slow = start({"--window-id", hexId(w), "-delay", "50000"});
     ASSERT_GT(slow, 0);
     seen = 0;
     while (seen == 0 && secondsSince(begin) < 30) seen += countFrames(0.05);
@@ -341,15 +331,13 @@ TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) 
 
 TEST_F(ScreenProgram, FpsShowsTheRateInTheLowerLeftCorner) {
     const Window w = blackWindow(d_, 0, 0, 400, 300);
-    const int pid = start({"--window-id", hex(w), "--fps"});
+    const int pid = start({"--window-id", hexId(w), "--fps"});
     ASSERT_GT(pid, 0);
     // Pure yellow: no mote has it (every mote colour has some blue).
     auto yellowIn = [&](int x, int y, int width, int height) {
-        return test::countPixels(d_, w, x, y, width, height, [](unsigned long rgb) { return rgb == 0xFFFF00; });
+        return test::pixelsOf(test::readPixels(d_, w, x, y, width, height), 0xFFFF00);
     };
-    const auto begin = Clock::now();
-    while (yellowIn(0, 270, 250, 30) < 50 && secondsSince(begin) < 10)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    test::waitUntil([&] { return yellowIn(0, 270, 250, 30) >= 50; }, 10, 0.1);
     EXPECT_GE(yellowIn(0, 270, 250, 30), 50) << "the text at the bottom left";
     EXPECT_EQ(yellowIn(0, 0, 400, 200), 0) << "nothing elsewhere";
     kill(pid, SIGTERM);
@@ -361,7 +349,7 @@ TEST_F(ScreenProgram, LosingTheDisplayIsOneLineAndStatusOne) {
     test::ProcessResult result;
     std::thread run([&] {
         result = test::runProcess(test::zorvanPath(),
-                                  {"--window-id", hex(w), "--prefs", dir_.file("Zorvan.conf")}, {}, 20);
+                                  {"--window-id", hexId(w), "--prefs", dir_.file("Zorvan.conf")}, {}, 20);
     });
     EXPECT_TRUE(x_.waitForLit(10, 10, 64, 48, 10, 15));
     // The window outlives our connection, so only the server's end can end the run (a
@@ -371,6 +359,6 @@ TEST_F(ScreenProgram, LosingTheDisplayIsOneLineAndStatusOne) {
     x_.stopServer();
     run.join();
     EXPECT_EQ(result.exitCode, 1) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_EQ(test::lines(result.err), 1) << result.err;
     EXPECT_NE(result.err.find("display"), std::string::npos) << result.err;
 }

@@ -3,7 +3,6 @@
 #include "host/Options.h"
 #include "host/Process.h"
 
-#include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
 #include <Magick++.h>
@@ -13,12 +12,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 using namespace zorvan;
 using test::runProcess;
+using test::writeFile;
 using test::zorvanPath;
 
 namespace {
@@ -35,10 +34,6 @@ constexpr double SLOWDOWN = 3.0;
 #endif
 
 const std::string LOGO_PNG = ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png";
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 // The settings line of a mote dump: each name with the words after it.
 std::map<std::string, std::vector<std::string>> settingsOf(const std::string& dump) {
@@ -81,7 +76,7 @@ struct RenderRun {
     size_t motes = 0;
 
     RenderRun(const std::string& stored, std::vector<std::string> args) {
-        writeText(conf, stored);
+        writeFile(conf, stored);
         std::vector<std::string> all = {"--prefs", conf, "--render", dir.file("out.png"),
                                         "--size", "96x64", "--frames", "3",
                                         "--dump-motes", dir.file("dump")};
@@ -89,7 +84,7 @@ struct RenderRun {
         result = runProcess(zorvanPath(), all);
         const std::string dump = test::readFile(dir.file("dump"));
         settings = settingsOf(dump);
-        motes = size_t(std::count(dump.begin(), dump.end(), '\n')) - 12;
+        motes = size_t(test::lines(dump)) - 12;
     }
     std::string word(const std::string& name) const {
         auto it = settings.find(name);
@@ -174,7 +169,7 @@ TEST(SettingOptions, BadValuesExitTwoWithOneLineAndWriteNothing) {
         all.insert(all.end(), args.begin(), args.end());
         const auto r = runProcess(zorvanPath(), all);
         EXPECT_EQ(r.exitCode, 2) << args[0] << ": " << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(test::lines(r.err), 1) << r.err;
         EXPECT_EQ(r.err.rfind("zorvan: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(args[0].substr(0, args[0].find('='))), std::string::npos) << r.err;
     }
@@ -190,7 +185,7 @@ TEST(SettingOptions, BadValuesExitTwoWithOneLineAndWriteNothing) {
 TEST(SettingOptions, LogoFilesThatCannotBeUsedWarnAndTheRunGoesOn) {
     test::TempDir dir;
     fs::create_directory(dir.file("folder"));
-    writeText(dir.file("junk.png"), "this is not a picture");
+    writeFile(dir.file("junk.png"), "this is not a picture");
     for (const std::string& path : {dir.file("missing.png"), dir.file("folder"), dir.file("junk.png")}) {
         const RenderRun r("", {"--logo", path, "--seed", "4"});
         EXPECT_EQ(r.result.exitCode, 0) << r.result.err;
@@ -210,7 +205,7 @@ TEST(SettingOptions, LogoFilesThatCannotBeUsedWarnAndTheRunGoesOn) {
     }
     const auto start = std::chrono::steady_clock::now();
     const RenderRun ownPicture("", {"--logo", "default", "--seed", "4"});
-    const double normal = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double normal = test::secondsSince(start);
     ASSERT_EQ(ownPicture.result.exitCode, 0) << ownPicture.result.err;
     const std::string expected = test::readFile(ownPicture.dir.file("dump"));
     for (const bool stored : {false, true}) {
@@ -219,9 +214,9 @@ TEST(SettingOptions, LogoFilesThatCannotBeUsedWarnAndTheRunGoesOn) {
         const RenderRun r(stored ? "[Zorvan]\nlogoMode=2\nlogoFile=" + sparse + "\n" : "",
                           stored ? std::vector<std::string>{"--seed", "4"}
                                  : std::vector<std::string>{"--logo", sparse, "--seed", "4"});
-        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const double took = test::secondsSince(t0);
         EXPECT_EQ(r.result.exitCode, 0) << r.result.err;
-        EXPECT_EQ(std::count(r.result.err.begin(), r.result.err.end(), '\n'), 1) << r.result.err;
+        EXPECT_EQ(test::lines(r.result.err), 1) << r.result.err;
         EXPECT_EQ(r.result.err.rfind("zorvan: warning: the logo picture " + sparse, 0), 0u) << r.result.err;
         EXPECT_EQ(test::readFile(r.dir.file("dump")), expected) << "not seeded on the module's own picture";
         // A bound of a few seconds against hours; the sanitizers slow the decode.
@@ -232,9 +227,7 @@ TEST(SettingOptions, LogoFilesThatCannotBeUsedWarnAndTheRunGoesOn) {
 // A count or size is refused on the command line exactly when loading the same value
 // from the store would replace it.
 TEST(SettingOptions, CommandLineAndStoreAgreeOnTheLoadTimeChecks) {
-    test::TempDir dir;
-    const std::string conf = dir.file("Zorvan.conf");
-    ScreenSaverDefaults::setStorePathOverride(conf);
+    const test::StoreFile store;
     struct Case {
         const char* option;
         const char* key;
@@ -244,8 +237,7 @@ TEST(SettingOptions, CommandLineAndStoreAgreeOnTheLoadTimeChecks) {
                           Case{"--mote-size", "moteSize", &Settings::moteSize}}) {
         for (const char* text : {"-5", "0", "1", "19", "1500", "1000000", "1000001",
                                  "2147483647", "2147483648"}) {
-            writeText(conf, std::string("[Zorvan]\n") + c.key + "=" + text + "\n");
-            ScreenSaverDefaults::setStorePathOverride(conf);
+            store.reload(std::string("[Zorvan]\n") + c.key + "=" + text + "\n");
             Zorvan view(OpenGLViewFactory{});
             view.loadPrefs();
             const bool kept = std::to_string(test::state(view).settings.*c.field) == text;
@@ -253,5 +245,4 @@ TEST(SettingOptions, CommandLineAndStoreAgreeOnTheLoadTimeChecks) {
             EXPECT_EQ(accepted, kept) << c.option << " " << text;
         }
     }
-    ScreenSaverDefaults::setStorePathOverride(std::nullopt);
 }

@@ -16,12 +16,10 @@
 
 #include "support/XPixels.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 using namespace zorvan;
 
@@ -46,13 +44,7 @@ void quietGtkEnvironment() {
 // Runs the main loop until `done` or `seconds` pass.
 template <typename Done>
 bool iterateUntil(Done done, double seconds = 5.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        g_main_context_iteration(nullptr, FALSE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return test::waitUntil([&] { return done() || (g_main_context_iteration(nullptr, FALSE), false); }, seconds, 0.001);
 }
 
 class Pane : public ::testing::Test {
@@ -64,26 +56,20 @@ protected:
     }
     void SetUp() override {
         if (!ready_) GTEST_SKIP() << "no X display for GTK";
-        prefsFile_ = dir_.file("Zorvan.conf");
-        ScreenSaverDefaults::setStorePathOverride(prefsFile_);
         std::string error;
         pane_ = host::SettingsPane::create(host::Options{}, error);
         ASSERT_TRUE(pane_) << error;
     }
     void TearDown() override {
         pane_.reset();
-        if (ready_) {
-            iterateUntil([] { return false; }, 0.05);
-            ScreenSaverDefaults::setStorePathOverride(std::nullopt);
-        }
+        if (ready_) iterateUntil([] { return false; }, 0.05);
     }
     void clickClose() {
         gtk_button_clicked(GTK_BUTTON(GtkControl::widgetOf(test::state(pane_->view()).sheet.sheetNib->objectNamed("closeButton"))));
     }
 
     static inline bool ready_ = false;
-    test::TempDir dir_;
-    std::string prefsFile_;
+    test::StoreFile store_;  // the pane's settings, from an empty store
     std::unique_ptr<host::SettingsPane> pane_;
 };
 
@@ -116,11 +102,11 @@ TEST_F(Pane, OptionsShowTheSheetOverALivePreviewAndClosingApplies) {
     EXPECT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= before + 10; }));
     EXPECT_EQ(pane_->sheet(), nullptr);
     EXPECT_EQ(pane_->status(), "");
-    EXPECT_NE(test::readFile(prefsFile_).find("moteShape=2"), std::string::npos);
+    EXPECT_NE(test::readFile(store_.path).find("moteShape=2"), std::string::npos);
 }
 
 TEST_F(Pane, SettingsThatCannotBeSavedAreSaidSo) {
-    const std::string blocker = dir_.file("not-a-folder");
+    const std::string blocker = store_.dir.file("not-a-folder");
     std::ofstream(blocker) << "x";
     ScreenSaverDefaults::setStorePathOverride(blocker + "/Zorvan.conf");
     pane_->openSheet();
@@ -136,7 +122,7 @@ TEST_F(Pane, SettingsThatCannotBeSavedAreSaidSo) {
     EXPECT_EQ(status.find('\n'), std::string::npos);
 
     // A later save that works clears the line.
-    ScreenSaverDefaults::setStorePathOverride(prefsFile_);
+    store_.reload();
     pane_->openSheet();
     clickClose();
     EXPECT_TRUE(iterateUntil([&] { return pane_->status().empty(); }));
@@ -185,7 +171,7 @@ TEST(SettingsProgram, WithoutADisplayOneLineAndStatus2) {
     const auto r = test::runProcess(test::zorvanPath(), {"--settings"}, {"DISPLAY", "WAYLAND_DISPLAY"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err.find("zorvan: no X display"), 0u) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(test::lines(r.err), 1) << r.err;
     const auto bad = test::runProcess(test::zorvanPath(), {"--settings", "--render", "x.png"});
     EXPECT_EQ(bad.exitCode, 2);
 }

@@ -7,7 +7,6 @@
 #include <Magick++.h>
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -35,17 +34,6 @@ void writeSlowLogo(const std::string& path) {
     image.write(path);
 }
 
-std::vector<std::string> entriesOf(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Stopped {
     int status = -2;
     double seconds = 0;  // from the signal to the exit
@@ -65,14 +53,13 @@ bool catchesTerm(int pid) {
 // the program), and waits for it.
 Stopped stopAfter(const std::vector<std::string>& args, std::chrono::milliseconds after) {
     const int pid = test::startProcess(test::zorvanPath(), args);
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!catchesTerm(pid) && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    test::waitUntil([pid] { return catchesTerm(pid); }, 10, 0.001);
     std::this_thread::sleep_for(after);
     const auto sent = Clock::now();
     kill(pid, SIGTERM);
     Stopped s;
     s.status = test::waitProcess(pid, 20.0);
-    s.seconds = std::chrono::duration<double>(Clock::now() - sent).count();
+    s.seconds = test::secondsSince(sent);
     return s;
 }
 
@@ -82,7 +69,7 @@ TEST(StopSignal, EndsStartUpAndOffscreenRunsAtOnceWithNothingWritten) {
     test::TempDir dir;
     writeSlowLogo(dir.file("logo.png"));
     std::ofstream(dir.file("prefs.ini")) << "[Zorvan]\nlogoMode=2\nlogoFile=" << dir.file("logo.png") << "\n";
-    const std::vector<std::string> before = entriesOf(dir.path());
+    const std::vector<std::string> before = test::entriesOf(dir.path());
 
     struct Case {
         const char* what;
@@ -113,7 +100,7 @@ TEST(StopSignal, EndsStartUpAndOffscreenRunsAtOnceWithNothingWritten) {
             const Stopped s = stopAfter(c.args, c.after);
             EXPECT_EQ(s.status, 0);
             best = std::min(best, s.seconds);
-            const std::vector<std::string> after = entriesOf(dir.path());
+            const std::vector<std::string> after = test::entriesOf(dir.path());
             EXPECT_EQ(after, before) << "something was written";
             // What a failed case wrote goes, so that the next case is judged on its own.
             for (const std::string& name : after)

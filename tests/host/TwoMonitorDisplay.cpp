@@ -12,9 +12,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <thread>
 
 namespace zorvan::test {
 
@@ -54,8 +51,7 @@ void TwoMonitorDisplay::start(int width, int height, bool split) {
         return;
     }
     name_ = ":" + number;
-    if (const char* old = std::getenv("DISPLAY")) oldDisplay_ = old;
-    setenv("DISPLAY", name_.c_str(), 1);
+    displayVar_.emplace("DISPLAY").set(name_);
     if (split) {
         const auto a = runProcess("/usr/bin/xrandr", {"--setmonitor", "left", "1280/338x1024/270+0+0", "screen"}, {}, 10);
         const auto b =
@@ -79,33 +75,20 @@ void TwoMonitorDisplay::stopServer() {
     serverPid_ = -1;
 }
 
-TwoMonitorDisplay::~TwoMonitorDisplay() {
-    stopServer();
-    if (!name_.empty()) {
-        if (oldDisplay_.empty()) unsetenv("DISPLAY");
-        else setenv("DISPLAY", oldDisplay_.c_str(), 1);
-    }
-}
+TwoMonitorDisplay::~TwoMonitorDisplay() { stopServer(); }
 
 long TwoMonitorDisplay::litPixels(int x, int y, int width, int height) const {
-    return test::litPixels(display_, DefaultRootWindow(display_), x, y, width, height);
+    return test::litPixels(readPixels(display_, DefaultRootWindow(display_), x, y, width, height));
 }
 
 bool TwoMonitorDisplay::waitForLit(int x, int y, int width, int height, long count,
                                    double seconds) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    do {
-        if (litPixels(x, y, width, height) >= count) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+    return waitUntil([&] { return litPixels(x, y, width, height) >= count; }, seconds, 0.05);
 }
 
 std::string TwoMonitorDisplay::screenshot(const std::string& name) const {
-    const std::string dir = ZORVAN_BIN_DIR "/../test-shots";
-    std::filesystem::create_directories(dir);
-    const std::string path = dir + "/" + name + ".png";
-    runProcess("/usr/bin/import", {"-window", "root", path}, {}, 20);
+    const std::string path = shotFile(name);
+    if (const Shot shot = display_ ? readScreen(display_) : Shot{}; !shot.rgb.empty()) writeShot(shot, path);
     return path;
 }
 

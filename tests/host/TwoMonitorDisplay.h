@@ -3,6 +3,9 @@
 // for the test and the programs it starts, while the object lives.
 #pragma once
 
+#include "support/TestSupport.h"
+
+#include <optional>
 #include <string>
 
 typedef struct _XDisplay Display;
@@ -40,8 +43,9 @@ public:
 private:
     void start(int width, int height, bool split);
     int serverPid_ = -1;
-    std::string name_, why_, oldDisplay_;
+    std::string name_, why_;
     Display* display_ = nullptr;
+    std::optional<EnvVar> displayVar_;  // DISPLAY, put back at the end
 };
 
 }  // namespace zorvan::test

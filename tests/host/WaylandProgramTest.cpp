@@ -12,13 +12,9 @@
 
 #include "support/XPixels.h"  // after gtest: Xlib defines None
 
-#include <chrono>
-#include <fstream>
 #include <sstream>
-#include <thread>
 
 using namespace zorvan;
-using Clock = std::chrono::steady_clock;
 using namespace zorvan::test;
 
 namespace {
@@ -27,18 +23,9 @@ namespace {
     test::HeadlessSway sway;                             \
     if (!sway.available()) GTEST_SKIP() << sway.why()
 
-// The pure yellow pixels (the --fps text's) of a picture.
-long yellowPixels(const test::Shot& shot) {
-    long yellow = 0;
-    for (size_t i = 0; i < shot.rgb.size(); i += 3)
-        yellow += shot.rgb[i] == 255 && shot.rgb[i + 1] == 255 && shot.rgb[i + 2] == 0;
-    return yellow;
-}
-
 // CPU seconds that process `pid` has used.
 double cpuSeconds(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string text = readFile("/proc/" + std::to_string(pid) + "/stat");
     std::istringstream fields(text.substr(text.rfind(')') + 2));
     std::string field;
     unsigned long utime = 0, stime = 0;
@@ -92,7 +79,7 @@ TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
     ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
     settle(1.5);  // the meter's first reading
-    EXPECT_GT(yellowPixels(sway.outputShot("HEADLESS-2")), 200);
+    EXPECT_GT(pixelsOf(sway.outputShot("HEADLESS-2"), 0xFFFF00), 200) << "no --fps text";
     ASSERT_TRUE(sway.key("space")) << sway.error();
     ASSERT_TRUE(sway.moveTo(600, 300) && sway.move(200, 100) && sway.click()) << sway.error();
     settle(0.5);
@@ -103,10 +90,8 @@ TEST(WaylandSaver, WallpaperUnderTheSaverThatSwayidleStarts) {
     const std::string command = test::zorvanPath() + " --fullscreen --main-screen-only --seed 5";
     const int idle = sway.startClient("swayidle", {"-w", "timeout", "1", command}, test::ChildSetup{});
     ASSERT_GT(idle, 0);
-    const auto deadline = Clock::now() + std::chrono::seconds(15);
     long others = -1;
-    while (Clock::now() < deadline && (others = sway.litPixels("HEADLESS-2") + sway.litPixels("HEADLESS-3")) != 0)
-        settle(0.2);
+    waitUntil([&] { return (others = sway.litPixels("HEADLESS-2") + sway.litPixels("HEADLESS-3")) == 0; }, 15, 0.2);
     EXPECT_EQ(others, 0) << "the saver's black does not cover the wallpaper beside the main output";
     EXPECT_GT(sway.litPixels("HEADLESS-1"), MOTES);
     EXPECT_TRUE(running(wallpaper));
@@ -158,7 +143,7 @@ TEST(WaylandSession, X11FormsStayOnX11AndTheWallpaperNeedsWayland) {
     const auto alone = test::runProcess(test::zorvanPath(), {"--wallpaper"}, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET"});
     EXPECT_EQ(alone.exitCode, 2);
     EXPECT_NE(alone.err.find("--wallpaper needs a Wayland session"), std::string::npos) << alone.err;
-    EXPECT_EQ(std::count(alone.err.begin(), alone.err.end(), '\n'), 1) << alone.err;
+    EXPECT_EQ(lines(alone.err), 1) << alone.err;
 
     test::TempDir runtime;
     test::ChildSetup nowhere;
@@ -171,7 +156,7 @@ TEST(WaylandSession, X11FormsStayOnX11AndTheWallpaperNeedsWayland) {
                         0),
               0u)
         << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(lines(err), 1) << err;
 
     START_SWAY(sway);
     const char* x = std::getenv("DISPLAY");

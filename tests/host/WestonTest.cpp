@@ -18,14 +18,6 @@ namespace {
     test::HeadlessWeston weston(width, height, scale);   \
     if (!weston.available()) GTEST_SKIP() << weston.why()
 
-// The lit pixels of rows [top, bottom).
-long litRows(const test::Shot& shot, size_t top, size_t bottom) {
-    long n = 0;
-    for (size_t y = top; y < bottom && y < shot.height; ++y)
-        for (size_t x = 0; x < shot.width; ++x) n += test::isLit(shot.at(x, y));
-    return n;
-}
-
 // The rows that hold a run of 100 pixels of one grey that is not black: a title bar's
 // (libdecor's plugin draws it dark grey, 0x303030 while the window is not active, which
 // it never is without a seat). Motes never line up so.
@@ -71,8 +63,8 @@ TEST(Weston, WindowWithTitleBarFullscreenAndTheirEnds) {
     const test::Shot window = weston.screenshot("weston-window");
     const Band bar = greyBand(window);
     EXPECT_GE(bar.rows, 10) << "no title bar over the window";
-    EXPECT_EQ(litRows(window, 0, bar.top), 0) << "lit pixels above the title bar";
-    EXPECT_GT(litRows(window, bar.bottom, window.height), MOTES) << "no motes under the title bar";
+    EXPECT_EQ(litPixels(window, {0, 0, window.width, bar.top}), 0) << "lit pixels above the title bar";
+    EXPECT_GT(litPixels(window, {0, bar.bottom, window.width, window.height}), MOTES) << "no motes under the title bar";
     EXPECT_FALSE(reachesEveryEdge(window));
     expectPromptStop(pid, "window");
 

@@ -82,7 +82,7 @@ TEST_F(WindowProgram, TitledWindowFollowsResizesAndClosesByTheWindowManager) {
         // The program maps its window once its view is made; only then can it be read.
         if (!XGetWindowAttributes(display_, w, &a) || a.map_state != IsViewable) continue;
         // The top right part, outside the first 200 x 100 in every corner's reading.
-        lit = test::litPixels(display_, w, 200, 0, 200, 200);
+        lit = test::litPixels(test::readPixels(display_, w, 200, 0, 200, 200));
         ASSERT_GE(lit, 0) << "the window cannot be read";
     }
     EXPECT_GE(lit, 100) << "map state " << a.map_state << ", " << a.width << "x" << a.height;

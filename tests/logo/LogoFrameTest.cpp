@@ -43,7 +43,7 @@ TEST(LogoFrame, GatheredMotesDrawTheDefaultLogo) {
     for (int r = 0; r < lh; ++r)
         for (int c = 0; c < lw; ++c) {
             const Colour e = test::state(view).picture.logo[c + r * lw];
-            if (e.r == bg0.r && e.g == bg0.g && e.b == bg0.b) continue;
+            if (test::sameColour(e, bg0)) continue;
             const int x = c + (W - lw) / 2, y = (H + lh) / 2 - r;
             if (x >= 0 && x < W && y >= 0 && y < H) home[static_cast<size_t>(y) * W + x] = 1;
         }
@@ -57,16 +57,12 @@ TEST(LogoFrame, GatheredMotesDrawTheDefaultLogo) {
         return false;
     };
 
+    // Lit: some channel above 40. The frame's rows go top down.
+    const test::Shot frame = test::frameOf(*view);
     std::vector<uint8_t> lit(static_cast<size_t>(W) * H, 0);
-    long litCount = 0;
     for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const uint32_t p = gl->pixelAt(x, y);  // 0xRRGGBBAA
-            if ((p >> 24) > 40 || ((p >> 16) & 0xFF) > 40 || ((p >> 8) & 0xFF) > 40) {
-                lit[static_cast<size_t>(y) * W + x] = 1;
-                ++litCount;
-            }
-        }
+        for (int x = 0; x < W; ++x) lit[static_cast<size_t>(y) * W + x] = test::isLit(frame.at(x, H - 1 - y), 40);
+    const long litCount = test::litPixels(frame, 40);
     ASSERT_GT(litCount, 2000);
 
     long litNearHome = 0;

@@ -4,18 +4,13 @@
 
 #include "platform/bundle/Bundle.h"
 #include "platform/image/Image.h"
-#include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
-#include "platform/image/MagickSetup.h"
-
-#include <Magick++.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <string>
 
 using namespace zorvan;
@@ -279,7 +274,7 @@ TEST(LogoLoading, ALaterLoadReplacesPictureTableAndCount) {
 TEST(LogoLoading, AFailedLoadAfterASuccessLeavesNoStaleTable) {
     TempDir dir;
     writePicture(colourPattern(), dir.file("a.png"), {.coder = "PNG24"});
-    writeBytes(dir.file("junk.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
+    writeFile(dir.file("junk.png"), "not a pic");
     for (const std::string& bad : {dir.file("gone.png"), dir.file("junk.png")}) {
         LoaderView v;
         v.load(dir.file("a.png"));
@@ -302,35 +297,31 @@ TEST(LogoLoading, HostileFilesAreRefusedAndLoadingGoesOn) {
     writePicture(colourPattern(), dir.file("good.png"), {.coder = "PNG24"});
 
     auto truncated = [&](const std::string& from, const std::string& to) {
-        auto bytes = readBytes(dir.file(from));
-        bytes.resize(bytes.size() / 2);
-        writeBytes(dir.file(to), bytes);
+        const std::string bytes = readFile(dir.file(from));
+        writeFile(dir.file(to), bytes.substr(0, bytes.size() / 2));
     };
     truncated("noisy.png", "cut.png");
     truncated("noisy.jpg", "cut.jpg");
     truncated("noisy.gif", "cut.gif");
     // A header that claims 100000 x 100000 over a few bytes of data.
-    writeBytes(dir.file("liar.png"), lyingPngBytes(100000, 100000));
+    writeFile(dir.file("liar.png"), lyingPngBytes(100000, 100000));
     // A valid picture of 12000 x 12000 pixels in some 60 KB: beyond the decoder's area.
-    writeBytes(dir.file("bomb.png"), blackPngBytes(12000, 12000));
+    writeFile(dir.file("bomb.png"), blackPngBytes(12000, 12000));
     // Not pictures, whatever their names say.
-    writeBytes(dir.file("text.png"), {'h', 'e', 'l', 'l', 'o', '\n'});
-    writeBytes(dir.file("empty.png"), {});
-    std::vector<uint8_t> fakePng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    writeFile(dir.file("text.png"), "hello\n");
+    writeFile(dir.file("empty.png"), "");
+    std::string fakePng = "\x89PNG\r\n\x1a\n";
     fakePng.resize(200, 0x42);
-    writeBytes(dir.file("fake.png"), fakePng);
+    writeFile(dir.file("fake.png"), fakePng);
     // Formats that draw from other files or run other programs are never decoded.
     const std::string target = dir.file("good.png");
-    const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
-    writeBytes(dir.file("draw.png"), text("push graphic-context\nviewbox 0 0 12 8\nimage over 0,0 12,8 '" +
-                                          target + "'\npop graphic-context\n"));
-    writeBytes(dir.file("draw.mvg"), readBytes(dir.file("draw.png")));
-    writeBytes(dir.file("vector.svg"),
-               text("<svg xmlns='http://www.w3.org/2000/svg' width='12' height='8'><image href='" + target +
-                    "' width='12' height='8'/></svg>"));
-    writeBytes(dir.file("page.ps"), text("%!PS\nnewpath 0 0 moveto 10 10 lineto stroke showpage\n"));
-    writeBytes(dir.file("script.msl"), text("<?xml version='1.0'?><image><read filename='" + target +
-                                            "'/></image>"));
+    writeFile(dir.file("draw.png"), "push graphic-context\nviewbox 0 0 12 8\nimage over 0,0 12,8 '" + target +
+                                        "'\npop graphic-context\n");
+    writeFile(dir.file("draw.mvg"), readFile(dir.file("draw.png")));
+    writeFile(dir.file("vector.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='12' height='8'><image href='" +
+                                          target + "' width='12' height='8'/></svg>");
+    writeFile(dir.file("page.ps"), "%!PS\nnewpath 0 0 moveto 10 10 lineto stroke showpage\n");
+    writeFile(dir.file("script.msl"), "<?xml version='1.0'?><image><read filename='" + target + "'/></image>");
     ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
 
     for (const char* name : {"cut.png", "cut.jpg", "cut.gif", "liar.png", "bomb.png", "text.png",
@@ -364,14 +355,10 @@ TEST(LogoLoading, PathsAreNamesNotDecoderInstructions) {
 TEST(LogoLoading, TheDefaultPictureLoads) {
     const std::string path = defaultPicturePath();
     // Its pixels, read independently of the loader from the source it was made from.
-    zorvan::magick::ensureStarted();
-    Magick::Image source(ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png");
-    ASSERT_EQ(source.columns(), 400u);
-    ASSERT_EQ(source.rows(), 200u);
-    std::vector<uint8_t> rgb(400 * 200 * 3);
-    source.write(0, 0, 400, 200, "RGB", Magick::CharPixel, rgb.data());
-    int lit = 0;
-    for (size_t i = 0; i < rgb.size(); i += 3) lit += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0;
+    const Shot source = readShot(ZORVAN_SOURCE_DIR "/resources/zorvan-logo.png");
+    ASSERT_EQ(source.width, 400u);
+    ASSERT_EQ(source.height, 200u);
+    const long lit = litPixels(source);
 
     LoaderView v;
     v.load(path);
@@ -385,7 +372,7 @@ TEST(LogoLoading, TheDefaultPictureLoads) {
     EXPECT_GT(lit, 5000);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 400; ++x) {
-            const uint8_t* s = &rgb[static_cast<size_t>(y * 400 + x) * 3];
+            const uint8_t* s = source.at(size_t(x), size_t(y));
             ASSERT_EQ(v.entry(x, y).r, s[0] / 255.0f) << x << "," << y;
             ASSERT_EQ(v.entry(x, y).b, s[2] / 255.0f) << x << "," << y;
         }
@@ -410,7 +397,7 @@ TEST(PictureServices, TheFileTypesAreTheRasterFormatsThatAreRead) {
 // seeded exactly as before, every home on one of its pixels.
 TEST(LogoLoading, AtStartASparsePictureGivesWayToTheModulesOwn) {
     TempDir dir;
-    const std::string conf = dir.file("Zorvan.conf");
+    const StoreFile store;
     struct Case {
         int width, height, lit;
         bool taken;
@@ -425,13 +412,11 @@ TEST(LogoLoading, AtStartASparsePictureGivesWayToTheModulesOwn) {
         ASSERT_EQ(nonBlack(p), c.lit);
         const std::string path = dir.file("logo.png");
         writePicture(p, path, {});
-        std::ofstream(conf) << "[Zorvan]\nnumMotes=300\nlogoMode=2\nlogoFile=" << path << "\n";
-        ScreenSaverDefaults::setStorePathOverride(conf);
+        store.reload("[Zorvan]\nnumMotes=300\nlogoMode=2\nlogoFile=" + path + "\n");
 
         testing::internal::CaptureStderr();
         auto view = makeOffscreenView(800, 600);
         const std::string err = testing::internal::GetCapturedStderr();
-        ScreenSaverDefaults::setStorePathOverride(std::nullopt);
         ASSERT_TRUE(view);
         if (c.taken) {
             EXPECT_EQ(err, "");
@@ -446,7 +431,7 @@ TEST(LogoLoading, AtStartASparsePictureGivesWayToTheModulesOwn) {
                 EXPECT_EQ(p.at(x, y).r, 255) << "mote " << i << " is not at home on a lit pixel";
             }
         } else {
-            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            EXPECT_EQ(lines(err), 1) << err;
             EXPECT_NE(err.find("zorvan: warning: the logo picture " + path), std::string::npos) << err;
             EXPECT_EQ(test::state(view).settings.logoMode, 0);
             EXPECT_EQ(test::state(view).settings.logoFile, defaultPicturePath());

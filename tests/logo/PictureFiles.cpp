@@ -3,12 +3,6 @@
 #include "platform/image/MagickSetup.h"
 
 #include <Magick++.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 
 namespace zorvan::test {
 
@@ -47,17 +41,6 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
         image.density(Magick::Geometry(static_cast<size_t>(as.dpi), static_cast<size_t>(as.dpi)));
     }
     image.write(as.coder + ":" + path);
-}
-
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::vector<uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 namespace {
@@ -119,7 +102,7 @@ std::vector<uint8_t> zlibZeros(uint64_t count) {
     return z;
 }
 
-std::vector<uint8_t> pngWith(uint32_t width, uint32_t height, const std::vector<uint8_t>& idat) {
+std::string pngWith(uint32_t width, uint32_t height, const std::vector<uint8_t>& idat) {
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     std::vector<uint8_t> ihdr;
     put32(ihdr, width);
@@ -128,17 +111,17 @@ std::vector<uint8_t> pngWith(uint32_t width, uint32_t height, const std::vector<
     chunk(png, "IHDR", ihdr);
     chunk(png, "IDAT", idat);
     chunk(png, "IEND", {});
-    return png;
+    return {png.begin(), png.end()};
 }
 
 }  // namespace
 
-std::vector<uint8_t> blackPngBytes(uint32_t width, uint32_t height) {
+std::string blackPngBytes(uint32_t width, uint32_t height) {
     const uint64_t row = 1 + (static_cast<uint64_t>(width) + 7) / 8;  // filter byte and bits
     return pngWith(width, height, zlibZeros(row * height));
 }
 
-std::vector<uint8_t> lyingPngBytes(uint32_t width, uint32_t height) {
+std::string lyingPngBytes(uint32_t width, uint32_t height) {
     return pngWith(width, height, zlibZeros(64));
 }
 

@@ -40,15 +40,11 @@ struct StoreAs {
 // Writes `picture` to `path` through Magick++.
 void writePicture(const Picture& picture, const std::string& path, const StoreAs& as);
 
-// Raw bytes to a file.
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> readBytes(const std::string& path);
-
 // A valid 1-bit greyscale PNG of width x height, all black, whose compressed data are
 // built directly (a stream of repeated zeros): a few kilobytes for a huge picture.
-std::vector<uint8_t> blackPngBytes(uint32_t width, uint32_t height);
+std::string blackPngBytes(uint32_t width, uint32_t height);
 
 // A PNG whose header claims width x height but whose data hold only a few bytes.
-std::vector<uint8_t> lyingPngBytes(uint32_t width, uint32_t height);
+std::string lyingPngBytes(uint32_t width, uint32_t height);
 
 }  // namespace zorvan::test

@@ -1,7 +1,7 @@
 // The logo pixel table, built from bitmaps laid out by hand.
 #include "platform/image/Image.h"
 #include "saver/Zorvan.h"
-#include "support/ViewState.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 using namespace zorvan;
+using test::sameColour;
 
 namespace {
 
@@ -65,8 +66,6 @@ struct TableView {
     }
 };
 
-bool same(const Colour& a, const Colour& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
-
 Colour colourOf(Rgb c) {
     return {static_cast<float>(c.r) / 255.0f, static_cast<float>(c.g) / 255.0f,
             static_cast<float>(c.b) / 255.0f};
@@ -81,7 +80,7 @@ TEST(PixelTable, OneColourHasNoPictureAndEveryEntryIsTheBackground) {
     auto table = t.build(bitmapOf(6, 4, pixels, 3));
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 0);
-    for (int k = 0; k < 24; ++k) EXPECT_TRUE(same(table.get()[k], colourOf({30, 60, 90}))) << k;
+    for (int k = 0; k < 24; ++k) EXPECT_TRUE(sameColour(table.get()[k], colourOf({30, 60, 90}))) << k;
 }
 
 TEST(PixelTable, ContrastZeroCountsEveryPixelThatDiffersAtAll) {
@@ -92,8 +91,8 @@ TEST(PixelTable, ContrastZeroCountsEveryPixelThatDiffersAtAll) {
     auto table = t.build(bitmapOf(5, 3, pixels, 3));
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 2);
-    EXPECT_TRUE(same(table.get()[4], colourOf({101, 100, 100})));
-    EXPECT_TRUE(same(table.get()[7], colourOf({100, 100, 99})));
+    EXPECT_TRUE(sameColour(table.get()[4], colourOf({101, 100, 100})));
+    EXPECT_TRUE(sameColour(table.get()[7], colourOf({100, 100, 99})));
 
     // Everything but the first pixel in another colour: all counted, colours kept.
     std::vector<Rgb> most(4 * 4, Rgb{0, 0, 1});
@@ -102,7 +101,7 @@ TEST(PixelTable, ContrastZeroCountsEveryPixelThatDiffersAtAll) {
     auto table2 = all.build(bitmapOf(4, 4, most, 4));
     ASSERT_NE(table2, nullptr);
     EXPECT_EQ(test::state(all.view).picture.numNonBGPixels, 15);
-    for (int k = 1; k < 16; ++k) EXPECT_TRUE(same(table2.get()[k], colourOf({0, 0, 1})));
+    for (int k = 1; k < 16; ++k) EXPECT_TRUE(sameColour(table2.get()[k], colourOf({0, 0, 1})));
 }
 
 TEST(PixelTable, ContrastHalfSeparatesGreysAndCountsPrimaries) {
@@ -114,13 +113,13 @@ TEST(PixelTable, ContrastHalfSeparatesGreysAndCountsPrimaries) {
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 5);
     const Colour* e = table.get();
-    EXPECT_TRUE(same(e[1], colourOf({0, 0, 0}))) << "grey 104 is background (d ~ 0.4990)";
-    EXPECT_TRUE(same(e[2], colourOf({105, 105, 105}))) << "grey 105 is counted (d ~ 0.5087)";
-    EXPECT_TRUE(same(e[3], Colour{1.0f, 0.0f, 0.0f}));
-    EXPECT_TRUE(same(e[4], Colour{0.0f, 1.0f, 0.0f}));
-    EXPECT_TRUE(same(e[5], Colour{0.0f, 0.0f, 1.0f}));
-    EXPECT_TRUE(same(e[6], Colour{1.0f, 1.0f, 1.0f}));
-    EXPECT_TRUE(same(e[7], e[0]));
+    EXPECT_TRUE(sameColour(e[1], colourOf({0, 0, 0}))) << "grey 104 is background (d ~ 0.4990)";
+    EXPECT_TRUE(sameColour(e[2], colourOf({105, 105, 105}))) << "grey 105 is counted (d ~ 0.5087)";
+    EXPECT_TRUE(sameColour(e[3], Colour{1.0f, 0.0f, 0.0f}));
+    EXPECT_TRUE(sameColour(e[4], Colour{0.0f, 1.0f, 0.0f}));
+    EXPECT_TRUE(sameColour(e[5], Colour{0.0f, 0.0f, 1.0f}));
+    EXPECT_TRUE(sameColour(e[6], Colour{1.0f, 1.0f, 1.0f}));
+    EXPECT_TRUE(sameColour(e[7], e[0]));
 }
 
 TEST(PixelTable, ADistanceEqualToTheThresholdIsBackground) {
@@ -136,12 +135,12 @@ TEST(PixelTable, ADistanceEqualToTheThresholdIsBackground) {
     auto t1 = atThreshold.build(bitmapOf(2, 1, pixels, 3));
     ASSERT_NE(t1, nullptr);
     EXPECT_EQ(test::state(atThreshold.view).picture.numNonBGPixels, 0);
-    EXPECT_TRUE(same(t1.get()[1], colourOf(first)));
+    EXPECT_TRUE(sameColour(t1.get()[1], colourOf(first)));
 
     TableView below(2, 1, std::nextafter(d, 0.0f));
     auto t2 = below.build(bitmapOf(2, 1, pixels, 3));
     EXPECT_EQ(test::state(below.view).picture.numNonBGPixels, 1);
-    EXPECT_TRUE(same(t2.get()[1], colourOf(other)));
+    EXPECT_TRUE(sameColour(t2.get()[1], colourOf(other)));
 }
 
 TEST(PixelTable, TwentyFourAndThirtyTwoBitPixelsGiveTheSameTable) {
@@ -157,8 +156,8 @@ TEST(PixelTable, TwentyFourAndThirtyTwoBitPixelsGiveTheSameTable) {
     EXPECT_EQ(test::state(a.view).picture.numNonBGPixels, test::state(b.view).picture.numNonBGPixels);
     EXPECT_EQ(test::state(a.view).picture.numNonBGPixels, test::state(c.view).picture.numNonBGPixels);
     for (int k = 0; k < 35; ++k) {
-        EXPECT_TRUE(same(t24.get()[k], t32.get()[k])) << k;
-        EXPECT_TRUE(same(t24.get()[k], t32a.get()[k])) << k;
+        EXPECT_TRUE(sameColour(t24.get()[k], t32.get()[k])) << k;
+        EXPECT_TRUE(sameColour(t24.get()[k], t32a.get()[k])) << k;
     }
 }
 
@@ -174,7 +173,7 @@ TEST(PixelTable, RowsFollowTheStrideAndPaddingIsNeverRead) {
         ASSERT_NE(table, nullptr);
         EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 3);
         for (int k = 0; k < 9; ++k) {
-            EXPECT_TRUE(same(table.get()[k], colourOf(pixels[k]))) << "step " << step << " entry " << k;
+            EXPECT_TRUE(sameColour(table.get()[k], colourOf(pixels[k]))) << "step " << step << " entry " << k;
             EXPECT_NE(table.get()[k].r, POISON / 255.0f);
         }
     }
@@ -241,8 +240,8 @@ TEST(PixelTable, WidePixelsOfMoreSamplesAreReadByTheirFirstThreeBytes) {
         auto table = t.build(BitmapImageRep(l, bytes));
         ASSERT_NE(table, nullptr);
         EXPECT_EQ(test::state(t.view).picture.numNonBGPixels, 1);
-        EXPECT_TRUE(same(table.get()[1], colourOf({10, 20, 30})));
-        EXPECT_TRUE(same(table.get()[2], table.get()[0]));
+        EXPECT_TRUE(sameColour(table.get()[1], colourOf({10, 20, 30})));
+        EXPECT_TRUE(sameColour(table.get()[2], table.get()[0]));
     }
 }
 

@@ -64,7 +64,7 @@ protected:
 
     // What the window shows, read from the X server: pixels that are not black.
     long litPixels(int x0, int y0, int w, int h) {
-        return test::litPixels(display_, window_, x0, y0, w, h);
+        return test::litPixels(test::readPixels(display_, window_, x0, y0, w, h));
     }
 
     void resize(int w, int h) {

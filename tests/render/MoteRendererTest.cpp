@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <array>
 #include <tuple>
@@ -20,30 +19,8 @@ namespace {
 
 constexpr int W = 200, H = 120;
 
-struct Rgb {
-    int r, g, b;
-};
-
-Rgb bytesOf(const Colour& c) {
-    return {static_cast<int>(std::lround(c.r * 255.0f)), static_cast<int>(std::lround(c.g * 255.0f)),
-            static_cast<int>(std::lround(c.b * 255.0f))};
-}
-
-Rgb rgbOf(uint32_t rgba) {
-    return {static_cast<int>(rgba >> 24), static_cast<int>((rgba >> 16) & 0xff),
-            static_cast<int>((rgba >> 8) & 0xff)};
-}
-
-// Within one step of 8-bit rounding.
-bool sameColour(Rgb a, Rgb b) {
-    return std::abs(a.r - b.r) <= 1 && std::abs(a.g - b.g) <= 1 && std::abs(a.b - b.b) <= 1;
-}
-
-std::string show(Rgb c) {
-    char text[48];
-    std::snprintf(text, sizeof text, "(%d, %d, %d)", c.r, c.g, c.b);
-    return text;
-}
+// The same colour: within one step of 8-bit rounding.
+bool sameColour(uint32_t pixel, const Colour& c) { return test::nearPixel(pixel, test::pixelOf(c), 1); }
 
 const Colour BG = {0.2f, 0.4f, 0.6f};
 const Colour RED = {1.0f, 0.0f, 0.0f};
@@ -86,18 +63,18 @@ protected:
         view->glView()->unlockFocus();
     }
 
-    Rgb at(int x, int y) const { return rgbOf(gl->pixelAt(x, y)); }
+    uint32_t at(int x, int y) const { return gl->pixelAt(x, y); }
 
     void expectColourAt(int x, int y, const Colour& c) const {
-        EXPECT_TRUE(sameColour(at(x, y), bytesOf(c)))
-            << "pixel (" << x << ", " << y << ") is " << show(at(x, y)) << ", want " << show(bytesOf(c));
+        EXPECT_TRUE(sameColour(at(x, y), c))
+            << "pixel (" << x << ", " << y << ") is " << std::hex << at(x, y) << ", want " << test::pixelOf(c);
     }
 
     // How many pixels of the row (or column) through (x, y) carry colour c.
     int runLength(int x, int y, bool alongX, const Colour& c) const {
         int count = 0;
         for (int i = 0; i < (alongX ? W : H); ++i)
-            if (sameColour(alongX ? at(i, y) : at(x, i), bytesOf(c))) ++count;
+            if (sameColour(alongX ? at(i, y) : at(x, i), c)) ++count;
         return count;
     }
 
@@ -117,7 +94,7 @@ TEST_F(MoteRendererTest, EmptySwarmGivesBackgroundAndLeavesFrameState) {
     draw();
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
-            ASSERT_TRUE(sameColour(at(x, y), bytesOf(BG))) << "pixel (" << x << ", " << y << ")";
+            ASSERT_TRUE(sameColour(at(x, y), BG)) << "pixel (" << x << ", " << y << ")";
 
     view->glView()->lockFocus();
     GLint viewport[4];

@@ -1,6 +1,5 @@
 // The host's entry points: who draws, sizing, start, the frame step, failure paths.
 #include "platform/gl/OsMesaView.h"
-#include "platform/prefs/ScreenSaverDefaults.h"
 #include "support/TestSupport.h"
 
 #include <GL/gl.h>
@@ -9,34 +8,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 using namespace zorvan;
 
 namespace {
-
-// Points the process-wide store at a fresh file holding `contents`, for one test.
-class StoreFile {
-public:
-    explicit StoreFile(const std::string& contents) {
-        path_ = std::filesystem::temp_directory_path() /
-                ("zorvan-lifecycle-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter_++) + ".conf");
-        std::ofstream(path_) << contents;
-        ScreenSaverDefaults::setStorePathOverride(path_.string());
-    }
-    ~StoreFile() {
-        ScreenSaverDefaults::setStorePathOverride(std::nullopt);
-        std::filesystem::remove(path_);
-    }
-
-private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
 
 // A GL view that records the calls the saver view makes, drawing through a real
 // offscreen context underneath.
@@ -72,11 +49,6 @@ OpenGLViewFactory recordingFactory(std::vector<std::string>* log, RecordingGLVie
     };
 }
 
-uint32_t rgba(float r, float g, float b) {
-    auto byte = [](float c) { return uint32_t(std::lround(c * 255.0f)); };
-    return (byte(r) << 24) | (byte(g) << 16) | (byte(b) << 8) | 0xffu;
-}
-
 }  // namespace
 
 TEST(Lifecycle, HostQueriesAnswerYes) {
@@ -92,7 +64,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
         bool draws;
     };
     {
-        StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
+        test::StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
         const Case cases[] = {
             {0.0, 0.0, false, true},     {-0.0, 0.0, false, true},    {1440.0, 0.0, false, false},
             {0.0, -1050.0, false, false}, {1440.0, 0.0, true, true},  {NAN, 0.0, false, false},
@@ -107,7 +79,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
         }
     }
     {
-        StoreFile store("[Zorvan]\nmainScreenOnly=false\n");
+        test::StoreFile store("[Zorvan]\nmainScreenOnly=false\n");
         Zorvan view{OsMesaView::factory()};
         ASSERT_TRUE(view.initWithFrame(Rect{1440, -1050, 320, 200}, false));
         EXPECT_TRUE(view.draws());
@@ -115,7 +87,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
 }
 
 TEST(Lifecycle, DeclinedInstanceOnlyPassesCallsToTheBaseView) {
-    StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
+    test::StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
     Zorvan view{OsMesaView::factory()};
     ASSERT_TRUE(view.initWithFrame(Rect{1440, 0, 640, 480}, false));
     EXPECT_FALSE(view.draws());
@@ -153,7 +125,7 @@ TEST(Lifecycle, CreationTalksToTheGLViewInOrder) {
     EXPECT_NE(test::state(view).swarm.motes, nullptr);
     EXPECT_EQ(test::state(view).swarm.numMotesAllocated, test::state(view).settings.numMotes);
     // The first clear is opaque black, whatever the background setting.
-    EXPECT_EQ(gl->inner().pixelAt(10, 10), rgba(0, 0, 0));
+    EXPECT_EQ(gl->inner().pixelAt(10, 10), test::pixelOf({0, 0, 0}));
     // Nothing is sized yet.
     EXPECT_EQ(test::state(view).swarm.displayWidth, 0);
     EXPECT_EQ(test::state(view).swarm.fieldHeight, 0);
@@ -204,7 +176,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
     view->startAnimation();
     EXPECT_TRUE(test::state(view)._initedGL);
     OsMesaView* gl = test::offscreenOf(*view);
-    EXPECT_EQ(gl->pixelAt(5, 5), rgba(0, 0, 1));
+    EXPECT_EQ(gl->pixelAt(5, 5), test::pixelOf({0, 0, 1}));
     GLint shade = 0;
     glGetIntegerv(GL_SHADE_MODEL, &shade);
     EXPECT_EQ(shade, GL_FLAT);
@@ -217,7 +189,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
     view->startAnimation();
     glGetIntegerv(GL_SHADE_MODEL, &shade);
     EXPECT_EQ(shade, GL_SMOOTH);
-    EXPECT_EQ(gl->pixelAt(5, 5), rgba(1, 0, 0));
+    EXPECT_EQ(gl->pixelAt(5, 5), test::pixelOf({1, 0, 0}));
 
     // A resize clears the flag; the next start applies the state again.
     view->setFrameSize(Size{32, 32});
@@ -248,8 +220,8 @@ TEST(Lifecycle, TheFirstFrameStepsBeforeItDraws) {
     EXPECT_EQ(test::state(view).mode, MODE_COAST);
     EXPECT_FLOAT_EQ(m.pos.x, 50.0f + 99.0f);
     OsMesaView* gl = test::offscreenOf(*view);
-    EXPECT_EQ(gl->pixelAt(149, 50), rgba(1, 1, 1)) << "the mote is drawn where it moved to";
-    EXPECT_EQ(gl->pixelAt(50, 50), rgba(0, 0, 0)) << "not where it was";
+    EXPECT_EQ(gl->pixelAt(149, 50), test::pixelOf({1, 1, 1})) << "the mote is drawn where it moved to";
+    EXPECT_EQ(gl->pixelAt(50, 50), test::pixelOf({0, 0, 0})) << "not where it was";
 }
 
 TEST(Lifecycle, NoStepBeforeTheFirstSizing) {

@@ -1,10 +1,8 @@
 // Module resources are found beside the program, in the build tree and after install.
+#include "host/Process.h"
 #include "settings/StoreFixture.h"
 
 #include "platform/bundle/Bundle.h"
-
-#include <glib.h>
-#include <sys/wait.h>
 
 namespace zorvan::test {
 namespace {
@@ -33,29 +31,14 @@ TEST(Bundle, ResourcesLieInShareZorvanBesideTheProgram) {
 
 struct Spawned {
     int status = -1;
-    std::string out;
+    std::string out;  // and its stderr
 };
 
 Spawned spawn(const std::vector<std::string>& argv, const std::string& cwd) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    Spawned r;
-    gchar* out = nullptr;
-    gchar* err = nullptr;
-    GError* error = nullptr;
-    int wait = 0;
-    if (g_spawn_sync(cwd.c_str(), args.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out,
-                     &err, &wait, &error)) {
-        r.out = std::string(out ? out : "") + (err ? err : "");
-        r.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
-    } else {
-        r.out = error->message;
-        g_error_free(error);
-    }
-    g_free(out);
-    g_free(err);
-    return r;
+    ChildSetup setup;
+    setup.cwd = cwd;
+    const ProcessResult r = runChild(argv[0], {argv.begin() + 1, argv.end()}, setup, 120);
+    return {r.exitCode, r.out + r.err};
 }
 
 // Installs the build into a fresh prefix and asks the installed program, started from

@@ -20,12 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using Value = ScreenSaverDefaults::Value;
 
-int filesIn(const fs::path& dir) {
-    int n = 0;
-    for (auto& entry : fs::directory_iterator(dir)) (void)entry, ++n;
-    return n;
-}
-
 TEST_F(StoreTest, DefaultsAnswerUntilWrittenAndWritesPersistAsEditableText) {
     ScreenSaverDefaults* s = store();
     EXPECT_EQ(s, ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"));
@@ -66,7 +60,7 @@ TEST_F(StoreTest, DefaultsAnswerUntilWrittenAndWritesPersistAsEditableText) {
 }
 
 TEST_F(StoreTest, HandEditedFileKeepsCommentsAndOtherGroupsOnSave) {
-    writeBytes(file, "# mine\n[Other]\nx=1\n\n[Zorvan]\n# count of motes\ncount = 12\non=1\n");
+    writeFile(file, "# mine\n[Other]\nx=1\n\n[Zorvan]\n# count of motes\ncount = 12\non=1\n");
     ScreenSaverDefaults* s = reload();
     EXPECT_EQ(s->integerForKey("count"), 12);
     EXPECT_TRUE(s->boolForKey("on"));
@@ -129,20 +123,6 @@ TEST(FloatFormat, EveryFloatReadsBackAsTheSameFloat) {
     EXPECT_EQ(ScreenSaverDefaults::formatFloat(1.0f), "1");
 }
 
-class EnvVar {
-public:
-    explicit EnvVar(const char* name) : name_(name) {
-        if (const char* v = std::getenv(name)) old_ = v;
-    }
-    ~EnvVar() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-    void set(const std::string& v) { setenv(name_, v.c_str(), 1); }
-    void unset() { unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST_F(StoreTest, DefaultLocationIsTheUserConfigFolderCreatedOnSave) {
     EnvVar xdg("XDG_CONFIG_HOME"), home("HOME");
     xdg.set((dir / "cfg").string());
@@ -166,7 +146,7 @@ TEST_F(StoreTest, DefaultLocationIsTheUserConfigFolderCreatedOnSave) {
 
 TEST_F(StoreTest, SaveThroughASymbolicLinkKeepsTheLink) {
     const fs::path real = dir / "real.conf";
-    writeBytes(real, "[Zorvan]\nn=1\n");
+    writeFile(real, "[Zorvan]\nn=1\n");
     fs::create_symlink(real, file);
     ScreenSaverDefaults* s = reload();
     EXPECT_EQ(s->integerForKey("n"), 1);
@@ -180,17 +160,17 @@ TEST_F(StoreTest, SaveThroughASymbolicLinkKeepsTheLink) {
 // a save, which keeps the old bytes as <file>.bak.
 TEST_F(StoreTest, UnparsableFileIsKeptAndBackedUpOnSave) {
     const std::string garbage = "numMotes=5\n[Zorvan\n\x01\x02 not a key file";
-    writeBytes(file, garbage);
+    writeFile(file, garbage);
     ::testing::internal::CaptureStderr();
     ScreenSaverDefaults* s = reload();
     s->registerDefaults({{"numMotes", Value(1500)}});
     EXPECT_EQ(s->integerForKey("numMotes"), 1500);
     EXPECT_EQ(s->integerForKey("numMotes"), 1500);
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(lines(err, true), 1) << err;
     EXPECT_TRUE(contains(err, file.string())) << err;
     EXPECT_EQ(readFile(file), garbage);
-    EXPECT_EQ(filesIn(dir), 1);
+    EXPECT_EQ(entriesOf(dir).size(), 1u);
 
     s->setInteger(20, "numMotes");
     ASSERT_TRUE(s->synchronize());
@@ -208,7 +188,7 @@ TEST_F(StoreTest, WrongTypedValuesReadAsDefaultsWhileGoodKeysStillRead) {
     const std::string text =
         "[Zorvan]\nnumMotes=lots\nmoteSize=7\non=maybe\nspeed=nan\nbgR=inf\nbgG=1e300\n"
         "big=99999999999\nlightR=0.25\n";
-    writeBytes(file, text);
+    writeFile(file, text);
     ::testing::internal::CaptureStderr();
     ScreenSaverDefaults* s = reload();
     s->registerDefaults({{"numMotes", Value(1500)}, {"moteSize", Value(10)}, {"on", Value(true)},
@@ -223,7 +203,7 @@ TEST_F(StoreTest, WrongTypedValuesReadAsDefaultsWhileGoodKeysStillRead) {
     EXPECT_EQ(s->integerForKey("big"), 4);
     EXPECT_EQ(s->floatForKey("lightR"), 0.25f);
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(lines(err, true), 1) << err;
     EXPECT_TRUE(contains(err, file.string())) << err;
     EXPECT_EQ(fileText(), text);
 
@@ -237,7 +217,7 @@ TEST_F(StoreTest, WrongTypedValuesReadAsDefaultsWhileGoodKeysStillRead) {
 // reported once, false, the old file intact and no temporary file left behind.
 TEST_F(StoreTest, FailedSaveIsReportedAndLeavesTheOldFile) {
     const std::string old = "[Zorvan]\nname=old\n";
-    writeBytes(file, old);
+    writeFile(file, old);
     ScreenSaverDefaults* s = reload();
     s->setObject(std::string(4096, 'x'), "name");
 
@@ -254,10 +234,10 @@ TEST_F(StoreTest, FailedSaveIsReportedAndLeavesTheOldFile) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(ok);
-    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(lines(err, true), 1) << err;
     EXPECT_TRUE(contains(err, file.string())) << err;
     EXPECT_EQ(fileText(), old);
-    EXPECT_EQ(filesIn(dir), 1) << "no temporary file is left";
+    EXPECT_EQ(entriesOf(dir).size(), 1u) << "no temporary file is left";
 
     // The unsaved value is still there, and a later save succeeds.
     EXPECT_EQ(s->stringForKey("name")->size(), 4096u);
@@ -268,16 +248,16 @@ TEST_F(StoreTest, FailedSaveIsReportedAndLeavesTheOldFile) {
 TEST_F(StoreTest, SaveIntoAReadOnlyFolderFails) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     const std::string old = "[Zorvan]\nn=1\n";
-    writeBytes(file, old);
+    writeFile(file, old);
     ScreenSaverDefaults* s = reload();
     s->setInteger(2, "n");
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(s->synchronize());
-    EXPECT_EQ(lineCount(::testing::internal::GetCapturedStderr()), 1);
+    EXPECT_EQ(lines(::testing::internal::GetCapturedStderr(), true), 1);
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(fileText(), old);
-    EXPECT_EQ(filesIn(dir), 1);
+    EXPECT_EQ(entriesOf(dir).size(), 1u);
 }
 
 }  // namespace
@@ -324,7 +304,7 @@ TEST_F(StoreTest, ConcurrentSavesLeaveOneWholeVersion) {
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     EXPECT_TRUE(whole(fileText())) << fileText();
     // No temporary file is left beside the store.
-    EXPECT_EQ(filesIn(dir), 1);
+    EXPECT_EQ(entriesOf(dir).size(), 1u);
 }
 
 }  // namespace zorvan::test

@@ -4,8 +4,6 @@
 #include "platform/bundle/Bundle.h"
 #include "saver/Zorvan.h"
 
-#include <cstring>
-
 namespace zorvan::test {
 namespace {
 
@@ -15,7 +13,7 @@ class PrefsTest : public StoreTest {
 protected:
     // Writes the [Zorvan] group as a user would, then loads a fresh view from it.
     std::unique_ptr<Zorvan> loadFrom(const std::string& lines) {
-        writeBytes(file, "[Zorvan]\n" + lines);
+        writeFile(file, "[Zorvan]\n" + lines);
         return load();
     }
     std::unique_ptr<Zorvan> load() {
@@ -28,11 +26,6 @@ protected:
         return contains(fileText(), "\n" + key + "=");
     }
 };
-
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-bool sameColour(Colour a, Colour b) {
-    return sameBits(a.r, b.r) && sameBits(a.g, b.g) && sameBits(a.b, b.b);
-}
 
 TEST_F(PrefsTest, EmptyStoreLoadsTheDefaults) {
     auto v = load();
@@ -52,9 +45,9 @@ TEST_F(PrefsTest, EmptyStoreLoadsTheDefaults) {
     EXPECT_EQ(test::state(v).settings.minimumContrast, 0.0f);
     EXPECT_EQ(test::state(v).settings.moteShape, 1);
     EXPECT_TRUE(test::state(v).settings.directional);
-    EXPECT_TRUE(sameColour(test::state(v).settings.bg, Colour{0.0f, 0.0f, 0.0f}));
-    EXPECT_TRUE(sameColour(test::state(v).settings.light, LIGHT));
-    EXPECT_TRUE(sameColour(test::state(v).settings.heavy, HEAVY));
+    EXPECT_TRUE(sameBits(test::state(v).settings.bg, Colour{0.0f, 0.0f, 0.0f}));
+    EXPECT_TRUE(sameBits(test::state(v).settings.light, LIGHT));
+    EXPECT_TRUE(sameBits(test::state(v).settings.heavy, HEAVY));
     EXPECT_TRUE(sameBits(test::state(v).settings.speed, 0.8f));
     EXPECT_TRUE(sameBits(test::state(v).settings.smoothness, 0.99f));
     EXPECT_EQ(test::state(v).playListSize, 14);
@@ -85,7 +78,7 @@ TEST_F(PrefsTest, UnusableSpeedLoadsAsTheDefault) {
     for (const char* speed : {"nan", "inf", "-inf", "1e40", "fast"}) {
         ::testing::internal::CaptureStderr();
         auto v = loadFrom(std::string("speed=") + speed + "\nlightG=0.5\n");
-        EXPECT_EQ(lineCount(::testing::internal::GetCapturedStderr()), 1) << speed;
+        EXPECT_EQ(lines(::testing::internal::GetCapturedStderr(), true), 1) << speed;
         EXPECT_TRUE(sameBits(test::state(v).settings.speed, 0.8f)) << speed;
         EXPECT_EQ(test::state(v).settings.light.g, 0.5f);
     }
@@ -174,9 +167,9 @@ TEST_F(PrefsTest, SaveThenLoadGivesBackEveryField) {
     EXPECT_EQ(test::state(w).settings.minimumContrast, 0.5f);
     EXPECT_EQ(test::state(w).settings.moteShape, 2);
     EXPECT_FALSE(test::state(w).settings.directional);
-    EXPECT_TRUE(sameColour(test::state(w).settings.bg, test::state(v).settings.bg));
-    EXPECT_TRUE(sameColour(test::state(w).settings.light, test::state(v).settings.light));
-    EXPECT_TRUE(sameColour(test::state(w).settings.heavy, test::state(v).settings.heavy));
+    EXPECT_TRUE(sameBits(test::state(w).settings.bg, test::state(v).settings.bg));
+    EXPECT_TRUE(sameBits(test::state(w).settings.light, test::state(v).settings.light));
+    EXPECT_TRUE(sameBits(test::state(w).settings.heavy, test::state(v).settings.heavy));
     EXPECT_TRUE(sameBits(test::state(w).settings.speed, test::state(v).settings.speed));
 
     // Out-of-range values are written as they stand; only loading checks them.
@@ -199,13 +192,13 @@ TEST_F(PrefsTest, SaveWithoutAStoreWritesNothing) {
 // when the user next saves.
 TEST_F(PrefsTest, DamagedFileLoadsDefaultsAndIsKeptUntilSaved) {
     const std::string damaged = "[Zorvan]\nnumMotes=12\nmoteSize=big\nspeed=0.5\n[broken";
-    writeBytes(file, damaged);
+    writeFile(file, damaged);
     ::testing::internal::CaptureStderr();
     auto v = load();
     auto second = std::make_unique<Zorvan>(OpenGLViewFactory{});
     second->loadPrefs();  // another screen of the same run: no second warning
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(lines(err, true), 1) << err;
     EXPECT_TRUE(contains(err, file.string())) << err;
     EXPECT_EQ(test::state(v).settings.numMotes, 1500);
     EXPECT_EQ(test::state(v).settings.moteSize, 10);
@@ -219,7 +212,7 @@ TEST_F(PrefsTest, DamagedFileLoadsDefaultsAndIsKeptUntilSaved) {
 }
 
 TEST_F(PrefsTest, HugeStoredCountStartsANormalSwarm) {
-    writeBytes(file, "[Zorvan]\nnumMotes=2147483647\n");
+    writeFile(file, "[Zorvan]\nnumMotes=2147483647\n");
     reload();
     Zorvan v{OpenGLViewFactory{}};
     ASSERT_EQ(v.initWithFrame(Rect{0, 0, 64, 48}, false), &v);

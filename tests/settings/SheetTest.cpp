@@ -125,7 +125,6 @@ protected:
     void TearDown() override {
         view.reset();
         drain();
-        if (gtkReady_) StoreTest::TearDown();
     }
     Control* open() {
         Control* w = view->configureSheet();
@@ -354,7 +353,7 @@ TEST_F(Sheet, ChoosingALogoThroughTheFileChooser) {
     const std::string few = dir / "few.png", enough = dir / "enough.png", junk = dir / "junk.png";
     writeLitPicture(few, 49);
     writeLitPicture(enough, 50);
-    writeBytes(junk, "this is not a picture");
+    writeFile(junk, "this is not a picture");
 
     open();
     EXPECT_EQ(chooseLogoFile(""), std::getenv("HOME")) << "the chooser starts at home";
@@ -478,11 +477,11 @@ TEST_F(Sheet, ADamagedInterfaceFileLoadsNothing) {
     Control* w = open();
     Control* slider = test::state(view).sheet.motesSlider;
     const std::string damaged = dir / "damaged.nib";
-    writeBytes(damaged, readFile(ZORVAN_SOURCE_DIR "/resources/Zorvan.nib").substr(0, 2000));
+    writeFile(damaged, readFile(ZORVAN_SOURCE_DIR "/resources/Zorvan.nib").substr(0, 2000));
     testing::internal::CaptureStderr();
     EXPECT_EQ(Nib::loadNibFile(damaged, test::state(view).sheet), nullptr);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(lines(err, true), 1) << err;
     EXPECT_EQ(test::state(view).sheet.motesSlider, slider) << "a failed load left the outlets alone";
     EXPECT_EQ(test::state(view).sheet.window, w);
     close();
@@ -491,7 +490,7 @@ TEST_F(Sheet, ADamagedInterfaceFileLoadsNothing) {
 
 TEST_F(Sheet, ASettingsFileThatCannotBeSavedStillApplies) {
     const std::filesystem::path blocker = dir / "not-a-folder";
-    writeBytes(blocker, "x");
+    writeFile(blocker, "x");
     ScreenSaverDefaults::setStorePathOverride((blocker / "Zorvan.conf").string());
     open();
     click(test::state(view).sheet.hexButton);
@@ -500,7 +499,7 @@ TEST_F(Sheet, ASettingsFileThatCannotBeSavedStillApplies) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(view->lastSaveFailed());
     EXPECT_EQ(test::state(view).settings.moteShape, 2);
-    EXPECT_EQ(lineCount(err), 1) << err;
+    EXPECT_EQ(lines(err, true), 1) << err;
     EXPECT_EQ(readFile(blocker.string()), "x");
 }
 

@@ -12,26 +12,26 @@
 
 namespace zorvan::test {
 
-void writeBytes(const std::filesystem::path& path, const std::string& bytes);
-// The non-empty lines of a captured stderr.
-int lineCount(const std::string& text);
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { ASSERT_FALSE(prefs_.dir.path().empty()); }
 
     // Points the store at `file` again, as a new run of the program would read it.
-    ScreenSaverDefaults* reload();
+    ScreenSaverDefaults* reload() {
+        prefs_.reload();
+        return store();
+    }
     ScreenSaverDefaults* store() { return ScreenSaverDefaults::defaultsForModuleWithName("Zorvan"); }
     // The file's contents as a string ("" when missing).
     std::string fileText() const { return readFile(file); }
 
-    std::filesystem::path dir;   // a fresh folder
-    std::filesystem::path file;  // dir / "Zorvan.conf", the store's file
+    StoreFile prefs_;
+    std::filesystem::path dir = prefs_.dir.path();  // a fresh folder
+    std::filesystem::path file = prefs_.path;       // dir / "Zorvan.conf", the store's file
 };
 
 }  // namespace zorvan::test

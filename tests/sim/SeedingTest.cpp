@@ -2,6 +2,7 @@
 // from the logo table or the box, the colour, and the array's allocation.
 #include "sim/BareView.h"
 #include "sim/Seeding.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +24,11 @@ using namespace zorvan;
 using zorvan::test::drawsAfter;
 using zorvan::test::fraction;
 using zorvan::test::makeBareView;
+using zorvan::test::sameColour;
 using zorvan::test::seedAll;
 using zorvan::test::setLogoTable;
 
 namespace {
-
-bool sameColour(const Colour& a, const Colour& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
 // The colour blend worked out from its definition: light at weight 25, heavy at 40.
 Colour blend(float weight, const Colour& light, const Colour& heavy) {

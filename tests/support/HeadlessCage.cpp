@@ -1,7 +1,5 @@
 #include "support/HeadlessCage.h"
 
-#include <cstdio>
-
 namespace zorvan::test {
 
 HeadlessCage::HeadlessCage() {
@@ -20,16 +18,6 @@ bool HeadlessCage::start() {
     return true;
 }
 
-Shot HeadlessCage::screenshot(const std::string& name) {
-    const std::string path = shotPath(name);
-    const ProcessResult grim = runClient("grim", {path});
-    if (grim.exitCode != 0) {
-        error_ = "grim failed: " + grim.err;
-        return {};
-    }
-    Shot shot = readShot(path);
-    if (name.empty()) std::remove(path.c_str());
-    return shot;
-}
+Shot HeadlessCage::screenshot(const std::string& name) { return grim({}, name); }
 
 }  // namespace zorvan::test

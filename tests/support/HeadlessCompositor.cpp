@@ -1,6 +1,5 @@
 #include "support/HeadlessCompositor.h"
 
-#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,39 +17,27 @@ using Clock = std::chrono::steady_clock;
 
 namespace zorvan::test {
 
-namespace {
-
-const char SETPRIV[] = "/usr/bin/setpriv";
-
-}  // namespace
-
 bool HeadlessCompositor::prepare(const std::string& prefix, std::initializer_list<const char*> tools) {
     if (const std::string tool = missing(tools); !tool.empty()) {
         why_ = tool + " is not installed";
         return false;
     }
-    uid_ = getuid();
-    gid_ = getgid();
-    if (uid_ == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        if (!nobody || access(SETPRIV, X_OK) != 0) {
-            why_ = "running as root without a nobody user or setpriv to drop to";
-            return false;
-        }
-        uid_ = nobody->pw_uid;
-        gid_ = nobody->pw_gid;
+    if (!user_.why.empty()) {
+        why_ = user_.why;
+        return false;
     }
-    std::string pattern = (fs::temp_directory_path() / ("zorvan-" + prefix + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) {
+    dir_ = folder_.emplace(prefix).path();
+    if (dir_.empty()) {
         why_ = "no temporary folder";
         return false;
     }
-    dir_ = pattern;
     runtime_ = dir_ + "/runtime";
     home_ = dir_ + "/home";
+    const uid_t uid = user_.uid;
+    const gid_t gid = user_.gid;
     if (mkdir(runtime_.c_str(), 0700) != 0 || mkdir(home_.c_str(), 0700) != 0 ||
-        (uid_ != getuid() && (chown(dir_.c_str(), uid_, gid_) != 0 || chown(runtime_.c_str(), uid_, gid_) != 0 ||
-                              chown(home_.c_str(), uid_, gid_) != 0))) {
+        (uid != getuid() && (chown(dir_.c_str(), uid, gid) != 0 || chown(runtime_.c_str(), uid, gid) != 0 ||
+                             chown(home_.c_str(), uid, gid) != 0))) {
         why_ = "cannot set up " + dir_;
         return false;
     }
@@ -61,9 +48,9 @@ std::string HeadlessCompositor::writeFile(const std::string& name, const std::st
     const std::string path = file(name);
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path) << text;
-    if (uid_ != getuid())
+    if (user_.uid != getuid())
         for (fs::path p = path; p.string().size() > dir_.size(); p = p.parent_path())
-            if (chown(p.c_str(), uid_, gid_) != 0) break;
+            if (chown(p.c_str(), user_.uid, user_.gid) != 0) break;
     return path;
 }
 
@@ -77,20 +64,13 @@ bool HeadlessCompositor::launch(const std::string& program, const std::vector<st
     setup.env = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"), "HOME=" + home_,
                  "XDG_CONFIG_HOME=" + home_ + "/.config", "XDG_RUNTIME_DIR=" + runtime_};
     setup.env.insert(setup.env.end(), env.begin(), env.end());
-    if (uid_ != getuid()) {
-        // A change of user clears the parent death signal: setpriv sets it again.
-        std::vector<std::string> command = {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_),
-                                            "--clear-groups", "--pdeathsig=KILL", program};
-        command.insert(command.end(), args.begin(), args.end());
-        compositor_ = spawnProcess(SETPRIV, command, setup);
-    } else {
-        compositor_ = spawnProcess(program, args, setup);
-    }
+    // A change of user clears the parent death signal: setpriv sets it again.
+    compositor_ = user_.spawn(program, args, setup, {"--pdeathsig=KILL"});
     if (compositor_ < 0) {
         why_ = "cannot start " + program;
         return false;
     }
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto deadline = deadlineIn(seconds);
     while (display_.empty()) {
         if (waitpid(compositor_, nullptr, WNOHANG) == compositor_) {
             compositor_ = -1;
@@ -135,11 +115,7 @@ int HeadlessCompositor::startBusCall(const std::vector<std::string>& args, Child
     call.insert(call.end(), args.begin(), args.end());
     setup.emptyEnv = true;
     setup.env.insert(setup.env.end(), {"PATH=/usr/bin:/bin", "HOME=" + home_, "DBUS_SESSION_BUS_ADDRESS=" + address});
-    if (uid_ == getuid()) return spawnProcess(call[0], {call.begin() + 1, call.end()}, setup);
-    std::vector<std::string> asUser = {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_),
-                                       "--clear-groups"};
-    asUser.insert(asUser.end(), call.begin(), call.end());
-    return spawnProcess(SETPRIV, asUser, setup);
+    return user_.spawn(call[0], {call.begin() + 1, call.end()}, setup);
 }
 
 HeadlessCompositor::~HeadlessCompositor() {
@@ -154,10 +130,6 @@ HeadlessCompositor::~HeadlessCompositor() {
         ::kill(-compositor_, SIGTERM);
         waitProcess(compositor_, 3);
         ::kill(-compositor_, SIGKILL);
-    }
-    if (!dir_.empty()) {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
 }
 
@@ -180,21 +152,10 @@ int HeadlessCompositor::startClient(const std::string& program, const std::vecto
 
 ProcessResult HeadlessCompositor::runClient(const std::string& program, const std::vector<std::string>& args,
                                             double seconds, const std::vector<std::string>& env) const {
-    ProcessResult result;
-    const int n = runs_++;
     ChildSetup setup;
     setup.env = clientEnv();
     setup.env.insert(setup.env.end(), env.begin(), env.end());
-    setup.outPath = file("run-" + std::to_string(n) + ".out");
-    setup.errPath = file("run-" + std::to_string(n) + ".err");
-    const int pid = spawnProcess(program, args, setup);
-    if (pid < 0) return result;
-    result.exitCode = waitProcess(pid, seconds);
-    result.out = readFile(setup.outPath);
-    result.err = readFile(setup.errPath);
-    std::remove(setup.outPath.c_str());
-    std::remove(setup.errPath.c_str());
-    return result;
+    return runChild(program, args, setup, seconds);
 }
 
 void HeadlessCompositor::kill() {
@@ -207,15 +168,14 @@ void HeadlessCompositor::kill() {
 bool HeadlessCompositor::running() const { return compositor_ > 0 && waitpid(compositor_, nullptr, WNOHANG) == 0; }
 
 bool HeadlessCompositor::waitFor(const std::function<bool(const Shot&)>& done, double seconds, Shot* last) {
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    for (;;) {
-        Shot shot = screenshot();
-        const bool accepted = !shot.rgb.empty() && done(shot);
-        if (last) *last = std::move(shot);
-        if (accepted) return true;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    return waitUntil(
+        [&] {
+            Shot shot = screenshot();
+            const bool accepted = !shot.rgb.empty() && done(shot);
+            if (last) *last = std::move(shot);
+            return accepted;
+        },
+        seconds, 0.05);
 }
 
 bool HeadlessCompositor::waitForLit(long count, double seconds) {
@@ -242,10 +202,21 @@ std::string HeadlessCompositor::missing(std::initializer_list<const char*> tools
 }
 
 std::string HeadlessCompositor::shotPath(const std::string& name) const {
-    if (name.empty()) return file("shot-" + std::to_string(runs_++) + ".png");
-    const std::string shots = ZORVAN_BIN_DIR "/../test-shots";
-    fs::create_directories(shots);
-    return shots + "/" + name + ".png";
+    return name.empty() ? file("shot-" + std::to_string(runs_++) + ".png") : shotFile(name);
+}
+
+Shot HeadlessCompositor::grim(const std::vector<std::string>& where, const std::string& name) {
+    const std::string path = shotPath(name);
+    std::vector<std::string> args = where;
+    args.push_back(path);
+    const ProcessResult taken = runClient("grim", args);
+    if (taken.exitCode != 0) {
+        error_ = "grim failed: " + taken.err;
+        return {};
+    }
+    Shot shot = readShot(path);
+    if (name.empty()) std::remove(path.c_str());
+    return shot;
 }
 
 }  // namespace zorvan::test

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,6 +93,9 @@ protected:
                      const std::string& socket = "");
     // The session bus's address; empty until it is known.
     std::string bus() const;
+    // A picture through grim (wlroots' screencopy), of the output or region that `where`
+    // names (grim's options; all outputs when empty), kept as screenshot() keeps it.
+    Shot grim(const std::vector<std::string>& where, const std::string& name);
     // Runs a D-Bus call through gdbus (its arguments after "call --session") on that bus,
     // as the compositor's user: the bus takes no one else. Its stdout is read into the
     // result; `setup` may redirect nothing but may carry more environment.
@@ -100,8 +104,8 @@ protected:
     std::string dir_, runtime_, home_, display_, why_, busFile_;
     mutable std::string error_;
     std::vector<std::string> clientEnv_;  // more entries for clients (SWAYSOCK, ...)
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
+    DaemonUser user_;
+    std::optional<TempDir> folder_;  // the private folder, removed once all has ended
     int compositor_ = -1;
     std::vector<std::pair<int, bool>> clients_;  // pid, and whether it leads its own group
     mutable int runs_ = 0;

@@ -21,10 +21,6 @@ namespace {
 
 const char SCREENSHOT[] = "org.kde.KWin.ScreenShot2";
 
-Clock::time_point after(double seconds) {
-    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 // A number field of gdbus's printed reply, such as 'width': <uint32 1280>; -1 when absent.
 long field(const std::string& reply, const std::string& name) {
     const std::string key = "'" + name + "': <";
@@ -93,7 +89,7 @@ Shot HeadlessKwin::capture(const std::string& method, const std::string& options
                                  setup);
     close(pipe[1]);
     std::string data;
-    const auto deadline = after(10);
+    const auto deadline = deadlineIn(10);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{pipe[0], POLLIN, 0};

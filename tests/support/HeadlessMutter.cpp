@@ -1,16 +1,8 @@
 #include "support/HeadlessMutter.h"
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <unistd.h>
+#include "support/XPixels.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <sstream>
-#include <thread>
-
-using Clock = std::chrono::steady_clock;
 
 namespace zorvan::test {
 
@@ -58,10 +50,8 @@ bool HeadlessMutter::waitForDesktop(double seconds) {
         [](const Shot& shot) {
             for (int i = 0; i < 2; ++i) {
                 const Shot part = output(shot, i);
-                long black = 0;
-                for (size_t p = 0; p < part.rgb.size(); p += 3)
-                    black += !part.rgb[p] && !part.rgb[p + 1] && !part.rgb[p + 2];
-                if (part.rgb.empty() || black > 1000) return false;  // more than the pointer's outline
+                // More black than the pointer's outline.
+                if (part.rgb.empty() || pixelsOf(part, 0x000000) > 1000) return false;
             }
             return true;
         },
@@ -71,25 +61,8 @@ bool HeadlessMutter::waitForDesktop(double seconds) {
 Shot HeadlessMutter::screenshot(const std::string& name) {
     Display* display = x_ ? x_->display() : nullptr;
     if (!display) return {};
-    const int width = DisplayWidth(display, DefaultScreen(display)),
-              height = DisplayHeight(display, DefaultScreen(display));
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, unsigned(width), unsigned(height),
-                              AllPlanes, ZPixmap);
-    if (!image) return {};
-    Shot shot;
-    shot.width = size_t(width);
-    shot.height = size_t(height);
-    shot.rgb.resize(shot.width * shot.height * 3);
-    unsigned char* p = shot.rgb.data();
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
-            *p++ = (pixel >> 16) & 0xFF;
-            *p++ = (pixel >> 8) & 0xFF;
-            *p++ = pixel & 0xFF;
-        }
-    XDestroyImage(image);
-    if (!name.empty()) writeShot(shot, shotPath(name));
+    const Shot shot = readScreen(display);
+    if (!name.empty() && !shot.rgb.empty()) writeShot(shot, shotPath(name));
     return shot;
 }
 

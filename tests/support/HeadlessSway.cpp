@@ -33,10 +33,6 @@ const char CONFIG[] =
     "output HEADLESS-1 mode 1280x720 position 0 0 scale 1\n"
     "output HEADLESS-2 mode 800x600 position 1280 0 scale 2\n";
 
-Clock::time_point after(double seconds) {
-    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
 
 }  // namespace
@@ -55,7 +51,7 @@ bool HeadlessSway::start() {
 
     // The IPC socket comes once sway has read its config, and a moment before sway
     // listens on it.
-    const auto deadline = after(15);
+    const auto deadline = deadlineIn(15);
     while (socket_.empty()) {
         if (Clock::now() > deadline || !running()) return false;
         pause();
@@ -125,38 +121,16 @@ std::string HeadlessSway::focusedOutput() const {
     return "";
 }
 
-Shot HeadlessSway::grim(const std::vector<std::string>& where, const std::string& name) {
-    const std::string path = shotPath(name);
-    std::vector<std::string> args = where;
-    args.push_back(path);
-    const ProcessResult taken = runClient("grim", args);
-    if (taken.exitCode != 0) {
-        error_ = "grim failed: " + taken.err;
-        return {};
-    }
-    Shot shot = readShot(path);
-    if (name.empty()) std::remove(path.c_str());
-    return shot;
-}
-
 Shot HeadlessSway::screenshot(const std::string& name) { return grim({}, name); }
 
 Shot HeadlessSway::outputShot(const std::string& output, const std::string& name) {
     return grim({"-o", output}, name);
 }
 
-long HeadlessSway::litPixels(const std::string& output) {
-    const Shot shot = outputShot(output);
-    return shot.rgb.empty() ? -1 : test::litPixels(shot);
-}
+long HeadlessSway::litPixels(const std::string& output) { return test::litPixels(outputShot(output)); }
 
 bool HeadlessSway::waitForLit(const std::string& output, long count, double seconds) {
-    const auto deadline = after(seconds);
-    do {
-        if (litPixels(output) >= count) return true;
-        pause();
-    } while (Clock::now() < deadline);
-    return false;
+    return waitUntil([&] { return litPixels(output) >= count; }, seconds, 0.02);
 }
 
 bool HeadlessSway::key(const std::string& name, int delayMs) {
@@ -180,7 +154,7 @@ bool HeadlessSway::moveTo(int x, int y) {
 bool HeadlessSway::click() { return pointer("button"); }
 
 std::string HeadlessSway::pointerLine() {
-    const auto deadline = after(5);
+    const auto deadline = deadlineIn(5);
     for (;;) {
         const size_t end = pointerText_.find('\n');
         if (end != std::string::npos) {

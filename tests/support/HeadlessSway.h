@@ -59,7 +59,6 @@ public:
 
 private:
     bool start();
-    Shot grim(const std::vector<std::string>& where, const std::string& name);
     bool pointer(const std::string& command);
     std::string pointerLine();  // the pointer's next line, or empty after 5 s
 

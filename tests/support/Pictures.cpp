@@ -1,12 +1,16 @@
 #include "support/Pictures.h"
 
+#include "platform/image/MagickSetup.h"
+
 #include <Magick++.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace zorvan::test {
 
 Shot readShot(const std::string& picture) {
+    magick::ensureStarted();
     Shot shot;
     try {
         Magick::Image image(picture);
@@ -24,15 +28,46 @@ void writeShot(const Shot& shot, const std::string& picture) {
     Magick::Image(shot.width, shot.height, "RGB", Magick::CharPixel, shot.rgb.data()).write(picture);
 }
 
-long litPixels(const Shot& shot) {
-    long lit = 0;
-    for (size_t i = 0; i < shot.rgb.size(); i += 3) lit += isLit(&shot.rgb[i]);
-    return lit;
+std::string shotFile(const std::string& name) {
+    const std::string shots = ZORVAN_BIN_DIR "/../test-shots";
+    std::filesystem::create_directories(shots);
+    return shots + "/" + name + ".png";
 }
 
-long litPixels(const std::string& picture) {
-    const Shot shot = readShot(picture);
-    return shot.rgb.empty() ? -1 : litPixels(shot);
+Box boxOf(const Shot& shot, const PixelTest& counts) {
+    Box box{shot.width, shot.height, 0, 0};
+    for (size_t y = 0; y < shot.height; ++y)
+        for (size_t x = 0; x < shot.width; ++x)
+            if (counts(shot.at(x, y))) {
+                box.left = std::min(box.left, x), box.right = std::max(box.right, x + 1);
+                box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y + 1);
+            }
+    return box.right ? box : Box{};
+}
+
+long countPixels(const Shot& shot, const PixelTest& counts) {
+    return countPixels(shot, Box{0, 0, shot.width, shot.height}, counts);
+}
+
+long countPixels(const Shot& shot, const Box& area, const PixelTest& counts) {
+    if (shot.rgb.empty()) return -1;
+    long n = 0;
+    for (size_t y = area.top; y < area.bottom && y < shot.height; ++y)
+        for (size_t x = area.left; x < area.right && x < shot.width; ++x) n += counts(shot.at(x, y));
+    return n;
+}
+
+long litPixels(const Shot& shot, int above) {
+    return countPixels(shot, [above](const unsigned char* p) { return isLit(p, above); });
+}
+
+long litPixels(const Shot& shot, const Box& area) {
+    return countPixels(shot, area, [](const unsigned char* p) { return isLit(p); });
+}
+
+long pixelsOf(const Shot& shot, unsigned long rgb) {
+    return countPixels(shot,
+                       [rgb](const unsigned char* p) { return (unsigned long)(p[0] << 16 | p[1] << 8 | p[2]) == rgb; });
 }
 
 long mixedBlocks(const Shot& shot) {
@@ -68,15 +103,9 @@ long softPixels(const Shot& shot) {
 }
 
 bool reachesEveryEdge(const Shot& shot) {
-    size_t left = shot.width, right = 0, top = shot.height, bottom = 0;
-    for (size_t y = 0; y < shot.height; ++y)
-        for (size_t x = 0; x < shot.width; ++x)
-            if (isLit(shot.at(x, y))) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-    return 20 * left < shot.width && 20 * right >= 19 * shot.width && 20 * top < shot.height &&
-           20 * bottom >= 19 * shot.height;
+    const Box lit = boxOf(shot, [](const unsigned char* p) { return isLit(p); });
+    return lit.right && 20 * lit.left < shot.width && 20 * (lit.right - 1) >= 19 * shot.width &&
+           20 * lit.top < shot.height && 20 * (lit.bottom - 1) >= 19 * shot.height;
 }
 
 }  // namespace zorvan::test

@@ -1,15 +1,16 @@
-// Pictures of what the program drew, taken by the compositors' and X's own tools, and
-// what the tests read from them.
+// Pictures of what the program drew, taken by the compositors' and X's own tools, read
+// from files or from offscreen frames, and what the tests read from them.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace zorvan::test {
 
-// A picture file's pixels, three bytes (RGB) each, rows top down; empty when it cannot
-// be read. An alpha channel is left out.
+// A picture's pixels, three bytes (RGB) each, rows top down; empty when it cannot be
+// taken or read. readShot reads a picture file and leaves its alpha channel out.
 struct Shot {
     size_t width = 0, height = 0;
     std::vector<unsigned char> rgb;
@@ -18,12 +19,30 @@ struct Shot {
 Shot readShot(const std::string& picture);
 // Writes a shot as a picture file, for people to look at.
 void writeShot(const Shot& shot, const std::string& picture);
+// Where a picture named `name` is kept for people to look at: test-shots/<name>.png in
+// the build tree, the folder made.
+std::string shotFile(const std::string& name);
 
-inline bool isLit(const unsigned char* p) { return p[0] || p[1] || p[2]; }
+// Lit: some channel above `above`; with the default, not black.
+inline bool isLit(const unsigned char* p, int above = 0) { return p[0] > above || p[1] > above || p[2] > above; }
 
-// The pixels that are not black; -1 when the file cannot be read.
-long litPixels(const std::string& picture);
-long litPixels(const Shot& shot);
+// Columns [left, right) and rows [top, bottom) of a shot; empty when right is 0.
+struct Box {
+    size_t left = 0, top = 0, right = 0, bottom = 0;
+    size_t width() const { return right - left; }
+    size_t height() const { return bottom - top; }
+};
+using PixelTest = std::function<bool(const unsigned char* rgb)>;
+// The smallest box around the pixels that `counts` accepts; empty when there are none.
+Box boxOf(const Shot& shot, const PixelTest& counts);
+// The pixels of the whole shot, or of `area` within it, that `counts` accepts; -1 when
+// the shot is empty (it could not be taken or read).
+long countPixels(const Shot& shot, const PixelTest& counts);
+long countPixels(const Shot& shot, const Box& area, const PixelTest& counts);
+// The lit pixels (see isLit), and the pixels of one colour, 0xRRGGBB.
+long litPixels(const Shot& shot, int above = 0);
+long litPixels(const Shot& shot, const Box& area);
+long pixelsOf(const Shot& shot, unsigned long rgb);
 
 // The 2x2 blocks whose four pixels differ: none where a buffer of half the resolution
 // was scaled up, many where the drawing is at the full resolution.

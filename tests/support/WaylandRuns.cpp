@@ -4,16 +4,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <algorithm>
+#include <chrono>
 #include <thread>
 
 namespace zorvan::test {
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
 void settle(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 

@@ -4,7 +4,6 @@
 
 #include "support/HeadlessCompositor.h"
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,6 @@ constexpr double STOP_LIMIT = 0.25;
 // Lit pixels that show motes on an output (the swarm lights thousands).
 constexpr long MOTES = 1000;
 
-double secondsSince(std::chrono::steady_clock::time_point start);
-long lines(const std::string& text);
 void settle(double seconds);
 // Whether the child `pid` has not ended (one that has is left to be waited for).
 bool running(int pid);

@@ -1,30 +1,42 @@
+// The module's headers before Xlib's: its macros (None, Bool) would break them.
+#include "support/TestSupport.h"
+
 #include "support/XPixels.h"
 
 #include <X11/Xatom.h>
 
-#include <chrono>
-#include <string>
-#include <thread>
+#include <cstdio>
 
 #include <X11/Xutil.h>
 
 namespace zorvan::test {
 
-long countPixels(Display* display, Drawable drawable, int x, int y, int width, int height,
-                 const std::function<bool(unsigned long rgb)>& counts) {
+Shot readPixels(Display* display, Drawable drawable, int x, int y, int width, int height) {
     XImage* image = XGetImage(display, drawable, x, y, unsigned(width), unsigned(height), AllPlanes,
                               ZPixmap);
-    if (!image) return -1;
-    long n = 0;
+    if (!image) return {};
+    Shot shot;
+    shot.width = size_t(width);
+    shot.height = size_t(height);
     for (int j = 0; j < height; ++j)
-        for (int i = 0; i < width; ++i)
-            if (counts(XGetPixel(image, i, j) & 0xFFFFFF)) ++n;
+        for (int i = 0; i < width; ++i) {
+            const unsigned long pixel = XGetPixel(image, i, j);
+            shot.rgb.insert(shot.rgb.end(), {(unsigned char)(pixel >> 16), (unsigned char)(pixel >> 8),
+                                             (unsigned char)pixel});
+        }
     XDestroyImage(image);
-    return n;
+    return shot;
 }
 
-long litPixels(Display* display, Drawable drawable, int x, int y, int width, int height) {
-    return countPixels(display, drawable, x, y, width, height, [](unsigned long rgb) { return rgb != 0; });
+Shot readScreen(Display* d) {
+    return readPixels(d, DefaultRootWindow(d), 0, 0, DisplayWidth(d, DefaultScreen(d)),
+                      DisplayHeight(d, DefaultScreen(d)));
+}
+
+std::string hexId(unsigned long window) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window);
+    return text;
 }
 
 long pidOf(Display* d, Window w) {
@@ -58,17 +70,18 @@ Window windowOf(Display* d, int pid, const char* title) {
     XSync(d, False);
     auto previous = XSetErrorHandler(+[](Display*, XErrorEvent*) { return 0; });
     Window found = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!found && std::chrono::steady_clock::now() < deadline) {
-        Window root, parent, *children = nullptr;
-        unsigned int n = 0;
-        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
-            for (unsigned int i = 0; i < n && !found; ++i)
-                if (pidOf(d, children[i]) == pid && (!title || titled(d, children[i], title))) found = children[i];
-            if (children) XFree(children);
-        }
-        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    waitUntil(
+        [&] {
+            Window root, parent, *children = nullptr;
+            unsigned int n = 0;
+            if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
+                for (unsigned int i = 0; i < n && !found; ++i)
+                    if (pidOf(d, children[i]) == pid && (!title || titled(d, children[i], title))) found = children[i];
+                if (children) XFree(children);
+            }
+            return found != 0;
+        },
+        10, 0.02);
     XSync(d, False);
     XSetErrorHandler(previous);
     return found;

@@ -2,19 +2,21 @@
 // of a process.
 #pragma once
 
+#include "support/Pictures.h"
+
 #include <X11/Xlib.h>
 
-#include <functional>
+#include <string>
 
 namespace zorvan::test {
 
-// How many pixels of the width x height area at (x, y) of `drawable` `counts` accepts,
-// given each pixel as 0xRRGGBB; -1 when the area cannot be read.
-long countPixels(Display* display, Drawable drawable, int x, int y, int width, int height,
-                 const std::function<bool(unsigned long rgb)>& counts);
+// The width x height area at (x, y) of `drawable`; empty when it cannot be read.
+Shot readPixels(Display* display, Drawable drawable, int x, int y, int width, int height);
+// The whole screen.
+Shot readScreen(Display* display);
 
-// How many pixels of the area are not black; -1 when it cannot be read.
-long litPixels(Display* display, Drawable drawable, int x, int y, int width, int height);
+// A window's id as the program's options and XSCREENSAVER_WINDOW take it: 0x...
+std::string hexId(unsigned long window);
 
 // The process that says it owns `window` (_NET_WM_PID), or -1.
 long pidOf(Display* display, Window window);
