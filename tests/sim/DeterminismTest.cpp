@@ -1,12 +1,12 @@
 // Run to run, the same random() sequence gives a bit-identical swarm through every mode.
-#include "sim/BareView.h"
+#include "sim/BareSim.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace zorvan;
-using zorvan::test::makeBareView;
+using zorvan::test::makeBareSim;
 using zorvan::test::seedAll;
 using zorvan::test::setLogoTable;
 
@@ -14,7 +14,7 @@ namespace {
 
 // A swarm seeded from `seed` with a small logo, run through all seven modes.
 std::unique_ptr<test::BareSim> runSwarm(unsigned seed) {
-    auto view = makeBareView(1024, 768, 700);
+    auto view = makeBareSim(1024, 768, 700);
     setLogoTable(*view, 40, 20, {0, 0, 0});
     for (int i = 0; i < 40 * 20; i += 3) test::state(view).logo[i + 1] = {0.25f * (i % 4), 1.0f, 0.5f};
     test::state(view).numNonBGPixels = 267;

@@ -1,5 +1,5 @@
 // One step of the motes in each motion mode, on hand-made motes, and the wrap.
-#include "sim/BareView.h"
+#include "sim/BareSim.h"
 #include "sim/Motion.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <limits>
 
 using namespace zorvan;
-using zorvan::test::makeBareView;
+using zorvan::test::makeBareSim;
 using zorvan::test::seedAll;
 
 namespace {
@@ -58,7 +58,7 @@ void expectVel(const Mote& m, Vec2 v) {
 }  // namespace
 
 TEST(Motion, GatherFromRestPullsTowardHome) {
-    auto view = makeBareView(800, 600, 1);
+    auto view = makeBareSim(800, 600, 1);
     test::state(view).mode = MODE_GATHER;
     test::state(view).motes[0] = makeMote({500, 300}, {0, 0}, 25.0f, {400, 300});
     view->advanceMotes();
@@ -75,7 +75,7 @@ TEST(Motion, GatherFromRestPullsTowardHome) {
 }
 
 TEST(Motion, GatherDampsByTheCubeAndNeverWraps) {
-    auto view = makeBareView(800, 600, 1);
+    auto view = makeBareSim(800, 600, 1);
     test::state(view).mode = MODE_GATHER;
     // Home far left of the display: the mote goes there and stays outside.
     test::state(view).motes[0] = makeMote({10, 300}, {1.3f, 0}, 30.0f, {-500, 300});
@@ -89,7 +89,7 @@ TEST(Motion, GatherDampsByTheCubeAndNeverWraps) {
 
 TEST(Motion, MoteAtHomeAtRestStaysInGatherAndScatter) {
     for (int mode : {MODE_GATHER, MODE_SCATTER}) {
-        auto view = makeBareView(800, 600, 1);
+        auto view = makeBareSim(800, 600, 1);
         test::state(view).mode = mode;
         test::state(view).motes[0] = makeMote({123.5f, 456.25f}, {0, 0}, 31.0f, {123.5f, 456.25f});
         for (int f = 0; f < 100; ++f) view->advanceMotes();
@@ -102,7 +102,7 @@ TEST(Motion, MoteAtHomeAtRestStaysInGatherAndScatter) {
 }
 
 TEST(Motion, ScatterPushesAwayFromHomeWithoutDamping) {
-    auto view = makeBareView(800, 600, 1);
+    auto view = makeBareSim(800, 600, 1);
     test::state(view).mode = MODE_SCATTER;
     test::state(view).motes[0] = makeMote({500, 300}, {1.0f, 0.5f}, 25.0f, {400, 300});
     view->advanceMotes();
@@ -112,7 +112,7 @@ TEST(Motion, ScatterPushesAwayFromHomeWithoutDamping) {
 }
 
 TEST(Motion, CoastDecaysByTheSmoothnessEachFrameAndWraps) {
-    auto view = makeBareView(800, 600, 1);
+    auto view = makeBareSim(800, 600, 1);
     test::state(view).mode = MODE_COAST;
     test::state(view).motes[0] = makeMote({400, 300}, {30.0f, -7.0f});
     const int frames = 200;
@@ -128,7 +128,7 @@ TEST(Motion, CoastDecaysByTheSmoothnessEachFrameAndWraps) {
 TEST(Motion, ConstantFieldGivesTerminalVelocity) {
     // v settles where v = kF/w + s v, that is kF / (w (1 - s)).
     for (int mode : {MODE_FLOW, MODE_SWIRL}) {
-        auto view = makeBareView(800, 600, 1);
+        auto view = makeBareSim(800, 600, 1);
         test::state(view).mode = mode;
         for (int k = 0; k < 9; ++k) test::state(view).fields[k] = test::state(view).swirl[k] = {2.0f, -1.0f};
         test::state(view).motes[0] = makeMote({400, 300}, {0, 0}, 32.0f);
@@ -139,7 +139,7 @@ TEST(Motion, ConstantFieldGivesTerminalVelocity) {
 }
 
 TEST(Motion, FieldModesTakeTheVectorOfTheCellBeforeTheMove) {
-    auto view = makeBareView(900, 600, 2);
+    auto view = makeBareSim(900, 600, 2);
     test::state(view).mode = MODE_FLOW;
     for (int k = 0; k < 9; ++k) test::state(view).fields[k] = {static_cast<float>(k), -static_cast<float>(k)};
     test::state(view).motes[0] = makeMote({850, 550}, {0, 0});   // cell 8
@@ -150,9 +150,9 @@ TEST(Motion, FieldModesTakeTheVectorOfTheCellBeforeTheMove) {
 }
 
 TEST(Motion, UnknownModesMoveExactlyAsFlow) {
-    auto flow = makeBareView(800, 600, 300);
-    auto seven = makeBareView(800, 600, 300);
-    auto negative = makeBareView(800, 600, 300);
+    auto flow = makeBareSim(800, 600, 300);
+    auto seven = makeBareSim(800, 600, 300);
+    auto negative = makeBareSim(800, 600, 300);
     for (test::BareSim* v : {flow.get(), seven.get(), negative.get()}) {
         srandom(31);
         v->initVectorField();
@@ -172,7 +172,7 @@ TEST(Motion, UnknownModesMoveExactlyAsFlow) {
 }
 
 TEST(Motion, ThreeLeadersChaseInARingAndTheRestFollow) {
-    auto view = makeBareView(800, 600, 5);
+    auto view = makeBareSim(800, 600, 5);
     test::state(view).mode = MODE_THREE_LEADERS;
     Mote* m = test::state(view).motes;
     m[0] = makeMote({100, 100}, {40, 0}, 25.0f);
@@ -199,7 +199,7 @@ TEST(Motion, ThreeLeadersChaseInARingAndTheRestFollow) {
 }
 
 TEST(Motion, TwoLeadersChaseEachOtherAndSplitTheSwarm) {
-    auto view = makeBareView(801, 601, 4);
+    auto view = makeBareSim(801, 601, 4);
     test::state(view).mode = MODE_TWO_LEADERS;
     Mote* m = test::state(view).motes;
     m[0] = makeMote({100, 100}, {40, 0}, 25.0f);
@@ -226,7 +226,7 @@ TEST(Motion, MissingLeadersAreTheDisplayCentre) {
     };
     for (Case c : {Case{MODE_THREE_LEADERS, 1}, Case{MODE_THREE_LEADERS, 2}, Case{MODE_TWO_LEADERS, 1}}) {
         SCOPED_TRACE(testing::Message() << c.mode << " " << c.count);
-        auto view = makeBareView(800, 600, c.count);
+        auto view = makeBareSim(800, 600, c.count);
         test::state(view).mode = c.mode;
         Mote* m = test::state(view).motes;
         m[0] = makeMote({100, 100}, {0, 0});
@@ -273,7 +273,7 @@ TEST(Motion, WrapShiftsByOneSizeAndMovesTheTailOnThatAxisOnly) {
     EXPECT_EQ(m.lastPos.x, 4.0f);
 
     // Through a step: a mote that wraps in x keeps a tail along y alone.
-    auto view = makeBareView(800, 600, 1);
+    auto view = makeBareSim(800, 600, 1);
     test::state(view).mode = MODE_COAST;
     test::state(view).motes[0] = makeMote({799, 300}, {2, 1});
     view->advanceMotes();
@@ -303,7 +303,7 @@ TEST(Motion, NonFiniteSpeedKeepsEveryModeRunning) {
                             std::numeric_limits<float>::infinity(),
                             -std::numeric_limits<float>::infinity(), 3e38f};
     for (float speed : speeds) {
-        auto view = makeBareView(800, 600, 64);
+        auto view = makeBareSim(800, 600, 64);
         srandom(1);
         view->initVectorField();
         seedAll(*view);

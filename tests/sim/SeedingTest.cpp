@@ -1,6 +1,6 @@
 // Seeding of the mote array: the order and scaling of the random() draws, the home point
 // from the logo table or the box, the colour, and the array's allocation.
-#include "sim/BareView.h"
+#include "sim/BareSim.h"
 #include "sim/Seeding.h"
 #include "support/TestSupport.h"
 
@@ -23,7 +23,7 @@ extern "C" const char* __asan_default_options() {
 using namespace zorvan;
 using zorvan::test::drawsAfter;
 using zorvan::test::fraction;
-using zorvan::test::makeBareView;
+using zorvan::test::makeBareSim;
 using zorvan::test::sameColour;
 using zorvan::test::seedAll;
 using zorvan::test::setLogoTable;
@@ -41,7 +41,7 @@ Colour blend(float weight, const Colour& light, const Colour& heavy) {
 
 TEST(Seeding, WithoutTableEveryFieldFollowsSevenDrawsInOrder) {
     const int count = 40;
-    auto view = makeBareView(800, 600, count);
+    auto view = makeBareSim(800, 600, count);
     test::state(view).logoWidth = 60;
     test::state(view).logoHeight = 100;
     const auto d = drawsAfter(12345u, 7 * count + 1);
@@ -67,8 +67,8 @@ TEST(Seeding, WithoutTableEveryFieldFollowsSevenDrawsInOrder) {
 }
 
 TEST(Seeding, SameSequenceGivesSameSwarm) {
-    auto a = makeBareView(640, 480, 500);
-    auto b = makeBareView(640, 480, 500);
+    auto a = makeBareSim(640, 480, 500);
+    auto b = makeBareSim(640, 480, 500);
     srandom(99);
     seedAll(*a);
     srandom(99);
@@ -77,7 +77,7 @@ TEST(Seeding, SameSequenceGivesSameSwarm) {
 }
 
 TEST(Seeding, EmptyBoxPutsEveryHomeAtTheCentreInWholePixels) {
-    auto view = makeBareView(801, 601, 200);  // logo box 0 x 0, as on a new view
+    auto view = makeBareSim(801, 601, 200);  // logo box 0 x 0, as on a new view
     srandom(7);
     seedAll(*view);
     for (int i = 0; i < 200; ++i) {
@@ -89,7 +89,7 @@ TEST(Seeding, EmptyBoxPutsEveryHomeAtTheCentreInWholePixels) {
 TEST(Seeding, BoxOfSixtyByHundredIsTheSameOnOddDisplays) {
     for (auto [w, h] : {std::pair{800, 600}, std::pair{801, 601}}) {
         SCOPED_TRACE(w);
-        auto view = makeBareView(w, h, 3000);
+        auto view = makeBareSim(w, h, 3000);
         test::state(view).logoWidth = 60;
         test::state(view).logoHeight = 100;
         srandom(3);
@@ -153,7 +153,7 @@ TEST(Seeding, OnePixelTableGivesEveryMoteThatPixel) {
     const Colour ink = {0.9f, 0.5f, 0.25f};
     for (int colourMode : {0, 2}) {
         SCOPED_TRACE(colourMode);
-        auto view = makeBareView(800, 600, 30);
+        auto view = makeBareSim(800, 600, 30);
         setLogoTable(*view, 200, 100, bg);
         test::state(view).logo[199 + 99 * 200] = ink;
         test::state(view).numNonBGPixels = 1;
@@ -173,7 +173,7 @@ TEST(Seeding, TablePickRejectsBackgroundAndDrawsTwicePerAttempt) {
     // A 3 x 2 table on an 801 x 600 display, with ink in two pixels. The pick is redone
     // here from the draws: column then row, rejected while the entry is the background.
     const Colour bg = {0, 0, 0};
-    auto view = makeBareView(801, 600, 25);
+    auto view = makeBareSim(801, 600, 25);
     setLogoTable(*view, 3, 2, bg);
     test::state(view).logo[2] = {1, 0, 0};      // column 2, row 0
     test::state(view).logo[1 + 3] = {0, 1, 0};  // column 1, row 1
@@ -226,7 +226,7 @@ TEST(Seeding, ColourBlendRunsFromLightToHeavy) {
 }
 
 TEST(Seeding, ImageColoursWithoutTableFallBackToTheBlend) {
-    auto view = makeBareView(800, 600, 100);
+    auto view = makeBareSim(800, 600, 100);
     test::state(view).colourMode = 2;
     test::state(view).light = {0.0f, 0.0f, 1.0f};
     test::state(view).heavy = {1.0f, 1.0f, 0.0f};
@@ -247,7 +247,7 @@ TEST(Seeding, UnusableTableFallsBackToTheBox) {
     };
     for (Case c : {Case{200, 100, 0}, Case{200, 100, -1}, Case{0, 100, 5}, Case{200, 0, 5}}) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " " << c.nonBG);
-        auto view = makeBareView(800, 600, 50);
+        auto view = makeBareSim(800, 600, 50);
         setLogoTable(*view, c.w > 0 ? c.w : 1, c.h > 0 ? c.h : 1, {0.5f, 0.5f, 0.5f});
         test::state(view).logoWidth = c.w;
         test::state(view).logoHeight = c.h;
@@ -268,13 +268,13 @@ TEST(Seeding, UnusableTableFallsBackToTheBox) {
 
 TEST(Seeding, NoMotesAllocateNothing) {
     for (int count : {0, -3}) {
-        auto view = makeBareView(800, 600, count);
+        auto view = makeBareSim(800, 600, count);
         EXPECT_EQ(test::state(view).motes, nullptr);
         EXPECT_EQ(test::state(view).numMotesAllocated, 0);
         seedAll(*view);
         view->advanceMotes();
     }
-    auto view = makeBareView(800, 600, 1500);
+    auto view = makeBareSim(800, 600, 1500);
     ASSERT_NE(test::state(view).motes, nullptr);
     EXPECT_EQ(test::state(view).numMotesAllocated, 1500);
 }
@@ -308,7 +308,7 @@ TEST(Seeding, RefusedAllocationLeavesNoMotes) {
 // However the live count and the array's capacity disagree, every pass runs over the
 // motes that exist: the sanitizer build catches a step past the array.
 TEST(Seeding, EveryPassStaysInsideTheArray) {
-    auto view = test::makeBareView(200, 100, 10);
+    auto view = test::makeBareSim(200, 100, 10);
     test::seedAll(*view);
     test::state(view).numMotes = 25;
     EXPECT_EQ(view->liveMotes(), 10);

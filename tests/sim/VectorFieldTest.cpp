@@ -1,6 +1,6 @@
 // The 3 x 3 field: filling from random(), turning, the fixed swirl, and the cell of a
 // position.
-#include "sim/BareView.h"
+#include "sim/BareSim.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 using namespace zorvan;
 using zorvan::test::drawsAfter;
 using zorvan::test::fraction;
-using zorvan::test::makeBareView;
+using zorvan::test::makeBareSim;
 
 TEST(VectorField, FillsEachCellFromFourDrawsWithDoubleTrigonometry) {
-    auto view = makeBareView(800, 600, 0);
+    auto view = makeBareSim(800, 600, 0);
     const auto d = drawsAfter(4242u, 37);
     view->initVectorField();
     for (int k = 0; k < 9; ++k) {
@@ -36,7 +36,7 @@ TEST(VectorField, FillsEachCellFromFourDrawsWithDoubleTrigonometry) {
 }
 
 TEST(VectorField, SwirlLoopsClockwiseRoundTheCentre) {
-    auto view = makeBareView(800, 600, 0);
+    auto view = makeBareSim(800, 600, 0);
     view->initVectorField();
     const FieldVector expected[9] = {{0, 5}, {-5, 0}, {-5, 0}, {0, 5}, {0.5f, 0},
                                      {0, -5}, {5, 0}, {5, 0}, {0, -5}};
@@ -48,7 +48,7 @@ TEST(VectorField, SwirlLoopsClockwiseRoundTheCentre) {
 }
 
 TEST(VectorField, TurnsClockwiseByItsOwnAngle) {
-    auto view = makeBareView(800, 600, 0);
+    auto view = makeBareSim(800, 600, 0);
     for (int k = 0; k < 9; ++k) {
         test::state(view).fields[k] = {static_cast<float>(k), 1.0f};
         test::state(view).rotators[k] = {1.0f, 0.0f, -0.0f, 1.0f};
@@ -69,7 +69,7 @@ TEST(VectorField, TurnsClockwiseByItsOwnAngle) {
 }
 
 TEST(VectorField, KeepsLengthsAndTurnsByFrameCountTimesAngle) {
-    auto view = makeBareView(800, 600, 0);
+    auto view = makeBareSim(800, 600, 0);
     srandom(8);
     view->initVectorField();
     double length[9], angle[9], turn[9];
@@ -91,7 +91,7 @@ TEST(VectorField, KeepsLengthsAndTurnsByFrameCountTimesAngle) {
 }
 
 TEST(VectorField, CellsOfTheDisplayFoldTheLastColumnsAndRows) {
-    auto view = makeBareView(1000, 600, 0);
+    auto view = makeBareSim(1000, 600, 0);
     ASSERT_EQ(test::state(view).fieldWidth, 333);
     ASSERT_EQ(test::state(view).fieldHeight, 200);
     EXPECT_EQ(view->cellOf(999.5f, 10.0f), 3);   // column 3, row 0
@@ -106,7 +106,7 @@ TEST(VectorField, CellsOfTheDisplayFoldTheLastColumnsAndRows) {
     EXPECT_EQ(view->cellOf(998.0f, 599.0f), 8);
     EXPECT_EQ(view->cellOf(10.0f, 599.9f), 6);
     // 1001 x 601: the last pixel row gives row 3, which folds onto the bottom row.
-    auto odd = makeBareView(1001, 601, 0);
+    auto odd = makeBareSim(1001, 601, 0);
     EXPECT_EQ(odd->cellOf(10.0f, 600.5f), 0);
     EXPECT_EQ(odd->cellOf(500.0f, 600.5f), 1);
 }
@@ -115,7 +115,7 @@ TEST(VectorField, CellsOfTheDisplayFoldTheLastColumnsAndRows) {
 // number) every position still names one of the nine cells: a coordinate below 0 or NaN
 // counts as 0, one beyond int as the largest float under 2^31.
 TEST(VectorField, AnyPositionGivesAValidCell) {
-    auto view = makeBareView(1000, 600, 0);
+    auto view = makeBareSim(1000, 600, 0);
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float values[] = {-inf, -1e30f, -2147483648.0f, -3e9f, -1e6f, -334.0f, -1.0f, -0.0f,
@@ -132,7 +132,7 @@ TEST(VectorField, AnyPositionGivesAValidCell) {
     EXPECT_EQ(view->cellOf(500.0f, -1e6f), 1);  // the bottom row of its column
     EXPECT_EQ(view->cellOf(nan, nan), 0);
     // Cells of at least one pixel: the largest coordinates meet the smallest divisor.
-    auto tiny = makeBareView(3, 3, 0);
+    auto tiny = makeBareSim(3, 3, 0);
     for (float x : values)
         for (float y : values) EXPECT_LE(static_cast<unsigned>(tiny->cellOf(x, y)), 8u);
 }

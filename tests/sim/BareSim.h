@@ -31,7 +31,7 @@ inline BareSim& state(const std::unique_ptr<BareSim>& sim) { return *sim; }
 
 // A swarm of w x h with the default speed and smoothness, the default colours, cells of
 // a third of the size (at least 1) and room for `count` motes (not yet seeded).
-inline std::unique_ptr<BareSim> makeBareView(int w, int h, int count) {
+inline std::unique_ptr<BareSim> makeBareSim(int w, int h, int count) {
     auto sim = std::make_unique<BareSim>();
     sim->displayWidth = w;
     sim->displayHeight = h;
