@@ -1,6 +1,6 @@
 // The frame driver over a backend whose screens come and go during the run, as Wayland
 // outputs do: offscreen views, frames back to back.
-#include "host/FrameDriver.h"
+#include "host/driver/FrameDriver.h"
 
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"

@@ -1,7 +1,8 @@
 // zorvan: the mote swarm in a window, or rendered offscreen to a picture.
-#include "host/FrameDriver.h"
-#include "host/Host.h"
-#include "host/Options.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/Resources.h"
+#include "host/cli/SettingsLauncher.h"
+#include "host/driver/FrameDriver.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,6 @@
-#include "host/GammaFade.h"
+#include "host/backends/x11/GammaFade.h"
 
-#include "host/StopSignals.h"
+#include "host/driver/StopSignals.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>

@@ -4,11 +4,11 @@
 // other window; the frame driver runs it, its turns called from a timer on the GTK
 // main loop. The sheet the view returns is shown modal over the pane, and destroyed
 // once the view ends it.
-#include "host/SettingsPane.h"
+#include "host/pane/SettingsPane.h"
 
-#include "host/FrameDriver.h"
-#include "host/Host.h"
-#include "host/StopSignals.h"
+#include "host/driver/ErrorLine.h"
+#include "host/driver/FrameDriver.h"
+#include "host/driver/StopSignals.h"
 #include "platform/controls/GtkControl.h"
 #include "platform/gl/GlxView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"

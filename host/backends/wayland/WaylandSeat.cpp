@@ -1,4 +1,4 @@
-#include "host/wayland/WaylandSeat.h"
+#include "host/backends/wayland/WaylandSeat.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

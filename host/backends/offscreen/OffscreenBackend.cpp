@@ -4,9 +4,10 @@
 // Implements: --size (in pixels) and --scale, the default of one frame, and a stop
 // signal ending the run at once, with nothing written, until the writing starts.
 // Does not implement: events of any kind, pacing, several screens.
-#include "host/FrameDriver.h"
-#include "host/Host.h"
-#include "host/MoteDump.h"
+#include "host/backends/offscreen/FramePng.h"
+#include "host/driver/ErrorLine.h"
+#include "host/driver/FrameDriver.h"
+#include "host/driver/MoteDump.h"
 
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"

@@ -1,7 +1,7 @@
-#include "host/FrameDriver.h"
+#include "host/driver/FrameDriver.h"
 
-#include "host/Host.h"
-#include "host/StopSignals.h"
+#include "host/driver/ErrorLine.h"
+#include "host/driver/StopSignals.h"
 #include "saver/Zorvan.h"
 
 #include <algorithm>
@@ -17,6 +17,37 @@ namespace zorvan::host {
 #undef ZORVAN_BACKEND
 
 namespace {
+
+// A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left
+// corner of the primary monitor), the way a screen-saver host makes one: initWithFrame
+// as the preview or not. With --mode the motion mode is held: the play list is emptied,
+// so the schedule never switches. Returns null, with `error` set, when the view or its
+// GL view cannot be made; a view that declines to draw is no failure.
+std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool isPreview, const Options& options,
+                                 std::string& error) {
+    // A view that declines to draw never asks for a GL view; one that asked and got none
+    // would stay blank for its whole life, which is a failure to report, not a decline.
+    auto glFailed = std::make_shared<bool>(false);  // the view keeps its factory
+    auto factory = [glFailed, makeGLView = std::move(makeGLView)](
+                       Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+        auto glView = makeGLView ? makeGLView(frame, format) : nullptr;
+        *glFailed = !glView;
+        return glView;
+    };
+    auto view = std::make_unique<Zorvan>(factory);
+    if (!view->initWithFrame(frame, isPreview)) {
+        error = "cannot create the saver view";
+        return nullptr;
+    }
+    if (*glFailed) {
+        error = "cannot create an OpenGL context for the view";
+        return nullptr;
+    }
+    if (options.mode) {
+        view->holdMode(*options.mode);
+    }
+    return view;
+}
 
 // The first backend that takes the options' form; each says no by returning null.
 std::unique_ptr<WindowSystem> openWindowSystem(const Options& options, StopSignals& stop) {

@@ -1,4 +1,4 @@
-#include "host/StopSignals.h"
+#include "host/driver/StopSignals.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,7 +1,7 @@
 // Output files are written beside their target under a temporary name, flushed to disk
 // and renamed over the target, so the target is either what it was or the whole new
 // file. Only the temporary file that this program made is ever removed.
-#include "host/FileOutput.h"
+#include "host/driver/FileOutput.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

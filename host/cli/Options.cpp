@@ -1,6 +1,6 @@
-#include "host/Options.h"
+#include "host/cli/Options.h"
 
-#include "host/ColourText.h"
+#include "host/cli/ColourText.h"
 #include "settings/SettingsTable.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // covers monitors that were set by hand (xrandr --setmonitor) and split screens.
 // Does not follow monitor changes during a run: each view keeps the frame it was
 // created with, and window size changes reach it as resizes.
-#include "host/Monitors.h"
+#include "host/backends/x11/RandrMonitors.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>

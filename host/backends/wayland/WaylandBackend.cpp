@@ -10,19 +10,19 @@
 // output's whole scale as the buffer scale, set before the first buffer; outputs
 // plugged in or removed during the run; the window's decorations through libdecor (the
 // compositor's own where it offers them, else drawn by libdecor's plugin); the ends of a
-// run (the input that wayland/WaylandSeat says ends it; the close of the window; the
+// run (the input that WaylandSeat says ends it; the close of the window; the
 // compositor closing the surfaces; the connection lost); opaque surfaces (black where a
 // view draws nothing); frames paced per surface by its frame callbacks (a covered or
 // unmapped surface draws nothing); the --fps text.
 // Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
 // session-lock protocol, a cursor of its own (full screen hides the pointer; the window
 // leaves it to the compositor), following an output's new position.
-#include "host/FpsOverlay.h"
-#include "host/FrameDriver.h"
-#include "host/Host.h"
-#include "host/Monitors.h"
-#include "host/StopSignals.h"
-#include "host/wayland/WaylandSeat.h"
+#include "host/backends/wayland/WaylandSeat.h"
+#include "host/driver/ErrorLine.h"
+#include "host/driver/FpsOverlay.h"
+#include "host/driver/FrameDriver.h"
+#include "host/driver/Monitors.h"
+#include "host/driver/StopSignals.h"
 
 #include "platform/gl/EglView.h"
 #include "saver/Zorvan.h"

@@ -2,7 +2,7 @@
 // saver and the "Options…" button that shows the view's configuration sheet over it.
 #pragma once
 
-#include "host/Options.h"
+#include "host/cli/Options.h"
 
 #include <memory>
 #include <string>

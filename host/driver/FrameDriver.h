@@ -5,9 +5,9 @@
 // and ends the run for the backend's reasons or a stop signal.
 #pragma once
 
-#include "host/FpsOverlay.h"
-#include "host/Options.h"
-#include "host/WindowSystem.h"
+#include "host/driver/FpsOverlay.h"
+#include "host/cli/Options.h"
+#include "host/driver/WindowSystem.h"
 
 #include <memory>
 #include <optional>

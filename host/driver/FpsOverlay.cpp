@@ -1,4 +1,4 @@
-#include "host/FpsOverlay.h"
+#include "host/driver/FpsOverlay.h"
 
 #include "platform/image/MagickSetup.h"
 

@@ -1,4 +1,4 @@
-#include "host/Monitors.h"
+#include "host/driver/Monitors.h"
 
 #include <algorithm>
 

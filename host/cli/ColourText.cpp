@@ -1,4 +1,4 @@
-#include "host/ColourText.h"
+#include "host/cli/ColourText.h"
 
 #include "platform/image/MagickSetup.h"
 

@@ -1,6 +1,6 @@
-#include "host/MoteDump.h"
+#include "host/driver/MoteDump.h"
 
-#include "host/FileOutput.h"
+#include "host/driver/FileOutput.h"
 
 #include "saver/Zorvan.h"
 

@@ -1,7 +1,8 @@
 // A frame as a PNG picture, encoded with libpng straight from the offscreen buffer, row
 // by row (GL keeps the bottom row first), as opaque 8-bit RGB.
-#include "host/FileOutput.h"
-#include "host/Host.h"
+#include "host/backends/offscreen/FramePng.h"
+
+#include "host/driver/FileOutput.h"
 
 #include "platform/gl/OsMesaView.h"
 

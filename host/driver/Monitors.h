@@ -1,16 +1,15 @@
-// Monitors and the frames of the views on them.
+// Monitors and the frames of the views on them, shared by the window systems.
 //
-// X places monitors in root-window pixels, origin at the top-left, y downward. The
-// saver view wants its screen's frame with the origin at the lower-left corner of the
-// primary monitor, y upward: the frame of the primary monitor then starts at (0, 0),
-// which is how the view tells the main screen from the others.
+// X places monitors in root-window pixels (a Wayland compositor its outputs in its
+// logical space), origin at the top-left, y downward. The saver view wants its
+// screen's frame with the origin at the lower-left corner of the primary monitor, y
+// upward: the frame of the primary monitor then starts at (0, 0), which is how the
+// view tells the main screen from the others.
 #pragma once
 
 #include "platform/Geometry.h"
 
 #include <vector>
-
-typedef struct _XDisplay Display;
 
 namespace zorvan::host {
 
@@ -35,9 +34,5 @@ Rect frameOf(const PixelRect& area, const std::vector<Monitor>& monitors);
 // window lies within (the one it overlaps most, when it lies within it), else the
 // window's own area, as for a window spanning several monitors.
 PixelRect screenAreaOf(const PixelRect& window, const std::vector<Monitor>& monitors);
-
-// The monitors of the display's default screen from XRandR, in its order; one monitor
-// covering the whole screen when XRandR knows none.
-std::vector<Monitor> queryMonitors(Display* display);
 
 }  // namespace zorvan::host

@@ -1,8 +1,8 @@
 // zorvan-settings: the settings pane, the one Zorvan program that loads GTK. `zorvan
 // --settings` runs it with its own arguments.
-#include "host/Host.h"
-#include "host/Options.h"
-#include "host/SettingsPane.h"
+#include "host/cli/CommandLine.h"
+#include "host/driver/ErrorLine.h"
+#include "host/pane/SettingsPane.h"
 
 #include <string>
 #include <vector>

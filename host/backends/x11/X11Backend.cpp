@@ -9,12 +9,12 @@
 // 2 beyond 2560 pixels), the --fps text over each frame.
 // Does not implement: following monitors that come or go during a run, more than the
 // display's default screen.
-#include "host/FpsOverlay.h"
-#include "host/FrameDriver.h"
-#include "host/GammaFade.h"
-#include "host/Host.h"
-#include "host/Monitors.h"
-#include "host/StopSignals.h"
+#include "host/backends/x11/GammaFade.h"
+#include "host/backends/x11/RandrMonitors.h"
+#include "host/driver/ErrorLine.h"
+#include "host/driver/FpsOverlay.h"
+#include "host/driver/FrameDriver.h"
+#include "host/driver/StopSignals.h"
 
 #include "platform/gl/GlxView.h"
 #include "saver/Zorvan.h"
