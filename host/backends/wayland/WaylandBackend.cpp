@@ -13,10 +13,13 @@
 // run (the input that WaylandSeat says ends it; the close of the window; the
 // compositor closing the surfaces; the connection lost); opaque surfaces (black where a
 // view draws nothing); frames paced per surface by its frame callbacks (a covered or
-// unmapped surface draws nothing); the --fps text.
+// unmapped surface draws nothing); the --fps text. The outputs are described in
+// WaylandOutput, the window's decorations in WaylandDecoration.
 // Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
 // session-lock protocol, a cursor of its own (full screen hides the pointer; the window
 // leaves it to the compositor), following an output's new position.
+#include "host/backends/wayland/WaylandDecoration.h"
+#include "host/backends/wayland/WaylandOutput.h"
 #include "host/backends/wayland/WaylandSeat.h"
 #include "host/driver/ErrorLine.h"
 #include "host/driver/FpsOverlay.h"
@@ -32,8 +35,6 @@
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
-
-#include <libdecor.h>
 
 #include <sys/mman.h>
 #include <fcntl.h>
@@ -63,28 +64,15 @@ enum class Form { Window, Fullscreen, Wallpaper };
 
 class WaylandBackend;
 
-struct Output {
-    WaylandBackend* backend = nullptr;
-    uint32_t name = 0;  // the registry's
-    wl_output* output = nullptr;
-    zxdg_output_v1* xdgOutput = nullptr;
-    PixelRect logical;      // in the compositor's logical space, y downward
-    int modeWidth = 0, modeHeight = 0;
-    int scale = 1;
-    bool outputDone = false, xdgDone = false;
-    bool described = false;  // its first description is complete
-    bool removed = false;
-};
-
 // One surface: a screen of the driver.
 struct Surface {
     WaylandBackend* backend = nullptr;
-    Output* output = nullptr;  // none for the window
+    WaylandOutput* output = nullptr;  // none for the window
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
     xdg_surface* xdgSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
-    libdecor_frame* decorated = nullptr;  // the window, with its decorations
+    bool decorated = false;  // the window, with its decorations through libdecor
     wp_viewport* viewport = nullptr;
     wp_fractional_scale_v1* fractional = nullptr;
     double preferredScale = 0.0;  // the compositor's fractional scale for it; 0: none yet
@@ -103,8 +91,6 @@ struct Surface {
 
 // The listeners: C callbacks that hand over to the backend's members.
 extern const wl_registry_listener registryListener;
-extern const wl_output_listener outputListener;
-extern const zxdg_output_v1_listener xdgOutputListener;
 extern const xdg_wm_base_listener wmBaseListener;
 extern const xdg_surface_listener xdgSurfaceListener;
 extern const xdg_toplevel_listener toplevelListener;
@@ -112,9 +98,6 @@ extern const zwlr_layer_surface_v1_listener layerListener;
 extern const wl_surface_listener surfaceListener;
 extern const wl_callback_listener frameListener;
 extern const wp_fractional_scale_v1_listener fractionalListener;
-extern WaylandBackend* decorOwner;
-extern libdecor_interface decorInterface;
-extern libdecor_frame_interface decoratedListener;
 
 class WaylandBackend : public WindowSystem {
 public:
@@ -132,9 +115,8 @@ public:
         fpsTexts_.clear();
         egl_.reset();
         seat_.reset();
-        if (decor_) libdecor_unref(decor_);
-        if (decorOwner == this) decorOwner = nullptr;
-        for (auto& o : outputs_) releaseOutput(*o);
+        decor_.reset();
+        for (auto& o : outputs_) o->release();
         if (fractionalManager_) wp_fractional_scale_manager_v1_destroy(fractionalManager_);
         if (viewporter_) wp_viewporter_destroy(viewporter_);
         if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
@@ -170,8 +152,7 @@ public:
         if (form_ == Form::Window) {
             // libdecor asks for the compositor's decorations where it offers them and
             // draws its own elsewhere; without it the window is a bare toplevel.
-            decorOwner = this;
-            decor_ = libdecor_new(display_, &decorInterface);
+            decor_ = std::make_unique<WaylandDecoration>(display_);
             addWindow();
         } else {
             for (auto& o : outputs_)
@@ -180,7 +161,7 @@ public:
         }
         if (!dispatchUntil([this] { return allConfigured(); }))
             return fail(stop_.requested() ? "" : "the Wayland compositor did not configure the surfaces");
-        if (!decorError_.empty()) return fail(decorError_);
+        if (decor_ && !decor_->error().empty()) return fail(decor_->error());
 
         std::vector<ScreenSpec> specs;
         for (auto& s : surfaces_) specs.push_back(specOf(*s));
@@ -248,7 +229,7 @@ public:
         if (s.black) wl_buffer_destroy(s.black);
         if (s.fractional) wp_fractional_scale_v1_destroy(s.fractional);
         if (s.viewport) wp_viewport_destroy(s.viewport);
-        if (s.decorated) libdecor_frame_unref(s.decorated);
+        if (s.decorated) decor_->undecorate();
         if (s.layer) zwlr_layer_surface_v1_destroy(s.layer);
         if (s.toplevel) xdg_toplevel_destroy(s.toplevel);
         if (s.xdgSurface) xdg_surface_destroy(s.xdgSurface);
@@ -310,7 +291,7 @@ public:
                 bind(&wp_fractional_scale_manager_v1_interface, 1));
         } else if (iface == zxdg_output_manager_v1_interface.name) {
             outputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
-            for (auto& o : outputs_) describeLogically(*o);
+            for (auto& o : outputs_) o->describeLogically(outputManager_);
         } else if (iface == wl_seat_interface.name && !seat_) {
             const auto ends = form_ == Form::Fullscreen ? WaylandSeat::Ends::AnyInput
                               : form_ == Form::Window   ? WaylandSeat::Ends::EscapeOrQ
@@ -322,13 +303,9 @@ public:
                                                               x = s->output->logical.x, y = s->output->logical.y;
                                                   });
         } else if (iface == wl_output_interface.name) {
-            auto o = std::make_unique<Output>();
-            o->backend = this;
-            o->name = name;
-            o->output = static_cast<wl_output*>(bind(&wl_output_interface, 3));
-            wl_output_add_listener(o->output, &outputListener, o.get());
-            describeLogically(*o);
-            outputs_.push_back(std::move(o));
+            outputs_.push_back(
+                WaylandOutput::bind(registry_, name, version, [this](WaylandOutput& o) { outputDescribed(o); }));
+            outputs_.back()->describeLogically(outputManager_);
         }
     }
 
@@ -337,15 +314,13 @@ public:
         for (auto& o : outputs_)
             if (o->name == name && !o->removed) {
                 o->removed = true;
-                releaseOutput(*o);
+                o->release();
             }
     }
 
-    // An output's description is complete: a new one gets its surface (a new scale or
-    // size of a known one comes as a resize).
-    void outputDescribed(Output& o) {
-        if (o.described) return;
-        o.described = true;
+    // An output's first description is complete: a new one gets its surface (a new
+    // scale or size of a known one comes as a resize).
+    void outputDescribed(WaylandOutput& o) {
         if (egl_ && form_ != Form::Window && !o.removed) addOutputSurface(o);
     }
 
@@ -360,20 +335,6 @@ public:
             s.pendingHeight = s.output ? s.output->logical.height : options_.height.value_or(DEFAULT_HEIGHT);
         }
         s.configured = true;
-    }
-
-    // The window's configure through libdecor: the content size it proposes, else ours.
-    void decoratedConfigured(Surface& s, libdecor_frame* frame, libdecor_configuration* configuration) {
-        int width = 0, height = 0;
-        if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height)) width = height = 0;
-        configured(s, width, height);
-        libdecor_state* state = libdecor_state_new(s.pendingWidth, s.pendingHeight);
-        libdecor_frame_commit(frame, state, configuration);
-        libdecor_state_free(state);
-    }
-
-    void decorError(const char* message) {
-        if (decorError_.empty()) decorError_ = std::string("the window's decorations failed: ") + message;
     }
 
     void closeAsked() { closeAsked_ = true; }
@@ -399,22 +360,7 @@ private:
         return {};
     }
 
-    void describeLogically(Output& o) {
-        if (!outputManager_ || o.xdgOutput) return;
-        o.xdgOutput = zxdg_output_manager_v1_get_xdg_output(outputManager_, o.output);
-        zxdg_output_v1_add_listener(o.xdgOutput, &xdgOutputListener, &o);
-    }
-
-    void releaseOutput(Output& o) {
-        if (o.xdgOutput) zxdg_output_v1_destroy(o.xdgOutput);
-        o.xdgOutput = nullptr;
-        if (!o.output) return;
-        if (wl_output_get_version(o.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) wl_output_release(o.output);
-        else wl_output_destroy(o.output);
-        o.output = nullptr;
-    }
-
-    Surface& newSurface(Output* output) {
+    Surface& newSurface(WaylandOutput* output) {
         auto s = std::make_unique<Surface>();
         s->backend = this;
         s->output = output;
@@ -436,7 +382,7 @@ private:
         return *surfaces_.back();
     }
 
-    void addOutputSurface(Output& o) {
+    void addOutputSurface(WaylandOutput& o) {
         Surface& s = newSurface(&o);
         s.scale = scaleOf(s);
         if (layerShell_) {
@@ -465,13 +411,14 @@ private:
     void addWindow() {
         Surface& s = newSurface(nullptr);
         s.scale = scaleOf(s);
-        if (decor_) s.decorated = libdecor_decorate(decor_, s.surface, &decoratedListener, &s);
-        if (s.decorated) {
-            libdecor_frame_set_title(s.decorated, TITLE);
-            libdecor_frame_set_app_id(s.decorated, APP_ID);
-            libdecor_frame_map(s.decorated);
-            return;
-        }
+        // The content size that libdecor proposes, else ours.
+        s.decorated = decor_->decorate(s.surface, TITLE, APP_ID,
+                                       {[this, &s](int width, int height) {
+                                            configured(s, width, height);
+                                            return std::pair{s.pendingWidth, s.pendingHeight};
+                                        },
+                                        [this] { closeAsked(); }});
+        if (s.decorated) return;
         makeToplevel(s);
         wl_surface_commit(s.surface);
     }
@@ -516,23 +463,15 @@ private:
         } else if (s.preferredScale > 0.0 && !s.entered.empty()) {
             scale = s.preferredScale;
         } else if (s.output) {
-            scale = outputScale(*s.output);
+            scale = s.output->surfaceScale(fractionalManager_);
         } else {
             for (wl_output* entered : s.entered)
                 for (const auto& o : outputs_)
-                    if (o->output == entered) scale = std::max(scale, outputScale(*o));
-            if (scale == 0.0) scale = outputs_.size() == 1 ? outputScale(*outputs_.front()) : 1.0;
+                    if (o->output == entered) scale = std::max(scale, o->surfaceScale(fractionalManager_));
+            if (scale == 0.0) scale = outputs_.size() == 1 ? outputs_.front()->surfaceScale(fractionalManager_) : 1.0;
         }
         if (!s.viewport) scale = std::round(scale);
         return std::clamp(scale, 1.0, 4.0);
-    }
-
-    // An output's scale: where fractional scales are offered, its mode over its logical
-    // size in 120ths (its wl_output scale is that rounded up), else its wl_output scale.
-    double outputScale(const Output& o) const {
-        const int logical = std::max(o.logical.width, o.logical.height), mode = std::max(o.modeWidth, o.modeHeight);
-        if (!fractionalManager_ || logical < 1 || mode < logical) return o.scale;
-        return std::round(double(mode) / logical * FRACTION) / FRACTION;
     }
 
     // The view's frame: the output's logical rectangle with the origin at the lower-left
@@ -614,11 +553,10 @@ private:
     zxdg_output_manager_v1* outputManager_ = nullptr;
     wp_viewporter* viewporter_ = nullptr;
     wp_fractional_scale_manager_v1* fractionalManager_ = nullptr;
-    libdecor* decor_ = nullptr;
-    std::string decorError_;
+    std::unique_ptr<WaylandDecoration> decor_;  // for the window
     std::unique_ptr<WaylandSeat> seat_;
     std::unique_ptr<EglConnection> egl_;
-    std::vector<std::unique_ptr<Output>> outputs_;
+    std::vector<std::unique_ptr<WaylandOutput>> outputs_;
     std::vector<std::unique_ptr<Surface>> surfaces_;  // by screen; null once forgotten
     size_t reported_ = 0;  // surfaces the driver knows of
     std::vector<std::unique_ptr<FpsText>> fpsTexts_;
@@ -633,50 +571,6 @@ const wl_registry_listener registryListener = {
         backendOf(data)->global(name, interface, version);
     },
     [](void* data, wl_registry*, uint32_t name) { backendOf(data)->globalRemoved(name); },
-};
-
-// An output's mode, scale and position; the logical ones from xdg-output where offered.
-const wl_output_listener outputListener = {
-    [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*, int32_t) {
-        auto* o = static_cast<Output*>(data);
-        if (!o->xdgOutput) o->logical.x = x, o->logical.y = y;
-    },
-    [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-        auto* o = static_cast<Output*>(data);
-        if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
-        o->modeWidth = width;
-        o->modeHeight = height;
-    },
-    [](void* data, wl_output*) {
-        auto* o = static_cast<Output*>(data);
-        if (!o->xdgOutput) {
-            o->logical.width = o->modeWidth / std::max(o->scale, 1);
-            o->logical.height = o->modeHeight / std::max(o->scale, 1);
-        }
-        o->outputDone = true;
-        if (!o->xdgOutput || o->xdgDone) o->backend->outputDescribed(*o);
-    },
-    [](void* data, wl_output*, int32_t factor) { static_cast<Output*>(data)->scale = factor; },
-    [](void*, wl_output*, const char*) {},
-    [](void*, wl_output*, const char*) {},
-};
-
-const zxdg_output_v1_listener xdgOutputListener = {
-    [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
-        auto* o = static_cast<Output*>(data);
-        o->logical.x = x, o->logical.y = y;
-    },
-    [](void* data, zxdg_output_v1*, int32_t width, int32_t height) {
-        auto* o = static_cast<Output*>(data);
-        o->logical.width = width, o->logical.height = height;
-    },
-    [](void* data, zxdg_output_v1*) {
-        auto* o = static_cast<Output*>(data);
-        o->xdgDone = true;
-        if (o->outputDone) o->backend->outputDescribed(*o);
-    },
-    [](void*, zxdg_output_v1*, const char*) {},
-    [](void*, zxdg_output_v1*, const char*) {},
 };
 
 const xdg_wm_base_listener wmBaseListener = {
@@ -736,29 +630,6 @@ const wp_fractional_scale_v1_listener fractionalListener = {
         static_cast<Surface*>(data)->preferredScale = scale / FRACTION;
     },
 };
-
-// libdecor's interfaces are not const: it keeps them as they are given. Its errors name
-// no backend: they go to the one that made the process's libdecor.
-WaylandBackend* decorOwner = nullptr;
-libdecor_interface decorInterface = [] {
-    libdecor_interface i{};
-    i.error = [](libdecor*, libdecor_error, const char* message) {
-        if (decorOwner) decorOwner->decorError(message);
-    };
-    return i;
-}();
-
-libdecor_frame_interface decoratedListener = [] {
-    libdecor_frame_interface i{};
-    i.configure = [](libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
-        auto* s = static_cast<Surface*>(data);
-        s->backend->decoratedConfigured(*s, frame, configuration);
-    };
-    i.close = [](libdecor_frame*, void* data) { static_cast<Surface*>(data)->backend->closeAsked(); };
-    i.commit = [](libdecor_frame*, void* data) { wl_surface_commit(static_cast<Surface*>(data)->surface); };
-    i.dismiss_popup = [](libdecor_frame*, const char*, void*) {};
-    return i;
-}();
 
 // Why the compositor that WAYLAND_DISPLAY (or WAYLAND_SOCKET) names cannot be reached,
 // its socket first; the error is the connection's.
