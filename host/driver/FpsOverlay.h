@@ -1,10 +1,11 @@
 // --fps: the frame rate and the CPU time per frame, drawn in the lower-left corner of
 // every view, as X screen savers show them.
-// Implements: a meter that the host ticks around each frame (frames and the process's
-// CPU time, GL driver threads included, summed over about a second), and the text
-// drawn with the X server's "fixed" font on the view's context: its glyphs read back
-// from the server become GL bitmaps, at a scale above 1 with each pixel a square of
-// that many; without an X server, a monospaced font that ImageMagick draws.
+// Implements: a meter that the frame driver ticks around each frame (frames and the
+// process's CPU time, GL driver threads included, summed over about a second), and the
+// text that the driver draws over each view's frame before it is presented, whatever
+// the window system, with the X server's "fixed" font on the view's context: its glyphs
+// read back from the server become GL bitmaps, at a scale above 1 with each pixel a
+// square of that many; without an X server, a monospaced font that ImageMagick draws.
 // Does not implement: a font of its own, or a backing box behind the text.
 #pragma once
 

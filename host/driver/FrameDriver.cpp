@@ -1,6 +1,7 @@
 #include "host/driver/FrameDriver.h"
 
 #include "host/driver/ErrorLine.h"
+#include "host/driver/MoteDump.h"
 #include "host/driver/StopSignals.h"
 #include "saver/Zorvan.h"
 
@@ -18,6 +19,15 @@ namespace zorvan::host {
 
 namespace {
 
+// The first backend that takes the options' form; each says no by returning null.
+std::unique_ptr<WindowSystem> openWindowSystem(const Options& options, StopSignals& stop) {
+#define ZORVAN_BACKEND(name) \
+    if (auto system = make##name##Backend(options, stop)) return system;
+#include "host_backends.inc"
+#undef ZORVAN_BACKEND
+    return nullptr;
+}
+
 // A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left
 // corner of the primary monitor), the way a screen-saver host makes one: initWithFrame
 // as the preview or not. With --mode the motion mode is held: the play list is emptied,
@@ -28,9 +38,9 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool 
     // A view that declines to draw never asks for a GL view; one that asked and got none
     // would stay blank for its whole life, which is a failure to report, not a decline.
     auto glFailed = std::make_shared<bool>(false);  // the view keeps its factory
-    auto factory = [glFailed, makeGLView = std::move(makeGLView)](
-                       Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
-        auto glView = makeGLView ? makeGLView(frame, format) : nullptr;
+    auto factory = [glFailed, makeGLView = std::move(makeGLView)](Rect frame,
+                                                                  const OpenGLPixelFormat& format) -> OpenGLView* {
+        OpenGLView* glView = makeGLView ? makeGLView(frame, format) : nullptr;
         *glFailed = !glView;
         return glView;
     };
@@ -49,21 +59,14 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool 
     return view;
 }
 
-// The first backend that takes the options' form; each says no by returning null.
-std::unique_ptr<WindowSystem> openWindowSystem(const Options& options, StopSignals& stop) {
-#define ZORVAN_BACKEND(name) \
-    if (auto system = make##name##Backend(options, stop)) return system;
-#include "host_backends.inc"
-#undef ZORVAN_BACKEND
-    return nullptr;
-}
-
 }  // namespace
 
 FrameDriver::FrameDriver(WindowSystem& system, const Options& options, StopSignals* stop)
     : system_(system), options_(options), stop_(stop) {}
 
-FrameDriver::~FrameDriver() = default;
+FrameDriver::~FrameDriver() {
+    for (Screen& screen : screens_) release(screen);
+}
 
 bool FrameDriver::start(std::string& error) {
     std::vector<ScreenSpec> screens = system_.screens();
@@ -79,11 +82,11 @@ bool FrameDriver::start(std::string& error) {
         }
     }
     if (stop_) stop_->setExitAtOnce(system_.stopsAtOnce());
-    if (!system_.beforeStart()) {
+    if (!system_.beforeStart(Zorvan::performGammaFade())) {
         ended_ = EndReason::Signal;
         return true;
     }
-    for (auto& view : views_) view->startAnimation();
+    for (Screen& screen : screens_) screen.view->startAnimation();
     system_.afterStart();
     startClock();
     frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
@@ -96,20 +99,34 @@ bool FrameDriver::addView(ScreenSpec& screen, std::string& error) {
         error += screen.where;
         return false;
     }
-    system_.viewMade(views_.size(), *view, meter_ ? &*meter_ : nullptr);
-    view->setFrameSize(screen.size);
-    views_.push_back(std::move(view));
+    Screen made{std::move(view), nullptr};
+    // The --fps text goes over each frame, drawn before the frame is presented.
+    if (OpenGLView* gl = made.view->glView(); gl && meter_) {
+        made.fps = std::make_unique<FpsText>(screen.fontDisplay, screen.scale);
+        gl->setBeforePresent([meter = &*meter_, text = made.fps.get()] { text->draw(meter->text()); });
+    }
+    system_.viewMade(screens_.size());
+    made.view->setFrameSize(screen.size);
+    screens_.push_back(std::move(made));
     return true;
+}
+
+// The view goes before its GL view, which its backend keeps until it forgets the screen.
+void FrameDriver::release(Screen& screen) {
+    if (!screen.view) return;
+    if (OpenGLView* gl = screen.view->glView()) gl->setBeforePresent({});
+    screen.view.reset();
+    screen.fps.reset();
 }
 
 void FrameDriver::startClock() {
     // The views' interval (or --delay); no clock when no view draws.
     double interval = -1.0;
     bool anyDrawing = false;
-    for (const auto& view : views_) {
-        if (!view || !view->draws()) continue;
+    for (const Screen& screen : screens_) {
+        if (!screen.view || !screen.view->draws()) continue;
         anyDrawing = true;
-        interval = view->animationTimeInterval();
+        interval = screen.view->animationTimeInterval();
     }
     if (anyDrawing && options_.delayMicros) interval = double(*options_.delayMicros) / 1e6;
     if (anyDrawing && std::isfinite(interval) && interval >= 0.0 && (interval > 0.0 || options_.delayMicros)) {
@@ -122,7 +139,7 @@ void FrameDriver::startClock() {
 void FrameDriver::followScreens() {
     ScreenChanges changes = system_.takeScreenChanges();
     for (size_t i : changes.gone) {
-        views_[i].reset();
+        release(screens_[i]);
         system_.forget(i);
     }
     for (ScreenSpec& screen : changes.added) {
@@ -130,11 +147,11 @@ void FrameDriver::followScreens() {
         std::string error;
         if (!addView(screen, error)) {
             reportError(error);
-            views_.emplace_back();
-            system_.forget(views_.size() - 1);
+            screens_.emplace_back();
+            system_.forget(screens_.size() - 1);
             continue;
         }
-        views_.back()->startAnimation();
+        screens_.back().view->startAnimation();
         if (!clock_) startClock();
     }
 }
@@ -154,7 +171,7 @@ std::optional<Clock::time_point> FrameDriver::turn() {
     resizeIfNeeded();
 
     bool anyVisible = false;
-    for (size_t i = 0; i < views_.size(); ++i) anyVisible = anyVisible || (views_[i] && system_.visible(i));
+    for (size_t i = 0; i < screens_.size(); ++i) anyVisible = anyVisible || (screens_[i].view && system_.visible(i));
     if (!anyVisible) return std::nullopt;
     if (!system_.paced()) {
         drawFrame();
@@ -169,22 +186,37 @@ std::optional<Clock::time_point> FrameDriver::turn() {
 
 void FrameDriver::resizeIfNeeded() {
     // A new size re-seeds the swarm and re-applies the GL state at the new start.
-    for (size_t i = 0; i < views_.size(); ++i) {
-        if (!views_[i]) continue;
+    for (size_t i = 0; i < screens_.size(); ++i) {
+        Zorvan* view = screens_[i].view.get();
+        if (!view) continue;
         if (const std::optional<Resize> resize = system_.takeResize(i)) {
-            if (OpenGLView* gl = views_[i]->glView()) gl->setBackingScale(resize->scale);
-            views_[i]->setFrameSize(resize->size);
-            views_[i]->startAnimation();
+            if (OpenGLView* gl = view->glView()) gl->setBackingScale(resize->scale);
+            view->setFrameSize(resize->size);
+            view->startAnimation();
         }
     }
 }
 
+// Each view's frame is presented by its GL view, with the --fps text drawn over it.
 void FrameDriver::drawFrame() {
     if (meter_) meter_->beginFrame();
-    for (size_t i = 0; i < views_.size(); ++i)
-        if (views_[i] && system_.visible(i)) views_[i]->animateOneFrame();
+    for (size_t i = 0; i < screens_.size(); ++i)
+        if (screens_[i].view && system_.visible(i)) screens_[i].view->animateOneFrame();
     if (meter_) meter_->endFrame();
     ++framesDrawn_;
+}
+
+// What the run leaves behind once its frames are drawn: the backend's (the picture),
+// then the mote dump, unless the picture failed.
+bool FrameDriver::writeOutput() {
+    if (!system_.writeOutput(ended_)) return false;
+    if (ended_ != EndReason::Frames || !options_.dumpPath || screens_.empty() || !screens_.front().view) return true;
+    std::string error;
+    if (!writeMoteDump(*screens_.front().view, *options_.dumpPath, error)) {
+        reportError(error);
+        return false;
+    }
+    return true;
 }
 
 int FrameDriver::run() {
@@ -198,9 +230,10 @@ int FrameDriver::run() {
         if (ended_ == EndReason::NotYet) system_.wait(next);     // then wait
     }
     if (stop_) stop_->setExitAtOnce(false);
-    const int status = system_.end(ended_, views_);
-    views_.clear();
-    return status;
+    const bool written = writeOutput();
+    for (Screen& screen : screens_) release(screen);  // before the backend lets their GL views go
+    const int status = system_.end(ended_);
+    return written ? status : 1;
 }
 
 int runSaver(const Options& options) {

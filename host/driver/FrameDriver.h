@@ -1,18 +1,23 @@
 // The frame driver: what every form of the saver shares, over one window-system
 // backend. It makes a view for each of the backend's screens in the module's order
 // (created, sized, then started), keeps the frame clock on absolute deadlines (what a
-// stall missed is skipped, not caught up), stops after --frames, ticks the --fps meter,
-// and ends the run for the backend's reasons or a stop signal.
+// stall missed is skipped, not caught up), stops after --frames, ticks the --fps meter
+// and draws its text over every view's frame, writes the mote dump after the last
+// frame, and ends the run for the backend's reasons or a stop signal.
 #pragma once
 
-#include "host/driver/FpsOverlay.h"
 #include "host/cli/Options.h"
+#include "host/driver/FpsOverlay.h"
 #include "host/driver/WindowSystem.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace zorvan {
+class Zorvan;
+}
 
 namespace zorvan::host {
 
@@ -54,20 +59,28 @@ public:
     // backend's last steps. Returns the exit status.
     int run();
 
-    Zorvan& view(size_t i) const { return *views_[i]; }
+    Zorvan& view(size_t i) const { return *screens_[i].view; }
     long framesDrawn() const { return framesDrawn_; }
 
 private:
+    // A screen's view, and the --fps text over its frames.
+    struct Screen {
+        std::unique_ptr<Zorvan> view;  // null once its screen is gone
+        std::unique_ptr<FpsText> fps;
+    };
+
     bool addView(ScreenSpec& screen, std::string& error);
+    void release(Screen& screen);
     void startClock();
     void followScreens();
     void resizeIfNeeded();
     void drawFrame();
+    bool writeOutput();
 
     WindowSystem& system_;
     const Options& options_;
     StopSignals* stop_;
-    std::vector<std::unique_ptr<Zorvan>> views_;
+    std::vector<Screen> screens_;  // by the backend's screen index
     std::optional<FpsMeter> meter_;
     std::optional<FrameClock> clock_;  // none when no view animates
     std::optional<long> frameLimit_;

@@ -1,27 +1,24 @@
 // What the frame driver asks of a window system: the screens to draw on, events up to a
 // deadline, and the steps before the first frame and after the last. One backend per
-// window system, each in a file of its own: X11 (X11Backend.cpp: a window of its own,
-// --fullscreen, --root, --window-id), offscreen (OffscreenBackend.cpp: --render) and the
-// settings pane's preview (SettingsPane.cpp), and Wayland (WaylandBackend.cpp: a window,
-// --fullscreen and --wallpaper on every output). The GL views present their own frames.
+// window system, each in a folder of its own under host/backends/: X11 (a window of
+// its own, --fullscreen, --root, --window-id), offscreen
+// (--render), Wayland (a window, --fullscreen and --wallpaper on every output); the
+// settings pane's preview (host/pane/) is one too. A backend knows nothing of the
+// saver's views: it makes and keeps the GL views they draw on, which present their own
+// frames.
 #pragma once
 
 #include "platform/Geometry.h"
 #include "platform/gl/OpenGLView.h"
 
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace zorvan {
-class Zorvan;
-}
+typedef struct _XDisplay Display;
 
 namespace zorvan::host {
-
-class FpsMeter;
 
 using Clock = std::chrono::steady_clock;
 
@@ -37,12 +34,16 @@ enum class EndReason {
 };
 
 // A screen to draw on: its view's frame and size in points (origin at the lower-left
-// corner of the main monitor, y upward), how GL views are made on it (with its pixels
-// per point), and what an error line adds to name it (" on window 0x…").
+// corner of the main monitor, y upward), how its GL view is made (the backend keeps
+// it until it forgets the screen), its pixels per point, the X display whose "fixed"
+// font the --fps text takes (none: a font of our own), and what an error line adds to
+// name it (" on window 0x…").
 struct ScreenSpec {
     Rect frame;
     Size size;
     OpenGLViewFactory glView;
+    double scale = 1.0;
+    Display* fontDisplay = nullptr;
     std::string where;
 };
 
@@ -76,18 +77,20 @@ public:
     // where nothing would be left to undo.
     virtual bool stopsAtOnce() const { return false; }
 
-    // Screen i's view is made and sized; `meter` is the --fps meter, or null.
-    virtual void viewMade(size_t /*i*/, Zorvan& /*view*/, const FpsMeter* /*meter*/) {}
-    // Before the views start animating (the fade to black); false when the run ended
-    // meanwhile. Then after they start: showing the windows, taking the input.
-    virtual bool beforeStart() { return true; }
+    // Screen i's view is made and sized; whether it asked for a GL view is known now
+    // (one that draws nothing asks for none).
+    virtual void viewMade(size_t /*i*/) {}
+    // Before the views start animating (the fade to black, where `fade`: the views ask
+    // a full-screen host for one); false when the run ended meanwhile. Then after they
+    // start: showing the windows, taking the input.
+    virtual bool beforeStart(bool /*fade*/) { return true; }
     virtual void afterStart() {}
 
     // The events so far, without waiting: a reason to end, or NotYet.
     virtual EndReason poll() = 0;
     // Screens that came or went since the last call; a gone screen's index stays taken.
     virtual ScreenChanges takeScreenChanges() { return {}; }
-    // Screen i's view is freed: the backend may let the screen go.
+    // Screen i's view is freed: the backend may let the screen and its GL view go.
     virtual void forget(size_t /*i*/) {}
     // A new size for screen i since the last call, if any.
     virtual std::optional<Resize> takeResize(size_t /*i*/) { return std::nullopt; }
@@ -96,9 +99,12 @@ public:
     // Sleeps until `deadline` (none: until an event), an event or a stop signal.
     virtual void wait(std::optional<Clock::time_point> deadline) = 0;
 
-    // After the last frame, with the views still there (the backend may release them
-    // first); returns the exit status.
-    virtual int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) = 0;
+    // After the last frame, with the views still there: what the run leaves behind (the
+    // offscreen picture). False when that failed; the backend has reported why.
+    virtual bool writeOutput(EndReason /*why*/) { return true; }
+    // After the views are freed: the last steps (the windows go, the displays fade
+    // back); returns the exit status.
+    virtual int end(EndReason why) = 0;
 };
 
 }  // namespace zorvan::host

@@ -44,24 +44,30 @@ gboolean quitMain(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-// The preview's backend of the frame driver: one screen, the X child window, as a
-// settings program's preview. Implements: the screen. Does not implement: events and
-// waiting (the GTK main loop has both; the window's size is fixed).
+// The preview's backend of the frame driver: one screen, the X child window with its
+// GLX view, as a settings program's preview. Implements: the screen. Does not
+// implement: events and waiting (the GTK main loop has both; the window's size is
+// fixed), the end of a run (the pane's window closes).
 class PreviewWindow : public WindowSystem {
 public:
     PreviewWindow(Display* display, Window window) : display_(display), window_(window) {}
     std::vector<ScreenSpec> screens() override {
         const Size size{double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)};
-        return {{Rect{0.0, 0.0, size.width, size.height}, size, GlxView::factory(display_, window_), ""}};
+        auto makeGL = [this](Rect, const OpenGLPixelFormat& format) -> OpenGLView* {
+            gl_ = GlxView::create(display_, window_, format);
+            return gl_.get();
+        };
+        return {{Rect{0.0, 0.0, size.width, size.height}, size, makeGL, 1.0, display_, ""}};
     }
     bool preview() const override { return true; }
     EndReason poll() override { return EndReason::NotYet; }
     void wait(std::optional<Clock::time_point>) override {}
-    int end(EndReason, std::vector<std::unique_ptr<Zorvan>>&) override { return 0; }
+    int end(EndReason) override { return 0; }
 
 private:
     Display* display_;
     Window window_;
+    std::unique_ptr<GlxView> gl_;
 };
 
 }  // namespace
@@ -87,7 +93,9 @@ struct SettingsPane::Impl {
         if (sheet && sheetHidden) g_signal_handler_disconnect(sheet, sheetHidden);
         if (afterSheetIdle) g_source_remove(afterSheetIdle);
         if (endedSheet) g_object_unref(endedSheet);
-        driver.reset();  // the view: its sheet, then its GL context, before the window they draw on
+        // The view and its sheet, then its GL context, before the window they draw on.
+        driver.reset();
+        previewWindow.reset();
         if (child) XDestroyWindow(display, child);
         if (colormap) XFreeColormap(display, colormap);
         if (window) gtk_widget_destroy(window);

@@ -13,22 +13,22 @@
 // run (the input that WaylandSeat says ends it; the close of the window; the
 // compositor closing the surfaces; the connection lost); opaque surfaces (black where a
 // view draws nothing); frames paced per surface by its frame callbacks (a covered or
-// unmapped surface draws nothing); the --fps text. The outputs are described in
-// WaylandOutput, the window's decorations in WaylandDecoration.
+// unmapped surface draws nothing). The outputs are described in WaylandOutput, the
+// window's decorations in WaylandDecoration.
 // Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
 // session-lock protocol, a cursor of its own (full screen hides the pointer; the window
-// leaves it to the compositor), following an output's new position.
+// leaves it to the compositor), following an output's new position, drawing (the views
+// do, on the EGL views it keeps).
 #include "host/backends/wayland/WaylandDecoration.h"
 #include "host/backends/wayland/WaylandOutput.h"
 #include "host/backends/wayland/WaylandSeat.h"
+#include "host/cli/Options.h"
 #include "host/driver/ErrorLine.h"
-#include "host/driver/FpsOverlay.h"
-#include "host/driver/FrameDriver.h"
 #include "host/driver/Monitors.h"
 #include "host/driver/StopSignals.h"
+#include "host/driver/WindowSystem.h"
 
 #include "platform/gl/EglView.h"
-#include "saver/Zorvan.h"
 
 #include "fractional-scale-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
@@ -77,7 +77,8 @@ struct Surface {
     wp_fractional_scale_v1* fractional = nullptr;
     double preferredScale = 0.0;  // the compositor's fractional scale for it; 0: none yet
     wl_callback* frame = nullptr;
-    EglView* gl = nullptr;  // its view's, once made; none: the view draws nothing, black shows
+    // Its view's, once made; none: the view draws nothing, black shows.
+    std::unique_ptr<EglView> gl;
     int width = 0, height = 0;                // in points, as the view has it
     int pendingWidth = 0, pendingHeight = 0;  // as last configured
     int toplevelWidth = 0, toplevelHeight = 0;  // as the toplevel's configure has it
@@ -112,7 +113,6 @@ public:
     ~WaylandBackend() override {
         if (!display_) return;
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
-        fpsTexts_.clear();
         egl_.reset();
         seat_.reset();
         decor_.reset();
@@ -171,26 +171,11 @@ public:
     int failureStatus() const override { return failure_; }
     bool preview() const override { return options_.preview; }
 
-    void viewMade(size_t i, Zorvan& view, const FpsMeter* meter) override {
+    // A view that draws nothing (the other outputs under mainScreenOnly) has no GL view:
+    // the surface shows black, as an X window does.
+    void viewMade(size_t i) override {
         Surface& s = *surfaces_[i];
-        s.gl = dynamic_cast<EglView*>(view.glView());
-        // A view that draws nothing (the other outputs under mainScreenOnly) has no GL
-        // view: the surface shows black, as an X window does.
-        if (!s.gl) {
-            showBlack(s);
-            return;
-        }
-        // (Its scale and size were placed when it was reported, before any buffer.)
-        FpsText* text = nullptr;
-        if (meter) {
-            fpsTexts_.push_back(std::make_unique<FpsText>(nullptr, s.scale));
-            text = fpsTexts_.back().get();
-        }
-        // The --fps text over the frame, then the next frame callback asked for with it.
-        s.gl->setBeforePresent([this, &s, meter, text] {
-            if (text) text->draw(meter->text());
-            requestFrame(s);
-        });
+        if (!s.gl) showBlack(s);
     }
 
     EndReason poll() override {
@@ -225,6 +210,7 @@ public:
     void forget(size_t i) override {
         if (i >= surfaces_.size() || !surfaces_[i]) return;
         Surface& s = *surfaces_[i];
+        s.gl.reset();  // the GL context and EGL window before their surface
         if (s.frame) wl_callback_destroy(s.frame);
         if (s.black) wl_buffer_destroy(s.black);
         if (s.fractional) wp_fractional_scale_v1_destroy(s.fractional);
@@ -263,8 +249,7 @@ public:
         else wl_display_cancel_read(display_);
     }
 
-    int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {
-        views.clear();  // the GL contexts and EGL windows before their surfaces
+    int end(EndReason why) override {
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
         return why == EndReason::Failed ? 1 : 0;
     }
@@ -493,7 +478,18 @@ private:
         }
         // The scale and size are in place before the view's first buffer.
         placeBuffer(s);
-        return {frame, Size{double(s.width), double(s.height)}, EglView::factory(*egl_, s.surface, s.scale), where};
+        return {frame, Size{double(s.width), double(s.height)}, glViewMaker(s), s.scale, nullptr, where};
+    }
+
+    // The surface's EGL view, kept with the surface. Each frame asks for the next frame
+    // callback as it is presented.
+    OpenGLViewFactory glViewMaker(Surface& s) {
+        return [this, surface = &s](Rect frame, const OpenGLPixelFormat&) -> OpenGLView* {
+            Surface& s = *surface;
+            s.gl = EglView::create(*egl_, s.surface, frame.size(), s.scale);
+            if (s.gl) s.gl->setBeforeSwap([this, &s] { requestFrame(s); });
+            return s.gl.get();
+        };
     }
 
     // The buffer's scale and the opaque region go with the next buffer: a whole scale
@@ -559,7 +555,6 @@ private:
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;
     std::vector<std::unique_ptr<Surface>> surfaces_;  // by screen; null once forgotten
     size_t reported_ = 0;  // surfaces the driver knows of
-    std::vector<std::unique_ptr<FpsText>> fpsTexts_;
     bool closeAsked_ = false;
     int failure_ = 1;
 };

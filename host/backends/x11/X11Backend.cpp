@@ -6,18 +6,17 @@
 // with its grabs and blank pointer, the ends of a run (a key, button or motion in full
 // screen; Esc, q or the window's close in a window; a handed-over window destroyed;
 // the display lost), window sizes followed, each window's pixels per point (--scale, or
-// 2 beyond 2560 pixels), the --fps text over each frame.
+// 2 beyond 2560 pixels), the server's "fixed" font for the --fps text.
 // Does not implement: following monitors that come or go during a run, more than the
-// display's default screen.
+// display's default screen, drawing (the views do, on the GLX views it keeps).
 #include "host/backends/x11/GammaFade.h"
 #include "host/backends/x11/RandrMonitors.h"
+#include "host/cli/Options.h"
 #include "host/driver/ErrorLine.h"
-#include "host/driver/FpsOverlay.h"
-#include "host/driver/FrameDriver.h"
 #include "host/driver/StopSignals.h"
+#include "host/driver/WindowSystem.h"
 
 #include "platform/gl/GlxView.h"
-#include "saver/Zorvan.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -125,7 +124,6 @@ public:
         gamma_.reset();
         if (cursor_) XFreeCursor(display_, cursor_);
         if (colormap_) XFreeColormap(display_, colormap_);
-        fpsTexts_.clear();
 #if defined(__SANITIZE_ADDRESS__)
         // Closing the connection unloads the GL driver, and the leak checker can then no
         // longer name (nor so suppress) the few bytes Mesa keeps for a context's life:
@@ -151,30 +149,29 @@ public:
         if (failure_ != 0) return {};
 
         std::vector<ScreenSpec> specs;
-        for (Window& w : windows_) {
+        for (size_t i = 0; i < windows_.size(); ++i) {
+            Window& w = windows_[i];
             w.scale = scaleFor(w.width, w.height);
             const Rect frame = frameOf(w);
+            // The window's GLX view, kept with the window.
+            auto makeGL = [this, i](Rect, const OpenGLPixelFormat& format) -> OpenGLView* {
+                Window& w = windows_[i];
+                w.gl = GlxView::create(display_, w.id, format, w.scale);
+                return w.gl.get();
+            };
             specs.push_back({Rect{std::trunc(frame.x / w.scale), std::trunc(frame.y / w.scale),
                                   std::trunc(w.width / w.scale), std::trunc(w.height / w.scale)},
-                             pointsOf(w), GlxView::factory(display_, w.id, w.scale), " on window " + hexId(w.id)});
+                             pointsOf(w), makeGL, w.scale, display_, " on window " + hexId(w.id)});
         }
         return specs;
     }
     int failureStatus() const override { return failure_; }
     bool preview() const override { return options_.preview || options_.target == Options::Target::WindowId; }
 
-    void viewMade(size_t i, Zorvan& view, const FpsMeter* meter) override {
-        if (!meter) return;
-        if (auto* glx = dynamic_cast<GlxView*>(view.glView())) {
-            fpsTexts_.push_back(std::make_unique<FpsText>(display_, windows_[i].scale));
-            glx->setBeforePresent([meter, text = fpsTexts_.back().get()] { text->draw(meter->text()); });
-        }
-    }
-
-    // A full-screen run fades the displays to black before the first frame, as the
-    // view's class asks of a host (performGammaFade), where the server keeps gamma ramps.
-    bool beforeStart() override {
-        if (!options_.fullscreen || !Zorvan::performGammaFade()) return true;
+    // A full-screen run fades the displays to black before the first frame, where the
+    // views ask for it and the server keeps gamma ramps.
+    bool beforeStart(bool fade) override {
+        if (!options_.fullscreen || !fade) return true;
         gamma_ = std::make_unique<GammaFade>(display_);
         return gamma_->fade(1.0, 0.0, FADE_TIME, stop_);
     }
@@ -244,7 +241,7 @@ public:
         stop_.waitForInput(ConnectionNumber(display_), deadline);
     }
 
-    int end(EndReason why, std::vector<std::unique_ptr<Zorvan>>& views) override {
+    int end(EndReason why) override {
         if (why == EndReason::Failed) return 1;
         // The displays fade back in after the last frame, unless a signal asks for a
         // prompt end (the gamma is then put back at once).
@@ -254,7 +251,6 @@ public:
             XUngrabPointer(display_, CurrentTime);
             XUngrabKeyboard(display_, CurrentTime);
         }
-        views.clear();  // the GL contexts before their windows
         destroyWindows();
         if (fadeBack) gamma_->fade(0.0, 1.0, FADE_TIME, stop_);
         return 0;
@@ -269,6 +265,7 @@ private:
         int pendingWidth = 0, pendingHeight = 0;
         bool mapped = false;
         double scale = 1.0;  // pixels per point
+        std::unique_ptr<GlxView> gl;  // its view's, once asked for
     };
 
     bool handedOver() const { return options_.target != Options::Target::OwnWindow; }
@@ -372,7 +369,7 @@ private:
                 if (!cursor_) cursor_ = blankCursor(display_, w.id);
                 if (cursor_) XDefineCursor(display_, w.id, cursor_);
             }
-            windows_.push_back(w);
+            windows_.push_back(std::move(w));
         }
         return 0;
     }
@@ -410,7 +407,7 @@ private:
         w.width = w.pendingWidth = attributes.width;
         w.height = w.pendingHeight = attributes.height;
         w.mapped = attributes.map_state != IsUnmapped;
-        windows_.push_back(w);
+        windows_.push_back(std::move(w));
         return 0;
     }
 
@@ -426,9 +423,12 @@ private:
         return Rect{frame.x, frame.y, double(w.width), double(w.height)};
     }
 
+    // The GL contexts go before their windows.
     void destroyWindows() {
-        for (Window& w : windows_)
+        for (Window& w : windows_) {
+            w.gl.reset();
             if (w.owned && w.id) XDestroyWindow(display_, w.id);
+        }
         windows_.clear();
         XSync(display_, False);
     }
@@ -441,7 +441,6 @@ private:
     Colormap colormap_ = 0;
     Cursor cursor_ = 0;
     std::unique_ptr<GammaFade> gamma_;
-    std::vector<std::unique_ptr<FpsText>> fpsTexts_;
     int failure_ = 1;
     int pointerX_ = 0, pointerY_ = 0;
 };
