@@ -10,23 +10,7 @@
 
 namespace zorvan::host {
 
-// The backends this build has, in the order they are asked (the build writes the list:
-// one ZORVAN_BACKEND(Name) line each, made by makeNameBackend in NameBackend.cpp).
-#define ZORVAN_BACKEND(name) \
-    std::unique_ptr<WindowSystem> make##name##Backend(const Options& options, StopSignals& stop);
-#include "host_backends.inc"
-#undef ZORVAN_BACKEND
-
 namespace {
-
-// The first backend that takes the options' form; each says no by returning null.
-std::unique_ptr<WindowSystem> openWindowSystem(const Options& options, StopSignals& stop) {
-#define ZORVAN_BACKEND(name) \
-    if (auto system = make##name##Backend(options, stop)) return system;
-#include "host_backends.inc"
-#undef ZORVAN_BACKEND
-    return nullptr;
-}
 
 // A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left
 // corner of the primary monitor), the way a screen-saver host makes one: initWithFrame
@@ -234,19 +218,6 @@ int FrameDriver::run() {
     for (Screen& screen : screens_) release(screen);  // before the backend lets their GL views go
     const int status = system_.end(ended_);
     return written ? status : 1;
-}
-
-int runSaver(const Options& options) {
-    // Until the views are made (the logo decoding among it) nothing needs undoing: a stop
-    // signal ends the process at once rather than after the start-up.
-    StopSignals stop;
-    stop.setExitAtOnce(true);
-    std::unique_ptr<WindowSystem> system = openWindowSystem(options, stop);
-    if (!system) {
-        reportError("no window system for this form of the saver");
-        return 2;
-    }
-    return FrameDriver(*system, options, &stop).run();
 }
 
 }  // namespace zorvan::host

@@ -89,8 +89,4 @@ private:
     EndReason ended_ = EndReason::NotYet;
 };
 
-// The form the options ask for, on the first backend that takes it: --render offscreen,
-// every other saver form on the display. Returns the exit status.
-int runSaver(const Options& options);
-
 }  // namespace zorvan::host

@@ -1,7 +1,7 @@
 // What the frame driver asks of a window system: the screens to draw on, events up to a
 // deadline, and the steps before the first frame and after the last. One backend per
-// window system, each in a folder of its own under host/backends/: X11 (a window of
-// its own, --fullscreen, --root, --window-id), offscreen
+// window system, each in a folder of its own under host/backends/ and a row in the
+// table there: X11 (a window of its own, --fullscreen, --root, --window-id), offscreen
 // (--render), Wayland (a window, --fullscreen and --wallpaper on every output); the
 // settings pane's preview (host/pane/) is one too. A backend knows nothing of the
 // saver's views: it makes and keeps the GL views they draw on, which present their own

@@ -8,7 +8,6 @@
 #include "host/backends/offscreen/FramePng.h"
 #include "host/cli/Options.h"
 #include "host/driver/ErrorLine.h"
-#include "host/driver/StopSignals.h"
 #include "host/driver/WindowSystem.h"
 
 #include "platform/gl/OsMesaView.h"
@@ -71,8 +70,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WindowSystem> makeOffscreenBackend(const Options& options, StopSignals&) {
-    if (options.action != Options::Action::Render) return nullptr;
+std::unique_ptr<WindowSystem> makeOffscreenBackend(const Options& options) {
     return std::make_unique<OffscreenBackend>(options);
 }
 

@@ -641,12 +641,11 @@ std::string unreachable(const char* name, const char* socket, int error) {
 
 }  // namespace
 
-// Every saver form on a window of its own, when WAYLAND_DISPLAY names a compositor that
-// answers (unless --x11); --wallpaper always, as it exists only here. A named compositor
-// that does not answer leaves the run to X11 where DISPLAY is set, with a warning.
+// The compositor that WAYLAND_DISPLAY (or WAYLAND_SOCKET) names, for the forms that the
+// table of backends gives Wayland. One that does not answer leaves a window or
+// --fullscreen to X11 where DISPLAY is set (null, with a warning); otherwise the backend
+// reports why it cannot draw.
 std::unique_ptr<WindowSystem> makeWaylandBackend(const Options& options, StopSignals& stop) {
-    if (options.action != Options::Action::Window || options.target != Options::Target::OwnWindow || options.x11)
-        return nullptr;
     const char* name = std::getenv("WAYLAND_DISPLAY");
     const char* socket = std::getenv("WAYLAND_SOCKET");
     const bool named = (name && *name) || (socket && *socket);

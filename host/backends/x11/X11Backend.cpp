@@ -447,9 +447,7 @@ private:
 
 }  // namespace
 
-// Every saver form but --render, on the X display.
 std::unique_ptr<WindowSystem> makeX11Backend(const Options& options, StopSignals& stop) {
-    if (options.action != Options::Action::Window) return nullptr;
     return std::make_unique<X11Backend>(options, stop);
 }
 
