@@ -2,7 +2,7 @@
 // Every outcome is either options or exactly one line of error.
 #include "FuzzSupport.h"
 
-#include "host/Options.h"
+#include "host/cli/Options.h"
 
 #include <string>
 #include <vector>

@@ -17,7 +17,7 @@ void ScreenSaverView::setFrameSize(Size size) {
     frame_.width = size.width;
     frame_.height = size.height;
     if (autoresizesSubviews_)
-        for (auto& view : subviews_) view->setFrameSize(size);
+        for (OpenGLView* view : subviews_) view->setFrameSize(size);
 }
 
 void ScreenSaverView::startAnimation() { animating_ = true; }

@@ -37,9 +37,9 @@ public:
 
     void setAutoresizesSubviews(bool on) { autoresizesSubviews_ = on; }
     bool autoresizesSubviews() const { return autoresizesSubviews_; }
-    // The view keeps its subviews alive for its whole life.
-    void addSubview(std::unique_ptr<OpenGLView> view) { subviews_.push_back(std::move(view)); }
-    const std::vector<std::unique_ptr<OpenGLView>>& subviews() const { return subviews_; }
+    // The subviews are lent: whoever made them keeps them alive for the view's whole life.
+    void addSubview(OpenGLView* view) { subviews_.push_back(view); }
+    const std::vector<OpenGLView*>& subviews() const { return subviews_; }
 
 private:
     Rect frame_;
@@ -47,7 +47,7 @@ private:
     bool animating_ = false;
     bool autoresizesSubviews_ = false;
     double animationTimeInterval_ = 1.0 / 30.0;
-    std::vector<std::unique_ptr<OpenGLView>> subviews_;
+    std::vector<OpenGLView*> subviews_;
 };
 
 }  // namespace zorvan

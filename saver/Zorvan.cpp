@@ -50,8 +50,7 @@ Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
     OpenGLPixelFormat format(PIXEL_FORMAT_ATTRIBUTES);
     drawingEnabled = true;
 
-    std::unique_ptr<OpenGLView> glView;
-    if (makeGLView_) glView = makeGLView_(Rect{0.0, 0.0, frame.width, frame.height}, format);
+    OpenGLView* glView = makeGLView_ ? makeGLView_(Rect{0.0, 0.0, frame.width, frame.height}, format) : nullptr;
     if (!glView) {
         // Without a GL view there is nothing to draw on, no field and no motes: the
         // instance behaves as one that declined.
@@ -59,13 +58,13 @@ Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
         setAnimationTimeInterval(DECLINED_INTERVAL);
         return this;
     }
-    _view = glView.get();
+    _view = glView;
 
     _view->makeCurrentContext();
     const int swapInterval = 1;
     _view->setValuesForParameter(&swapInterval, NSOpenGLCPSwapInterval);
     setAutoresizesSubviews(true);
-    addSubview(std::move(glView));
+    addSubview(glView);
     setAnimationTimeInterval(FRAME_INTERVAL);
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);

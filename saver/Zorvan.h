@@ -29,8 +29,9 @@ struct StateAccess;  // defined by the tests only
 
 class Zorvan : public ScreenSaverView, public SheetClient, private ZorvanState {
 public:
-    // `makeGLView` is the host's choice of OpenGL backend. An empty factory, or one that
-    // returns null, leaves the view without a GL view: it then draws nothing.
+    // `makeGLView` is the host's choice of OpenGL backend; its maker keeps the GL view it
+    // lends, and the view keeps the factory for its whole life. An empty factory, or one
+    // that returns null, leaves the view without a GL view: it then draws nothing.
     explicit Zorvan(OpenGLViewFactory makeGLView);
     ~Zorvan() override;
 

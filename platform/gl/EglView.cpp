@@ -66,7 +66,8 @@ EglConnection::~EglConnection() {
 #endif
 }
 
-std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* surface, int width, int height) {
+std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* surface, Size size, double scale) {
+    const int width = sideInPixels(size.width, scale), height = sideInPixels(size.height, scale);
     if (!surface || width < 1 || height < 1) return nullptr;
     EGLDisplay egl = eglDisplayOf(connection);
     auto config = static_cast<EGLConfig>(connection.config());
@@ -88,20 +89,12 @@ std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* 
     view->context_ = context;
     view->width_ = width;
     view->height_ = height;
+    view->setBackingScale(scale);
     // Never wait in a present: a covered surface gets no frame callbacks, and a swap
     // waiting for one would stop every other surface of the program too.
     view->makeCurrentContext();
     eglSwapInterval(egl, 0);
     return view;
-}
-
-OpenGLViewFactory EglView::factory(EglConnection& connection, wl_surface* surface, double scale) {
-    return [&connection, surface, scale](Rect frame, const OpenGLPixelFormat&) -> std::unique_ptr<OpenGLView> {
-        const int width = sideInPixels(frame.width, scale), height = sideInPixels(frame.height, scale);
-        std::unique_ptr<EglView> view = create(connection, surface, width, height);
-        if (view) view->setBackingScale(scale);
-        return view;
-    };
 }
 
 EglView::~EglView() {

@@ -44,12 +44,10 @@ private:
 
 class EglView : public WindowGLView {
 public:
-    // A view drawing into `surface`, `width` × `height` pixels; null when EGL makes no
-    // context or window surface.
-    static std::unique_ptr<EglView> create(EglConnection& connection, wl_surface* surface, int width,
-                                           int height);
-    // The factory the saver view uses for a surface drawn at `scale` pixels a point.
-    static OpenGLViewFactory factory(EglConnection& connection, wl_surface* surface, double scale);
+    // A view drawing into `surface`, its buffer `size` points at `scale` pixels a point;
+    // null when EGL makes no context or window surface.
+    static std::unique_ptr<EglView> create(EglConnection& connection, wl_surface* surface, Size size,
+                                           double scale);
 
     ~EglView() override;
 
@@ -57,7 +55,6 @@ public:
     void setValuesForParameter(const int* values, int parameter) override;
     // Resizes the buffer to `size` times the backing scale.
     void setFrameSize(Size size) override;
-
 
 private:
     EglView() = default;

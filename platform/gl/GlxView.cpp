@@ -104,8 +104,8 @@ XID GlxView::createWindow(Display* display, const WindowRequest& request, XID& c
     return window;
 }
 
-std::unique_ptr<GlxView> GlxView::create(Display* display, XID window,
-                                         const OpenGLPixelFormat& format) {
+std::unique_ptr<GlxView> GlxView::create(Display* display, XID window, const OpenGLPixelFormat& format,
+                                         double scale) {
     int errorBase = 0, eventBase = 0;
     if (!display || !window || !glXQueryExtension(display, &errorBase, &eventBase))
         return nullptr;
@@ -153,15 +153,14 @@ std::unique_ptr<GlxView> GlxView::create(Display* display, XID window,
     view->display_ = display;
     view->window_ = window;
     view->context_ = context;
+    view->setBackingScale(scale);
     return view;
 }
 
 OpenGLViewFactory GlxView::factory(Display* display, XID window, double scale) {
-    return [display, window, scale](Rect, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
-        std::unique_ptr<GlxView> view = create(display, window, format);
-        if (view) view->setBackingScale(scale);
-        return view;
-    };
+    return keepingFactory([display, window, scale](Rect, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+        return create(display, window, format, scale);
+    });
 }
 
 GlxView::~GlxView() {

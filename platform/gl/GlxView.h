@@ -5,8 +5,8 @@
 // format's depth size, on the window's own visual; swap interval 1 through
 // GLX_EXT_swap_control, GLX_MESA_swap_control or GLX_SGI_swap_control when the server
 // offers one; presenting at flushBuffer and at unlockFocus (the module's frame ends in
-// glFlush only, so the back buffer is swapped here); a hook of the host's that draws
-// over each frame right before it is presented (WindowGLView).
+// glFlush only, so the back buffer is swapped here); the hooks right before each
+// present (WindowGLView).
 // Does not implement: making or sizing the window (the host does; a window drawable
 // follows its window's size by itself), the accelerated / policy wishes of the pixel
 // format (any renderer that meets the visual will do), multisampling, stereo.
@@ -49,12 +49,13 @@ public:
     // on the first call and kept in `colormap` for the next ones; the caller frees it.
     static XID createWindow(Display* display, const WindowRequest& request, XID& colormap);
 
-    // A view drawing into `window`. Null when the window's visual is not a
-    // double-buffered RGBA GL visual with enough depth, or GLX makes no context.
+    // A view drawing into `window` at `scale` pixels a point. Null when the window's
+    // visual is not a double-buffered RGBA GL visual with enough depth, or GLX makes no
+    // context.
     static std::unique_ptr<GlxView> create(Display* display, XID window,
-                                           const OpenGLPixelFormat& format);
-    // The factory the saver view uses for a window host; every view it makes draws
-    // into `window`. The frame is the window's, so it is not used.
+                                           const OpenGLPixelFormat& format, double scale = 1.0);
+    // A factory for the saver view that keeps the views it makes (see keepingFactory);
+    // every view draws into `window`. The frame is the window's, so it is not used.
     static OpenGLViewFactory factory(Display* display, XID window, double scale = 1.0);
 
     ~GlxView() override;

@@ -1,7 +1,8 @@
 // The OpenGL view: a child view with its own GL context that covers the saver view.
-// Backends: OsMesaView (offscreen, for rendering to pictures and for tests) and
-// GlxView (an X11 window). The saver view creates its GL view through a factory that
-// the host picks, since which backend to use is the host's decision.
+// Backends: OsMesaView (offscreen, for rendering to pictures and for tests), GlxView
+// (an X11 window) and EglView (a Wayland surface). The saver view asks for its GL view
+// through a factory that the host picks, since which backend to use is the host's
+// decision; the host keeps the GL view, and lends it to the saver view.
 #pragma once
 
 #include "platform/Geometry.h"
@@ -64,13 +65,39 @@ public:
     }
     void setBackingScale(double scale) { backingScale_ = !(scale >= 1.0) ? 1.0 : scale > 4.0 ? 4.0 : scale; }
 
+    // Runs with the view's context current right before each frame is presented (on
+    // screen, or finished in an offscreen buffer); what it draws goes over the frame
+    // (the host's --fps text). None by default.
+    void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
+
+protected:
+    // What a backend calls as it presents a frame.
+    void runBeforePresent() {
+        if (beforePresent_) beforePresent_();
+    }
+
 private:
     double backingScale_ = 1.0;
+    std::function<void()> beforePresent_;
 };
 
-// Creates a GL view with the given frame (in the saver view's own coordinates) and pixel
-// format, or returns null when it cannot.
-using OpenGLViewFactory =
-    std::function<std::unique_ptr<OpenGLView>(Rect frame, const OpenGLPixelFormat& format)>;
+// Makes a GL view with the given frame (in the saver view's own coordinates) and pixel
+// format, or returns null when it cannot. The view is lent: whoever made the factory
+// keeps the view alive for as long as the saver view that asked for it (which keeps
+// its factory for its whole life).
+using OpenGLViewFactory = std::function<OpenGLView*(Rect frame, const OpenGLPixelFormat& format)>;
+
+// A factory over `make` that keeps every view it makes for as long as any copy of the
+// factory lives: for makers that keep no record of their views (tools, tests).
+inline OpenGLViewFactory keepingFactory(
+    std::function<std::unique_ptr<OpenGLView>(Rect frame, const OpenGLPixelFormat& format)> make) {
+    auto kept = std::make_shared<std::vector<std::unique_ptr<OpenGLView>>>();
+    return [kept, make = std::move(make)](Rect frame, const OpenGLPixelFormat& format) -> OpenGLView* {
+        std::unique_ptr<OpenGLView> view = make(frame, format);
+        if (!view) return nullptr;
+        kept->push_back(std::move(view));
+        return kept->back().get();
+    };
+}
 
 }  // namespace zorvan

@@ -32,9 +32,9 @@ std::unique_ptr<OsMesaView> OsMesaView::create(Rect frame, const OpenGLPixelForm
 }
 
 OpenGLViewFactory OsMesaView::factory(double scale) {
-    return [scale](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+    return keepingFactory([scale](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
         return create(frame, format, scale);
-    };
+    });
 }
 
 OsMesaView::~OsMesaView() {
@@ -50,11 +50,27 @@ void OsMesaView::makeCurrentContext() {
 
 void OsMesaView::setValuesForParameter(const int*, int) {}
 
-void OsMesaView::flushBuffer() { glFinish(); }
+// A frame is finished once, as a window's is presented once: at flushBuffer, else at
+// the end of the focus.
+void OsMesaView::present() {
+    runBeforePresent();
+    glFinish();
+}
 
-void OsMesaView::lockFocus() { makeCurrentContext(); }
+void OsMesaView::flushBuffer() {
+    present();
+    presentedInFocus_ = true;
+}
 
-void OsMesaView::unlockFocus() { glFinish(); }
+void OsMesaView::lockFocus() {
+    makeCurrentContext();
+    presentedInFocus_ = false;
+}
+
+void OsMesaView::unlockFocus() {
+    if (!presentedInFocus_) present();
+    presentedInFocus_ = false;
+}
 
 void OsMesaView::setFrameSize(Size size) {
     const int w = bufferSide(sideInPixels(size.width, backingScale())), h = bufferSide(sideInPixels(size.height, backingScale()));

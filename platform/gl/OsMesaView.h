@@ -1,5 +1,6 @@
 // Offscreen GL view on Mesa's OSMesa: an RGBA buffer in memory with a depth buffer.
-// Implements: current context, focus lock, resize (a new buffer), reading the frame.
+// Implements: current context, focus lock, resize (a new buffer), reading the frame,
+// the before-present hook once a frame (at flushBuffer, else at unlockFocus).
 // Does not implement: swap intervals (there is no display to wait for) and flushing
 // to a screen (the buffer is the picture).
 #pragma once
@@ -19,7 +20,7 @@ public:
     // Returns null when Mesa cannot make an offscreen context of this format.
     // A buffer of the frame's size in points times `scale` pixels a point.
     static std::unique_ptr<OsMesaView> create(Rect frame, const OpenGLPixelFormat& format, double scale = 1.0);
-    // The factory the saver view uses for an offscreen host.
+    // A factory for the saver view that keeps the views it makes (see keepingFactory).
     static OpenGLViewFactory factory(double scale = 1.0);
     ~OsMesaView() override;
 
@@ -39,7 +40,10 @@ public:
 
 private:
     OsMesaView() = default;
+    void present();
+
     osmesa_context* context_ = nullptr;
+    bool presentedInFocus_ = false;
     int width_ = 0, height_ = 0;
     std::vector<uint8_t> buffer_;
 };

@@ -1,9 +1,9 @@
 // What the GL views on a window system's drawable share (GlxView on an X window,
 // EglView on a Wayland surface): the module's frame ends in glFlush only, so the back
 // buffer is presented at unlockFocus, unless flushBuffer presented it inside the lock
-// already (a second swap would show the stale buffer); the host's hook runs right before
-// each present (it draws the frame-rate overlay, and on Wayland asks for the surface's
-// next frame callback).
+// already (a second swap would show the stale buffer); right before each swap run the
+// view's before-present hook (the host's frame-rate overlay) and then the window
+// system's own step (on Wayland, asking for the surface's next frame callback).
 #pragma once
 
 #include "platform/gl/OpenGLView.h"
@@ -27,9 +27,9 @@ public:
         presentedInFocus_ = false;
     }
 
-    // Runs with the view's context current right before each frame is presented; what
-    // it draws goes over the frame. None by default.
-    void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
+    // The window system's step right before each swap, after the before-present hook;
+    // it draws nothing. None by default.
+    void setBeforeSwap(std::function<void()> step) { beforeSwap_ = std::move(step); }
 
 protected:
     // Puts the back buffer on screen.
@@ -37,12 +37,13 @@ protected:
 
 private:
     void present() {
-        if (beforePresent_) beforePresent_();
+        runBeforePresent();
+        if (beforeSwap_) beforeSwap_();
         swapBuffers();
     }
 
     bool presentedInFocus_ = false;
-    std::function<void()> beforePresent_;
+    std::function<void()> beforeSwap_;
 };
 
 }  // namespace zorvan

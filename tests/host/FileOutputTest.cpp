@@ -1,6 +1,6 @@
 // Output files are replaced whole or left as they were, and nothing but a regular file
 // is ever written or removed.
-#include "host/FileOutput.h"
+#include "host/driver/FileOutput.h"
 
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "host/Host.h"
+#include "host/backends/offscreen/FramePng.h"
 #include "host/Process.h"
 
 #include "platform/gl/OsMesaView.h"

@@ -1,5 +1,5 @@
 // Monitor areas to view frames: the primary monitor's lower-left corner is the origin.
-#include "host/Monitors.h"
+#include "host/driver/Monitors.h"
 #include "platform/gl/OsMesaView.h"
 #include "saver/Zorvan.h"
 #include "support/TestSupport.h"

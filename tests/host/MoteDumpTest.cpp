@@ -1,4 +1,4 @@
-#include "host/MoteDump.h"
+#include "host/driver/MoteDump.h"
 #include "host/Process.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "host/Options.h"
+#include "host/cli/Options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What an install and the Debian package give a user: the daemon's settings dialog,
 // the man page, the files and where they lie.
-#include "host/Options.h"
+#include "host/cli/Options.h"
 #include "host/Process.h"
 #include "settings/SettingsTable.h"
 

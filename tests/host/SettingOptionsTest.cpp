@@ -1,6 +1,6 @@
 // Settings on the command line: each takes effect for the run, is checked as the stored
 // value would be, and never reaches the settings file.
-#include "host/Options.h"
+#include "host/cli/Options.h"
 #include "host/Process.h"
 
 #include "saver/Zorvan.h"

@@ -1,7 +1,7 @@
 // The settings pane: in-process on an X display (Xvfb in CI) for the pane around the
 // sheet, and `zorvan --settings` as a program for its start and end.
 #include "host/Process.h"
-#include "host/SettingsPane.h"
+#include "host/pane/SettingsPane.h"
 
 #include "platform/controls/GtkControl.h"
 #include "platform/prefs/ScreenSaverDefaults.h"

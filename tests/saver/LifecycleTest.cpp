@@ -40,13 +40,13 @@ private:
 };
 
 OpenGLViewFactory recordingFactory(std::vector<std::string>* log, RecordingGLView** made) {
-    return [log, made](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
+    return keepingFactory([log, made](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
         log->push_back("create " + std::to_string(int(frame.width)) + "x" + std::to_string(int(frame.height)) +
                        " depth " + std::to_string(format.valueOf(NSOpenGLPFADepthSize, 0)));
         auto view = std::make_unique<RecordingGLView>(OsMesaView::create(frame, format), log);
         *made = view.get();
         return view;
-    };
+    });
 }
 
 }  // namespace
@@ -298,8 +298,8 @@ TEST(Lifecycle, BackgroundComesFromTheLogoOnlyInPictureColours) {
 
 TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
     for (OpenGLViewFactory factory :
-         {OpenGLViewFactory{}, OpenGLViewFactory([](Rect, const OpenGLPixelFormat&) {
-              return std::unique_ptr<OpenGLView>();
+         {OpenGLViewFactory{}, OpenGLViewFactory([](Rect, const OpenGLPixelFormat&) -> OpenGLView* {
+              return nullptr;
           })}) {
         Zorvan view{factory};
         ASSERT_EQ(view.initWithFrame(Rect{0, 0, 640, 480}, false), &view);

@@ -1,0 +1,11 @@
+// --settings: the settings pane is a program of its own, the one that loads GTK.
+#pragma once
+
+namespace zorvan::host {
+
+// Runs the settings program (libexec/zorvan/zorvan-settings beside the program's bin/)
+// in this process, with the same arguments. Returns only on failure, with the exit
+// status.
+int runSettingsProgram(char** argv);
+
+}  // namespace zorvan::host

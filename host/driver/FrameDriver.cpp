@@ -1,0 +1,223 @@
+#include "host/driver/FrameDriver.h"
+
+#include "host/driver/ErrorLine.h"
+#include "host/driver/MoteDump.h"
+#include "host/driver/StopSignals.h"
+#include "saver/Zorvan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zorvan::host {
+
+namespace {
+
+// A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left
+// corner of the primary monitor), the way a screen-saver host makes one: initWithFrame
+// as the preview or not. With --mode the motion mode is held: the play list is emptied,
+// so the schedule never switches. Returns null, with `error` set, when the view or its
+// GL view cannot be made; a view that declines to draw is no failure.
+std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool isPreview, const Options& options,
+                                 std::string& error) {
+    // A view that declines to draw never asks for a GL view; one that asked and got none
+    // would stay blank for its whole life, which is a failure to report, not a decline.
+    auto glFailed = std::make_shared<bool>(false);  // the view keeps its factory
+    auto factory = [glFailed, makeGLView = std::move(makeGLView)](Rect frame,
+                                                                  const OpenGLPixelFormat& format) -> OpenGLView* {
+        OpenGLView* glView = makeGLView ? makeGLView(frame, format) : nullptr;
+        *glFailed = !glView;
+        return glView;
+    };
+    auto view = std::make_unique<Zorvan>(factory);
+    if (!view->initWithFrame(frame, isPreview)) {
+        error = "cannot create the saver view";
+        return nullptr;
+    }
+    if (*glFailed) {
+        error = "cannot create an OpenGL context for the view";
+        return nullptr;
+    }
+    if (options.mode) {
+        view->holdMode(*options.mode);
+    }
+    return view;
+}
+
+}  // namespace
+
+FrameDriver::FrameDriver(WindowSystem& system, const Options& options, StopSignals* stop)
+    : system_(system), options_(options), stop_(stop) {}
+
+FrameDriver::~FrameDriver() {
+    for (Screen& screen : screens_) release(screen);
+}
+
+bool FrameDriver::start(std::string& error) {
+    std::vector<ScreenSpec> screens = system_.screens();
+    if (screens.empty()) {
+        failureStatus_ = system_.failureStatus();
+        return false;
+    }
+    if (options_.fps) meter_.emplace();
+    for (ScreenSpec& screen : screens) {
+        if (!addView(screen, error)) {
+            failureStatus_ = 1;
+            return false;
+        }
+    }
+    if (stop_) stop_->setExitAtOnce(system_.stopsAtOnce());
+    if (!system_.beforeStart(Zorvan::performGammaFade())) {
+        ended_ = EndReason::Signal;
+        return true;
+    }
+    for (Screen& screen : screens_) screen.view->startAnimation();
+    system_.afterStart();
+    startClock();
+    frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
+    return true;
+}
+
+bool FrameDriver::addView(ScreenSpec& screen, std::string& error) {
+    auto view = makeView(std::move(screen.glView), screen.frame, system_.preview(), options_, error);
+    if (!view) {
+        error += screen.where;
+        return false;
+    }
+    Screen made{std::move(view), nullptr};
+    // The --fps text goes over each frame, drawn before the frame is presented.
+    if (OpenGLView* gl = made.view->glView(); gl && meter_) {
+        made.fps = std::make_unique<FpsText>(screen.fontDisplay, screen.scale);
+        gl->setBeforePresent([meter = &*meter_, text = made.fps.get()] { text->draw(meter->text()); });
+    }
+    system_.viewMade(screens_.size());
+    made.view->setFrameSize(screen.size);
+    screens_.push_back(std::move(made));
+    return true;
+}
+
+// The view goes before its GL view, which its backend keeps until it forgets the screen.
+void FrameDriver::release(Screen& screen) {
+    if (!screen.view) return;
+    if (OpenGLView* gl = screen.view->glView()) gl->setBeforePresent({});
+    screen.view.reset();
+    screen.fps.reset();
+}
+
+void FrameDriver::startClock() {
+    // The views' interval (or --delay); no clock when no view draws.
+    double interval = -1.0;
+    bool anyDrawing = false;
+    for (const Screen& screen : screens_) {
+        if (!screen.view || !screen.view->draws()) continue;
+        anyDrawing = true;
+        interval = screen.view->animationTimeInterval();
+    }
+    if (anyDrawing && options_.delayMicros) interval = double(*options_.delayMicros) / 1e6;
+    if (anyDrawing && std::isfinite(interval) && interval >= 0.0 && (interval > 0.0 || options_.delayMicros)) {
+        // (An hour at most: a longer interval would overflow the clock's arithmetic.)
+        clock_.emplace(std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(std::min(interval, 3600.0))));
+    }
+}
+
+void FrameDriver::followScreens() {
+    ScreenChanges changes = system_.takeScreenChanges();
+    for (size_t i : changes.gone) {
+        release(screens_[i]);
+        system_.forget(i);
+    }
+    for (ScreenSpec& screen : changes.added) {
+        // A screen whose view cannot be made stays empty; the others run on.
+        std::string error;
+        if (!addView(screen, error)) {
+            reportError(error);
+            screens_.emplace_back();
+            system_.forget(screens_.size() - 1);
+            continue;
+        }
+        screens_.back().view->startAnimation();
+        if (!clock_) startClock();
+    }
+}
+
+std::optional<Clock::time_point> FrameDriver::turn() {
+    auto end = [this](EndReason why) -> std::optional<Clock::time_point> {
+        ended_ = why;
+        return std::nullopt;
+    };
+    if (ended_ != EndReason::NotYet) return std::nullopt;
+    if (stop_ && stop_->requested()) return end(EndReason::Signal);
+    if (frameLimit_ && framesDrawn_ >= *frameLimit_) return end(EndReason::Frames);
+    if (const EndReason why = system_.poll(); why != EndReason::NotYet) return end(why);
+    if (stop_ && stop_->requested()) return end(EndReason::Signal);
+
+    followScreens();
+    resizeIfNeeded();
+
+    bool anyVisible = false;
+    for (size_t i = 0; i < screens_.size(); ++i) anyVisible = anyVisible || (screens_[i].view && system_.visible(i));
+    if (!anyVisible) return std::nullopt;
+    if (!system_.paced()) {
+        drawFrame();
+        return Clock::now();
+    }
+    if (!clock_) return std::nullopt;
+    if (!clock_->due(Clock::now())) return clock_->next();
+    drawFrame();
+    clock_->tick(Clock::now());
+    return clock_->next();
+}
+
+void FrameDriver::resizeIfNeeded() {
+    // A new size re-seeds the swarm and re-applies the GL state at the new start.
+    for (size_t i = 0; i < screens_.size(); ++i) {
+        Zorvan* view = screens_[i].view.get();
+        if (!view) continue;
+        if (const std::optional<Resize> resize = system_.takeResize(i)) {
+            if (OpenGLView* gl = view->glView()) gl->setBackingScale(resize->scale);
+            view->setFrameSize(resize->size);
+            view->startAnimation();
+        }
+    }
+}
+
+// Each view's frame is presented by its GL view, with the --fps text drawn over it.
+void FrameDriver::drawFrame() {
+    if (meter_) meter_->beginFrame();
+    for (size_t i = 0; i < screens_.size(); ++i)
+        if (screens_[i].view && system_.visible(i)) screens_[i].view->animateOneFrame();
+    if (meter_) meter_->endFrame();
+    ++framesDrawn_;
+}
+
+// What the run leaves behind once its frames are drawn: the backend's (the picture),
+// then the mote dump, unless the picture failed.
+bool FrameDriver::writeOutput() {
+    if (!system_.writeOutput(ended_)) return false;
+    if (ended_ != EndReason::Frames || !options_.dumpPath || screens_.empty() || !screens_.front().view) return true;
+    std::string error;
+    if (!writeMoteDump(*screens_.front().view, *options_.dumpPath, error)) {
+        reportError(error);
+        return false;
+    }
+    return true;
+}
+
+int FrameDriver::run() {
+    std::string error;
+    if (!start(error)) {
+        if (!error.empty()) reportError(error);
+        return failureStatus_;
+    }
+    while (ended_ == EndReason::NotYet) {
+        const std::optional<Clock::time_point> next = turn();  // poll, resize, draw if due
+        if (ended_ == EndReason::NotYet) system_.wait(next);     // then wait
+    }
+    if (stop_) stop_->setExitAtOnce(false);
+    const bool written = writeOutput();
+    for (Screen& screen : screens_) release(screen);  // before the backend lets their GL views go
+    const int status = system_.end(ended_);
+    return written ? status : 1;
+}
+
+}  // namespace zorvan::host

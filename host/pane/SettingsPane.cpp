@@ -1,0 +1,305 @@
+// The settings pane: a GTK 3 window holding a live preview instance of the view and
+// the "Options…" button. The preview is a native X11 child window inside the pane's
+// drawing area, made with the GL visual, and drawn by the same GLX backend as every
+// other window; the frame driver runs it, its turns called from a timer on the GTK
+// main loop. The sheet the view returns is shown modal over the pane, and destroyed
+// once the view ends it.
+#include "host/pane/SettingsPane.h"
+
+#include "host/driver/ErrorLine.h"
+#include "host/driver/FrameDriver.h"
+#include "host/driver/StopSignals.h"
+#include "platform/controls/GtkControl.h"
+#include "platform/gl/GlxView.h"
+#include "platform/prefs/ScreenSaverDefaults.h"
+#include "saver/Zorvan.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <gdk/gdkx.h>
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace zorvan::host {
+
+namespace {
+
+constexpr int PREVIEW_WIDTH = 480;
+constexpr int PREVIEW_HEIGHT = 270;
+constexpr int DEPTH_SIZE = 16;  // what the view's pixel format asks for
+
+gboolean quitMain(gpointer) {
+    if (gtk_main_level() > 0) gtk_main_quit();
+    return G_SOURCE_CONTINUE;
+}
+
+// The preview's backend of the frame driver: one screen, the X child window with its
+// GLX view, as a settings program's preview. Implements: the screen. Does not
+// implement: events and waiting (the GTK main loop has both; the window's size is
+// fixed), the end of a run (the pane's window closes).
+class PreviewWindow : public WindowSystem {
+public:
+    PreviewWindow(Display* display, Window window) : display_(display), window_(window) {}
+    std::vector<ScreenSpec> screens() override {
+        const Size size{double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)};
+        auto makeGL = [this](Rect, const OpenGLPixelFormat& format) -> OpenGLView* {
+            gl_ = GlxView::create(display_, window_, format);
+            return gl_.get();
+        };
+        return {{Rect{0.0, 0.0, size.width, size.height}, size, makeGL, 1.0, display_, ""}};
+    }
+    bool preview() const override { return true; }
+    EndReason poll() override { return EndReason::NotYet; }
+    void wait(std::optional<Clock::time_point>) override {}
+    int end(EndReason) override { return 0; }
+
+private:
+    Display* display_;
+    Window window_;
+    std::unique_ptr<GlxView> gl_;
+};
+
+}  // namespace
+
+struct SettingsPane::Impl {
+    GtkWidget* window = nullptr;
+    GtkWidget* preview = nullptr;
+    GtkWidget* status = nullptr;
+    GtkWidget* sheet = nullptr;
+    gulong sheetHidden = 0;
+    GtkWidget* endedSheet = nullptr;  // held until the action that ended it has returned
+    guint afterSheetIdle = 0;
+
+    Display* display = nullptr;
+    Window child = 0;
+    Colormap colormap = 0;
+    std::unique_ptr<PreviewWindow> previewWindow;
+    std::unique_ptr<FrameDriver> driver;
+    guint timer = 0;
+
+    ~Impl() {
+        if (timer) g_source_remove(timer);
+        if (sheet && sheetHidden) g_signal_handler_disconnect(sheet, sheetHidden);
+        if (afterSheetIdle) g_source_remove(afterSheetIdle);
+        if (endedSheet) g_object_unref(endedSheet);
+        // The view and its sheet, then its GL context, before the window they draw on.
+        driver.reset();
+        previewWindow.reset();
+        if (child) XDestroyWindow(display, child);
+        if (colormap) XFreeColormap(display, colormap);
+        if (window) gtk_widget_destroy(window);
+    }
+
+    Zorvan& view() const { return driver->view(0); }
+
+    // The X child window the preview draws on, inside the drawing area's own native
+    // window: made with the GL visual, which GTK's windows do not have.
+    bool makePreviewWindow(std::string& error) {
+        gtk_widget_realize(preview);
+        GdkWindow* area = gtk_widget_get_window(preview);
+        if (!area || !gdk_window_ensure_native(area)) {
+            error = "cannot give the preview a window of its own";
+            return false;
+        }
+        display = gdk_x11_display_get_xdisplay(gdk_window_get_display(area));
+        child = GlxView::createWindow(display,
+                                      {.parent = gdk_x11_window_get_xid(area), .width = PREVIEW_WIDTH,
+                                       .height = PREVIEW_HEIGHT, .depthSize = DEPTH_SIZE},
+                                      colormap);
+        if (!child) {
+            error = "the X display offers no double-buffered OpenGL visual";
+            return false;
+        }
+        XMapWindow(display, child);
+        XSync(display, False);
+        return true;
+    }
+
+    // The driver's next turn, at the deadline of its next frame.
+    void schedule(std::optional<Clock::time_point> next) {
+        if (!next) return;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count();
+        timer = g_timeout_add(static_cast<guint>(wait < 0 ? 0 : wait), &Impl::tick, this);
+    }
+
+    static gboolean tick(gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        self->timer = 0;
+        self->schedule(self->driver->turn());
+        return G_SOURCE_REMOVE;
+    }
+
+    void openSheet() {
+        if (sheet) {
+            gtk_window_present(GTK_WINDOW(sheet));
+            return;
+        }
+        if (!view().hasConfigureSheet()) return;
+        GtkWidget* shown = GtkControl::widgetOf(view().configureSheet());
+        if (!shown || !GTK_IS_WINDOW(shown)) {
+            setStatus("The options cannot be shown: the interface file Zorvan.nib is missing or damaged.");
+            return;
+        }
+        setStatus("");
+        sheet = shown;
+        gtk_window_set_transient_for(GTK_WINDOW(sheet), GTK_WINDOW(window));
+        gtk_window_set_modal(GTK_WINDOW(sheet), TRUE);
+        gtk_window_set_position(GTK_WINDOW(sheet), GTK_WIN_POS_CENTER_ON_PARENT);
+        sheetHidden = g_signal_connect(sheet, "hide", G_CALLBACK(&Impl::onSheetHidden), this);
+        gtk_window_present(GTK_WINDOW(sheet));
+    }
+
+    // The view has ended its sheet. It goes on to save and apply once the window is
+    // hidden; when it has returned, the pane says whether the settings were saved and
+    // destroys the window.
+    static void onSheetHidden(GtkWidget* widget, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        g_signal_handler_disconnect(widget, self->sheetHidden);
+        self->sheetHidden = 0;
+        self->sheet = nullptr;
+        if (self->endedSheet) g_object_unref(self->endedSheet);
+        self->endedSheet = GTK_WIDGET(g_object_ref(widget));
+        if (!self->afterSheetIdle) self->afterSheetIdle = g_idle_add(&Impl::afterSheet, self);
+    }
+
+    static gboolean afterSheet(gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        self->afterSheetIdle = 0;
+        if (self->view().lastSaveFailed()) {
+            const std::string path = self->view().storePath().value_or("the settings file");
+            self->setStatus("The new settings are in use, but they could not be saved to " + path + ".");
+        } else {
+            self->setStatus("");
+        }
+        if (GtkWidget* ended = std::exchange(self->endedSheet, nullptr)) {
+            gtk_widget_destroy(ended);
+            g_object_unref(ended);
+        }
+        return G_SOURCE_REMOVE;
+    }
+
+    void setStatus(const std::string& text) {
+        gtk_label_set_text(GTK_LABEL(status), text.c_str());
+        gtk_widget_set_visible(status, !text.empty());
+    }
+
+    static void onOptions(GtkButton*, gpointer data) { static_cast<Impl*>(data)->openSheet(); }
+
+    static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
+        quitMain(nullptr);
+        return TRUE;
+    }
+
+    static gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer) {
+        const bool ctrl = (event->state & GDK_CONTROL_MASK) != 0;
+        if (event->keyval == GDK_KEY_Escape || (ctrl && (event->keyval == GDK_KEY_q || event->keyval == GDK_KEY_Q))) {
+            quitMain(nullptr);
+            return TRUE;
+        }
+        return FALSE;
+    }
+};
+
+SettingsPane::SettingsPane(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SettingsPane::~SettingsPane() = default;
+
+std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::string& error) {
+    auto impl = std::make_unique<Impl>();
+    impl->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(impl->window), "Zorvan");
+    gtk_window_set_resizable(GTK_WINDOW(impl->window), FALSE);
+    gtk_container_set_border_width(GTK_CONTAINER(impl->window), 12);
+
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
+    gtk_container_add(GTK_CONTAINER(impl->window), box);
+    impl->preview = gtk_drawing_area_new();
+    gtk_widget_set_size_request(impl->preview, PREVIEW_WIDTH, PREVIEW_HEIGHT);
+    gtk_widget_set_halign(impl->preview, GTK_ALIGN_CENTER);
+    atk_object_set_name(gtk_widget_get_accessible(impl->preview), "Preview");
+    gtk_box_pack_start(GTK_BOX(box), impl->preview, FALSE, FALSE, 0);
+
+    impl->status = gtk_label_new("");
+    gtk_label_set_xalign(GTK_LABEL(impl->status), 0.0f);
+    gtk_label_set_line_wrap(GTK_LABEL(impl->status), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(impl->status), 60);
+    gtk_box_pack_start(GTK_BOX(box), impl->status, FALSE, FALSE, 0);
+
+    GtkWidget* buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
+    gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
+    GtkWidget* options_button = gtk_button_new_with_label("Options…");
+    gtk_container_add(GTK_CONTAINER(buttons), options_button);
+    gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 0);
+
+    g_signal_connect(options_button, "clicked", G_CALLBACK(&Impl::onOptions), impl.get());
+    g_signal_connect(impl->window, "delete-event", G_CALLBACK(&Impl::onDelete), nullptr);
+    g_signal_connect(impl->window, "key-press-event", G_CALLBACK(&Impl::onKey), nullptr);
+
+    if (!impl->makePreviewWindow(error)) return nullptr;
+
+    // The preview instance, made and started the way a settings program makes one.
+    impl->previewWindow = std::make_unique<PreviewWindow>(impl->display, impl->child);
+    impl->driver = std::make_unique<FrameDriver>(*impl->previewWindow, options, nullptr);
+    if (!impl->driver->start(error)) return nullptr;
+
+    gtk_widget_show_all(impl->window);
+    gtk_widget_hide(impl->status);
+    impl->schedule(Clock::now());
+    return std::unique_ptr<SettingsPane>(new SettingsPane(std::move(impl)));
+}
+
+GtkWidget* SettingsPane::window() const { return impl_->window; }
+Zorvan& SettingsPane::view() const { return impl_->view(); }
+GtkWidget* SettingsPane::sheet() const { return impl_->sheet; }
+void SettingsPane::openSheet() { impl_->openSheet(); }
+long SettingsPane::framesDrawn() const { return impl_->driver->framesDrawn(); }
+
+std::string SettingsPane::status() const {
+    return gtk_widget_get_visible(impl_->status) ? gtk_label_get_text(GTK_LABEL(impl_->status)) : "";
+}
+
+int runSettings(const Options& options) {
+    // The preview is drawn through GLX on an X window: GTK must use X11 too.
+    setenv("GDK_BACKEND", "x11", 1);
+    // Caught from the start: a signal while the pane is being made ends the process at
+    // once; later it ends the main loop, whatever window is open.
+    StopSignals stop;
+    stop.setExitAtOnce(true);
+    if (!gtk_init_check(nullptr, nullptr)) {
+        reportError(noDisplayMessage("for the settings pane"));
+        return 2;
+    }
+    std::string error;
+    std::unique_ptr<SettingsPane> pane = SettingsPane::create(options, error);
+    if (!pane) {
+        reportError(error);
+        return 1;
+    }
+    const guint stopWatch = stop.fd() >= 0 ? g_unix_fd_add(stop.fd(), G_IO_IN, [](gint, GIOCondition, gpointer) {
+        quitMain(nullptr);
+        return gboolean(G_SOURCE_CONTINUE);
+    }, nullptr) : 0;
+    stop.setExitAtOnce(false);
+    if (!stop.requested()) gtk_main();
+    if (stop.requested()) {
+        // Whoever sent it is waiting: the sheet was not closed, so nothing is to be
+        // applied or saved, and the server takes the windows with the connection.
+        std::fflush(nullptr);
+        _exit(0);
+    }
+    if (stopWatch) g_source_remove(stopWatch);
+    pane.reset();
+    return 0;
+}
+
+}  // namespace zorvan::host
