@@ -63,7 +63,8 @@ float floatOf(const std::string& hex) { return std::strtof(hex.c_str(), nullptr)
 std::vector<float> colourOf(const std::map<std::string, std::vector<std::string>>& s,
                             const std::string& name) {
     std::vector<float> c;
-    for (const auto& w : s.at(name)) c.push_back(floatOf(w));
+    for (const char* channel : {"R", "G", "B"})
+        for (const auto& w : s.at(name + channel)) c.push_back(floatOf(w));
     return c;
 }
 
@@ -124,7 +125,7 @@ TEST(SettingOptions, EachTakesEffectAndTheStoreIsUntouched) {
     EXPECT_EQ(colourOf(a.settings, "heavy"), (std::vector<float>{1.0f, 0.0f, 0.0f}));
     EXPECT_EQ(a.word("logoMode"), "2");
     EXPECT_EQ(a.word("logoFile"), LOGO_PNG);
-    EXPECT_EQ(floatOf(a.word("minimumContrast")), 0.5f);
+    EXPECT_EQ(floatOf(a.word("contrastCheck")), 0.5f);
     EXPECT_EQ(a.word("mainScreenOnly"), "1");
 
     // The other way round, over a store that holds the opposite. Default colours replace
@@ -135,7 +136,7 @@ TEST(SettingOptions, EachTakesEffectAndTheStoreIsUntouched) {
     EXPECT_EQ(test::readFile(b.conf), STORED_ON);
     EXPECT_EQ(b.word("directional"), "1");
     EXPECT_EQ(b.word("drawMode"), "0");
-    EXPECT_EQ(floatOf(b.word("minimumContrast")), 0.0f);
+    EXPECT_EQ(floatOf(b.word("contrastCheck")), 0.0f);
     EXPECT_EQ(b.word("mainScreenOnly"), "0");
     EXPECT_EQ(b.word("logoMode"), "1");
     EXPECT_EQ(b.word("logoFile"), "none");
