@@ -12,6 +12,9 @@ namespace zorvan::host {
 
 namespace {
 
+// How often a wallpaper looks whether a saver of its session has come or gone.
+constexpr auto SAVER_LOOK = std::chrono::milliseconds(250);
+
 // A view created on `makeGLView` with `frame` (its screen's, origin at the lower-left
 // corner of the primary monitor), the way a screen-saver host makes one: initWithFrame
 // as the preview or not. With --mode the motion mode is held: the play list is emptied,
@@ -72,6 +75,8 @@ bool FrameDriver::start(std::string& error) {
     }
     for (Screen& screen : screens_) screen.view->startAnimation();
     system_.afterStart();
+    // A saver over every output: the wallpapers of this session may rest until it ends.
+    if (options_.fullscreen) presence_ = SaverPresence::announce();
     startClock();
     frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
     return true;
@@ -157,6 +162,7 @@ std::optional<Clock::time_point> FrameDriver::turn() {
     bool anyVisible = false;
     for (size_t i = 0; i < screens_.size(); ++i) anyVisible = anyVisible || (screens_[i].view && system_.visible(i));
     if (!anyVisible) return std::nullopt;
+    if (restsUnderSaver()) return nextSaverLook_;
     if (!system_.paced()) {
         drawFrame();
         return Clock::now();
@@ -166,6 +172,19 @@ std::optional<Clock::time_point> FrameDriver::turn() {
     drawFrame();
     clock_->tick(Clock::now());
     return clock_->next();
+}
+
+bool FrameDriver::restsUnderSaver() {
+    // A wallpaper or a window of its own; not the saver, nor a window handed over.
+    if (options_.action != Options::Action::Window || options_.target != Options::Target::OwnWindow ||
+        options_.fullscreen)
+        return false;
+    const Clock::time_point now = Clock::now();
+    if (now >= nextSaverLook_) {
+        underSaver_ = presence_.saverRunning();
+        nextSaverLook_ = now + SAVER_LOOK;
+    }
+    return underSaver_;
 }
 
 void FrameDriver::resizeIfNeeded() {

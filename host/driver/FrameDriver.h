@@ -8,6 +8,7 @@
 
 #include "host/cli/Options.h"
 #include "host/driver/FpsOverlay.h"
+#include "host/driver/SaverPresence.h"
 #include "host/driver/WindowSystem.h"
 
 #include <memory>
@@ -69,6 +70,10 @@ private:
         std::unique_ptr<FpsText> fps;
     };
 
+    // Whether this is a wallpaper or a window of its own with a saver of its session
+    // over it; looked at now and then.
+    bool restsUnderSaver();
+
     bool addView(ScreenSpec& screen, std::string& error);
     void release(Screen& screen);
     void startClock();
@@ -87,6 +92,10 @@ private:
     long framesDrawn_ = 0;
     int failureStatus_ = 1;
     EndReason ended_ = EndReason::NotYet;
+    // A saver's sign to the wallpapers of its session, or a wallpaper's look for one.
+    SaverPresence presence_;
+    Clock::time_point nextSaverLook_{};
+    bool underSaver_ = false;
 };
 
 }  // namespace zorvan::host

@@ -71,3 +71,31 @@ TEST(KwinSaver, FullResolutionAtScale1_5AndEveryForm) {
     ASSERT_TRUE(kwin.waitForLit(MOTES, 15)) << kwin.error();
     expectEndsWithCompositor(kwin, pid, "saver.err");
 }
+
+// KWin keeps asking a covered wallpaper for frames, so the wallpaper learns of the saver
+// over it from the saver itself: it rests while a Zorvan saver of its session runs, and
+// a saver killed without a word leaves it drawing again.
+TEST(KwinWallpaper, RestsUnderTheSaverUntilTheSaverIsKilled) {
+    START_KWIN(kwin, 800, 600, 1);
+    const int wallpaper = startZorvan(kwin, {"--wallpaper"});
+    ASSERT_TRUE(kwin.waitForLit(MOTES, 15)) << kwin.error() << kwin.log();
+    const auto cpuOver = [wallpaper](double seconds) {
+        const double before = cpuSeconds(wallpaper);
+        settle(seconds);
+        return cpuSeconds(wallpaper) - before;
+    };
+    const double seen = cpuOver(2.0);
+
+    const int saver = startZorvan(kwin, {"--fullscreen"});
+    EXPECT_TRUE(test::waitUntil([&] { return cpuOver(0.5) < seen / 40; }, 15, 0))
+        << "the wallpaper went on drawing under the saver";
+    const double covered = cpuOver(2.0);
+    EXPECT_LE(covered, seen / 10) << "seen: " << seen << " s in 2 s";
+    EXPECT_TRUE(running(saver));
+
+    ASSERT_EQ(::kill(saver, SIGKILL), 0);
+    test::waitProcess(saver, 5);
+    settle(0.5);
+    EXPECT_GT(cpuOver(2.0), seen / 3) << "the wallpaper still rests after the saver was killed";
+    expectPromptStop(wallpaper, "the wallpaper");
+}

@@ -141,4 +141,19 @@ int DaemonUser::spawn(const std::string& program, const std::vector<std::string>
     return spawnProcess(SETPRIV, command, setup);
 }
 
+double cpuSeconds(int pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t name = text.rfind(')');
+    if (name == std::string::npos) return 0.0;
+    std::istringstream fields(text.substr(name + 2));
+    std::string field;
+    unsigned long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stoul(field);
+        if (i == 15) stime = std::stoul(field);
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
 }  // namespace zorvan::test

@@ -59,6 +59,9 @@ int startProcess(const std::string& program, const std::vector<std::string>& arg
 // Waits for a started process; its exit status, or -1 after the timeout (it is killed).
 int waitProcess(int pid, double timeoutSeconds);
 
+// CPU seconds that process `pid` has used (user and system); 0 once it is gone.
+double cpuSeconds(int pid);
+
 // The user that daemons and compositors run as, since they refuse root or misbehave
 // under it: nobody (through setpriv) when the tests run as root, else the tests' own.
 struct DaemonUser {

@@ -23,19 +23,6 @@ namespace {
     test::HeadlessSway sway;                             \
     if (!sway.available()) GTEST_SKIP() << sway.why()
 
-// CPU seconds that process `pid` has used.
-double cpuSeconds(int pid) {
-    const std::string text = readFile("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    unsigned long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoul(field);
-        if (i == 15) stime = std::stoul(field);
-    }
-    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
-
 }  // namespace
 
 // The saver covers both outputs, the scale-2 one at its full resolution; a key, pointer
