@@ -6,9 +6,14 @@
 // with its grabs and blank pointer, the ends of a run (a key, button or motion in full
 // screen; Esc, q or the window's close in a window; a handed-over window destroyed;
 // the display lost), window sizes followed, each window's pixels per point (--scale, or
-// 2 beyond 2560 pixels), the server's "fixed" font for the --fps text.
+// 2 beyond 2560 pixels), the server's "fixed" font for the --fps text, and rest: a
+// window that is unmapped (iconified, under a window manager) or fully covered gets no
+// frames until part of it shows again, its view kept as it was.
 // Does not implement: following monitors that come or go during a run, more than the
-// display's default screen, drawing (the views do, on the GLX views it keeps).
+// display's default screen, drawing (the views do, on the GLX views it keeps), rest for
+// a window hidden some other way: under a compositing manager (the server reports
+// redirected windows unobscured), minimised but kept mapped, or a handed-over window
+// whose parent is unmapped (no event tells it).
 #include "host/backends/x11/GammaFade.h"
 #include "host/backends/x11/RandrMonitors.h"
 #include "host/cli/Options.h"
@@ -231,7 +236,7 @@ public:
         return Resize{pointsOf(w), w.scale};
     }
 
-    bool visible(size_t i) const override { return windows_[i].mapped; }
+    bool visible(size_t i) const override { return windows_[i].mapped && !windows_[i].covered; }
 
     // Sleeps in poll on the X connection and the signal pipe.
     void wait(std::optional<Clock::time_point> deadline) override {
@@ -264,6 +269,9 @@ private:
         int width = 0, height = 0;
         int pendingWidth = 0, pendingHeight = 0;
         bool mapped = false;
+        // Fully covered by other windows. The server reports the state anew whenever
+        // the window becomes viewable, so an unmap leaves it as it was.
+        bool covered = false;
         double scale = 1.0;  // pixels per point
         std::unique_ptr<GlxView> gl;  // its view's, once asked for
     };
@@ -298,6 +306,11 @@ private:
         case UnmapNotify:
             // Nothing to see: no frames for it until mapped again.
             if (w && event.xunmap.window == w->id) w->mapped = false;
+            break;
+        case VisibilityNotify:
+            // Fully covered: no frames for it until some of it shows again.
+            if (w && event.xvisibility.window == w->id)
+                w->covered = event.xvisibility.state == VisibilityFullyObscured;
             break;
         case DestroyNotify:
             if (w && event.xdestroywindow.window == w->id) {
@@ -346,7 +359,7 @@ private:
             request.width = area.width;
             request.height = area.height;
             request.depthSize = DEPTH_SIZE;
-            request.eventMask = StructureNotifyMask | ExposureMask | KeyPressMask;
+            request.eventMask = StructureNotifyMask | VisibilityChangeMask | ExposureMask | KeyPressMask;
             if (options_.fullscreen) {
                 // Above every other window and out of the window manager's hands, as a
                 // screen saver's windows are; input comes through the grabs.
@@ -394,8 +407,9 @@ private:
         xErrorSeen = false;
         XWindowAttributes attributes;
         std::memset(&attributes, 0, sizeof attributes);
-        // Its destruction and size changes reach us; everything else stays the owner's.
-        XSelectInput(display_, id, StructureNotifyMask);
+        // Its destruction, size, mapping and visibility changes reach us; everything else
+        // stays the owner's (each client selects its own events on a window).
+        XSelectInput(display_, id, StructureNotifyMask | VisibilityChangeMask);
         const bool exists = XGetWindowAttributes(display_, id, &attributes) != 0;
         XSync(display_, False);
         if (!exists || xErrorSeen) {
