@@ -13,35 +13,19 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <thread>
 
 using namespace zorvan;
 
 namespace {
 
-// The CPU time of process `pid` so far, all its threads together, in clock ticks.
-long cpuTicks(int pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    const std::string stat{std::istreambuf_iterator<char>(file), {}};
-    const size_t name = stat.rfind(')');  // the name may hold spaces and parentheses
-    if (name == std::string::npos) return -1;
-    // From the third field on: utime and stime are the 14th and 15th.
-    std::istringstream fields(stat.substr(name + 1));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field) fields >> skipped;
-    long utime = 0, stime = 0;
-    fields >> utime >> stime;
-    return fields ? utime + stime : -1;
-}
-
+// The CPU time of process `pid` over the next `seconds`, in clock ticks.
 long ticksOver(int pid, double seconds) {
-    const long before = cpuTicks(pid);
+    const double before = test::cpuSeconds(pid);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    return cpuTicks(pid) - before;
+    return std::lround((test::cpuSeconds(pid) - before) * double(sysconf(_SC_CLK_TCK)));
 }
 
 // Waits until `window` is mapped and shows motes.
