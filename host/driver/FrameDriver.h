@@ -84,6 +84,8 @@ private:
 
     WindowSystem& system_;
     const Options& options_;
+    // Kept, since turns may come after the caller's options are gone (the pane's preview).
+    const Options::Power powerMode_;
     StopSignals* stop_;
     std::vector<Screen> screens_;  // by the backend's screen index
     std::optional<FpsMeter> meter_;
