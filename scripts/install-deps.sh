@@ -21,6 +21,8 @@ PACKAGES=(
   dbus dbus-x11 at-spi2-core libatk-adaptor
   python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
   xdotool
+  # The power tests: mock UPower and power-profiles daemons on a private bus.
+  python3-dbusmock
   # The Wayland backend (EGL on wl_surfaces, keys through xkbcommon, protocol code from
   # wayland-scanner, the window's title bar through libdecor and its plugin), and its
   # tests under a headless sway: screenshots, keys, idle.

@@ -50,7 +50,7 @@ std::string quoted(const std::string& text) {
 struct ParseState {
     Options options;
     bool render = false, resources = false, help = false, version = false, settingsPane = false;
-    bool ownWindow = false, root = false, windowId = false;
+    bool ownWindow = false, root = false, windowId = false, power = false;
 };
 
 // Applies an option with its value (empty for a flag) as spelled on the command line;
@@ -229,6 +229,17 @@ const OptionSpec OPTIONS[] = {
          s.options.delayMicros = static_cast<long>(n);
          return std::nullopt;
      }},
+    {"power", nullptr, "MODE",
+     "auto: half the frame rate on battery or in power-saver\n"
+     "mode, no new frames at a critical battery (the default);\n"
+     "save: always half; full: never slower",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         int index = 0;
+         if (auto error = choice(spelled, text, {"auto", "save", "full"}, index)) return error;
+         s.power = true;
+         s.options.power = static_cast<Options::Power>(index);
+         return std::nullopt;
+     }},
     {"render", nullptr, "FILE",
      "render offscreen (no display needed) and write the last\n"
      "frame to FILE as PNG",
@@ -403,7 +414,7 @@ std::optional<std::string> checkCombination(ParseState& s) {
         // The pane makes its own window and preview; only the settings file, the seed
         // and a held mode carry over.
         if (s.render || given || s.ownWindow || o.fullscreen || o.wallpaper || o.x11 || o.fps || o.delayMicros ||
-            o.width || o.frames || o.dumpPath)
+            s.power || o.width || o.frames || o.dumpPath)
             return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
         // The pane edits and saves the stored settings: values for one run only would
         // end up saved by its sheet.

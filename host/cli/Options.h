@@ -34,6 +34,10 @@ struct Options {
     bool fps = false;      // draw the frame rate in a corner
     // The host's frame interval in microseconds; none: the view's own.
     std::optional<long> delayMicros;
+    // How the frame rate follows the machine's power: auto (half on battery or with the
+    // power-saver profile, none at a critical battery), save (always half) or full.
+    enum class Power { Auto, Save, Full };
+    Power power = Power::Auto;
     std::optional<unsigned int> seed;  // srandom() before the view is made
     std::optional<int> mode;           // hold this motion mode, no schedule
     std::optional<std::string> prefsFile;

@@ -136,11 +136,20 @@ void FpsMeter::endFrame() {
     char line[64];
     std::snprintf(line, sizeof line, "FPS: %.1f  CPU: %.1f ms/frame", double(frames_) / seconds,
                   cpuSum_ * 1000.0 / double(frames_));
-    text_ = line;
+    rate_ = line;
+    compose();
     windowStart_ = Clock::now();
     frames_ = 0;
     cpuSum_ = 0.0;
 }
+
+void FpsMeter::setNote(const std::string& note) {
+    if (note == note_) return;
+    note_ = note;
+    compose();
+}
+
+void FpsMeter::compose() { shown_ = rate_.empty() || note_.empty() ? rate_ + note_ : rate_ + "  " + note_; }
 
 FpsText::FpsText(Display* display, double scale)
     : display_(display), scale_(scale < 1.5 ? 1 : int(std::lround(std::min(scale, 4.0)))) {}

@@ -22,15 +22,19 @@ public:
     // Around the frame calls of every view in one turn of the host's loop.
     void beginFrame();
     void endFrame();
-    // "FPS: 59.8  CPU: 4.1 ms/frame", updated about once a second; empty at first.
-    const std::string& text() const { return text_; }
+    // A few words after the rate ("half rate: on battery"); empty for none.
+    void setNote(const std::string& note);
+    // "FPS: 59.8  CPU: 4.1 ms/frame", updated about once a second (empty at first),
+    // and the note.
+    const std::string& text() const { return shown_; }
 
 private:
     using Clock = std::chrono::steady_clock;
     Clock::time_point windowStart_;
     double cpuAtBegin_ = 0.0, cpuSum_ = 0.0;
     long frames_ = 0;
-    std::string text_;
+    std::string rate_, note_, shown_;
+    void compose();
 };
 
 // The text on one GL context; made and used with that context current.

@@ -46,10 +46,35 @@ std::unique_ptr<Zorvan> makeView(OpenGLViewFactory makeGLView, Rect frame, bool 
     return view;
 }
 
+// How often the views draw for the machine's power, and why, for the --fps text.
+struct Pace {
+    enum Rate { Full, Half, Rest } rate = Full;
+    std::string why;
+};
+
+// Below this charge, or at UPower's critical or action level, on battery, the views rest.
+constexpr double LOW_PERCENT = 10.0;
+constexpr unsigned CRITICAL_LEVEL = 4;
+// While resting the loop looks at the power again this often.
+constexpr auto REST_LOOK = std::chrono::milliseconds(500);
+
+Pace paceFor(Options::Power mode, PowerWatch* watch) {
+    if (mode == Options::Power::Full) return {};
+    if (mode == Options::Power::Save) return {Pace::Half, "--power save"};
+    if (!watch) return {};
+    const PowerState& s = watch->poll();
+    if (s.onBattery && s.battery && s.percentage < LOW_PERCENT)
+        return {Pace::Rest, "battery at " + std::to_string(int(std::max(s.percentage, 0.0))) + " %"};
+    if (s.onBattery && s.warningLevel >= CRITICAL_LEVEL) return {Pace::Rest, "battery critical"};
+    if (s.onBattery) return {Pace::Half, "on battery"};
+    if (s.profile == "power-saver") return {Pace::Half, "power saver"};
+    return {};
+}
+
 }  // namespace
 
 FrameDriver::FrameDriver(WindowSystem& system, const Options& options, StopSignals* stop)
-    : system_(system), options_(options), stop_(stop) {}
+    : system_(system), options_(options), powerMode_(options.power), stop_(stop) {}
 
 FrameDriver::~FrameDriver() {
     for (Screen& screen : screens_) release(screen);
@@ -62,6 +87,8 @@ bool FrameDriver::start(std::string& error) {
         return false;
     }
     if (options_.fps) meter_.emplace();
+    // Asked now, so that the answer is in before the first frame as a rule.
+    if (powerMode_ == Options::Power::Auto && system_.paced()) power_.emplace();
     for (ScreenSpec& screen : screens) {
         if (!addView(screen, error)) {
             failureStatus_ = 1;
@@ -120,8 +147,9 @@ void FrameDriver::startClock() {
     if (anyDrawing && options_.delayMicros) interval = double(*options_.delayMicros) / 1e6;
     if (anyDrawing && std::isfinite(interval) && interval >= 0.0 && (interval > 0.0 || options_.delayMicros)) {
         // (An hour at most: a longer interval would overflow the clock's arithmetic.)
-        clock_.emplace(std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(std::min(interval, 3600.0))));
+        period_ = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(std::min(interval, 3600.0)));
+        clock_.emplace(period_);
     }
 }
 
@@ -168,9 +196,25 @@ std::optional<Clock::time_point> FrameDriver::turn() {
         return Clock::now();
     }
     if (!clock_) return std::nullopt;
+
+    // Half the rate is the clock's period doubled. A rest keeps the last frame (with
+    // --fps, one more that says why) and goes on where it was when the power is back.
+    const Pace pace = paceFor(powerMode_, power_ ? &*power_ : nullptr);
+    clock_->setPeriod(pace.rate == Pace::Half ? 2 * period_ : period_);
+    if (meter_) {
+        meter_->setNote(pace.rate == Pace::Full   ? ""
+                        : pace.rate == Pace::Half ? "half rate: " + pace.why
+                                                  : "resting: " + pace.why);
+    }
+    if (pace.rate != Pace::Rest) resting_ = false;
+    else if (resting_ || !meter_) {
+        resting_ = true;
+        return Clock::now() + REST_LOOK;
+    }
     if (!clock_->due(Clock::now())) return clock_->next();
     drawFrame();
     clock_->tick(Clock::now());
+    if (pace.rate == Pace::Rest) resting_ = true;
     return clock_->next();
 }
 

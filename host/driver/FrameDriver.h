@@ -3,11 +3,14 @@
 // (created, sized, then started), keeps the frame clock on absolute deadlines (what a
 // stall missed is skipped, not caught up), stops after --frames, ticks the --fps meter
 // and draws its text over every view's frame, writes the mote dump after the last
-// frame, and ends the run for the backend's reasons or a stop signal.
+// frame, and ends the run for the backend's reasons or a stop signal. With --power auto
+// the clock follows the machine's power: half the rate on battery or in power-saver
+// mode, and no new frames at a critical battery until the power comes back.
 #pragma once
 
 #include "host/cli/Options.h"
 #include "host/driver/FpsOverlay.h"
+#include "host/driver/PowerWatch.h"
 #include "host/driver/SaverPresence.h"
 #include "host/driver/WindowSystem.h"
 
@@ -34,6 +37,8 @@ public:
         if (next_ + period_ < now) next_ = now + period_;
     }
     Clock::time_point next() const { return next_; }
+    // From the next tick on.
+    void setPeriod(Clock::duration period) { period_ = period; }
 
 private:
     Clock::duration period_;
@@ -84,10 +89,15 @@ private:
 
     WindowSystem& system_;
     const Options& options_;
+    // Kept, since turns may come after the caller's options are gone (the pane's preview).
+    const Options::Power powerMode_;
     StopSignals* stop_;
     std::vector<Screen> screens_;  // by the backend's screen index
     std::optional<FpsMeter> meter_;
     std::optional<FrameClock> clock_;  // none when no view animates
+    Clock::duration period_{};         // the clock's period at full rate
+    std::optional<PowerWatch> power_;  // with --power auto, where frames keep a clock
+    bool resting_ = false;             // no frames until the power comes back
     std::optional<long> frameLimit_;
     long framesDrawn_ = 0;
     int failureStatus_ = 1;

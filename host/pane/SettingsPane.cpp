@@ -85,6 +85,7 @@ struct SettingsPane::Impl {
     Window child = 0;
     Colormap colormap = 0;
     std::unique_ptr<PreviewWindow> previewWindow;
+    Options options;  // the driver's, for as long as it runs
     std::unique_ptr<FrameDriver> driver;
     guint timer = 0;
 
@@ -249,7 +250,8 @@ std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::
 
     // The preview instance, made and started the way a settings program makes one.
     impl->previewWindow = std::make_unique<PreviewWindow>(impl->display, impl->child);
-    impl->driver = std::make_unique<FrameDriver>(*impl->previewWindow, options, nullptr);
+    impl->options = options;
+    impl->driver = std::make_unique<FrameDriver>(*impl->previewWindow, impl->options, nullptr);
     if (!impl->driver->start(error)) return nullptr;
 
     gtk_widget_show_all(impl->window);

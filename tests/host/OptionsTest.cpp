@@ -24,6 +24,7 @@ TEST(Options, NoArgumentsOpensTheWindowWithDefaults) {
     EXPECT_FALSE(o.mode);
     EXPECT_FALSE(o.preview);
     EXPECT_FALSE(o.fullscreen);
+    EXPECT_EQ(o.power, Options::Power::Auto);
 }
 
 TEST(Options, RenderWithEveryValue) {
@@ -122,6 +123,8 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--wallpaper", "--size", "8x8"}, "--size"},
         {{"--wallpaper", "--x11"}, "--x11"},
         {{"--settings", "--x11"}, "--settings"},
+        {{"--power", "half"}, "--power 'half': want auto, save or full"},
+        {{"--settings", "--power", "full"}, "--settings"},
         // Control characters in an argument are shown escaped: still one line.
         {{"-\n"}, "'-\\x0a'"},
         {{"--size", "8\x1b[2Jx6"}, "'8\\x1b[2Jx6'"},
@@ -157,6 +160,8 @@ TEST(Options, EveryOptionTakesOneDashOrTwo) {
     EXPECT_TRUE(w.fps);
     EXPECT_EQ(w.delayMicros, 20000);
     EXPECT_EQ(w.target, Options::Target::OwnWindow);
+    EXPECT_EQ(parsed({"-power", "save"}).power, Options::Power::Save);
+    EXPECT_EQ(parsed({"--root", "--power=full"}).power, Options::Power::Full);
     EXPECT_EQ(parsed({"-help"}).action, Options::Action::Help);
     EXPECT_EQ(parsed({"-resources"}).action, Options::Action::Resources);
 }
