@@ -74,7 +74,7 @@ Pace paceFor(Options::Power mode, PowerWatch* watch) {
 }  // namespace
 
 FrameDriver::FrameDriver(WindowSystem& system, const Options& options, StopSignals* stop)
-    : system_(system), options_(options), powerMode_(options.power), stop_(stop) {}
+    : system_(system), options_(options), stop_(stop) {}
 
 FrameDriver::~FrameDriver() {
     for (Screen& screen : screens_) release(screen);
@@ -88,7 +88,7 @@ bool FrameDriver::start(std::string& error) {
     }
     if (options_.fps) meter_.emplace();
     // Asked now, so that the answer is in before the first frame as a rule.
-    if (powerMode_ == Options::Power::Auto && system_.paced()) power_.emplace();
+    if (options_.power == Options::Power::Auto && system_.paced()) power_.emplace();
     for (ScreenSpec& screen : screens) {
         if (!addView(screen, error)) {
             failureStatus_ = 1;
@@ -199,7 +199,7 @@ std::optional<Clock::time_point> FrameDriver::turn() {
 
     // Half the rate is the clock's period doubled. A rest keeps the last frame (with
     // --fps, one more that says why) and goes on where it was when the power is back.
-    const Pace pace = paceFor(powerMode_, power_ ? &*power_ : nullptr);
+    const Pace pace = paceFor(options_.power, power_ ? &*power_ : nullptr);
     clock_->setPeriod(pace.rate == Pace::Half ? 2 * period_ : period_);
     if (meter_) {
         meter_->setNote(pace.rate == Pace::Full   ? ""

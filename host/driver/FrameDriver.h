@@ -88,9 +88,7 @@ private:
     bool writeOutput();
 
     WindowSystem& system_;
-    const Options& options_;
-    // Kept, since turns may come after the caller's options are gone (the pane's preview).
-    const Options::Power powerMode_;
+    const Options& options_;  // the caller's, for the driver's whole life
     StopSignals* stop_;
     std::vector<Screen> screens_;  // by the backend's screen index
     std::optional<FpsMeter> meter_;

@@ -199,20 +199,7 @@ protected:
     }
 
     // The frames drawn on the window in `seconds`.
-    long frames(double seconds) {
-        long count = 0;
-        const auto begin = Clock::now();
-        while (secondsSince(begin) < seconds) {
-            while (XPending(d_) > 0) {
-                XEvent e;
-                XNextEvent(d_, &e);
-                if (e.type == damageEvent_ + XDamageNotify) ++count;
-            }
-            pollfd p{ConnectionNumber(d_), POLLIN, 0};
-            poll(&p, 1, 5);
-        }
-        return count;
-    }
+    long frames(double seconds) { return test::damageFrames(d_, damageEvent_, seconds); }
     // The frames in the counted seconds, once a change has had time to arrive.
     long settledFrames() {
         frames(0.4);

@@ -257,20 +257,7 @@ TEST_F(ScreenProgram, SignalsEndARunWithinATenthOfASecondAndAStopCausesNoBurst) 
     // Every frame is one picture put on the window; the test counts them.
     XDamageCreate(d_, w, XDamageReportRawRectangles);
     XSync(d_, False);
-    auto countFrames = [&](double seconds) {
-        long frames = 0;
-        const auto begin = Clock::now();
-        while (secondsSince(begin) < seconds) {
-            while (XPending(d_) > 0) {
-                XEvent e;
-                XNextEvent(d_, &e);
-                if (e.type == damageEvent + XDamageNotify) ++frames;
-            }
-            pollfd p{ConnectionNumber(d_), POLLIN, 0};
-            poll(&p, 1, 5);
-        }
-        return frames;
-    };
+    auto countFrames = [&](double seconds) { return test::damageFrames(d_, damageEvent, seconds); };
 
     countFrames(0.2);  // the window's own painting when it was mapped
 

@@ -4,6 +4,10 @@
 #include "support/XPixels.h"
 
 #include <X11/Xatom.h>
+#include <X11/extensions/Xdamage.h>
+#include <poll.h>
+
+#include <chrono>
 
 #include <cstdio>
 
@@ -85,6 +89,21 @@ Window windowOf(Display* d, int pid, const char* title) {
     XSync(d, False);
     XSetErrorHandler(previous);
     return found;
+}
+
+long damageFrames(Display* display, int damageEvent, double seconds) {
+    long count = 0;
+    const auto begin = std::chrono::steady_clock::now();
+    while (secondsSince(begin) < seconds) {
+        while (XPending(display) > 0) {
+            XEvent e;
+            XNextEvent(display, &e);
+            if (e.type == damageEvent + XDamageNotify) ++count;
+        }
+        pollfd p{ConnectionNumber(display), POLLIN, 0};
+        poll(&p, 1, 5);
+    }
+    return count;
 }
 
 }  // namespace zorvan::test

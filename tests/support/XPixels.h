@@ -24,4 +24,8 @@ long pidOf(Display* display, Window window);
 // for up to ten seconds; 0 when none. Windows that go while it looks are passed over.
 Window windowOf(Display* display, int pid, const char* title = nullptr);
 
+// The DAMAGE notifications (event base `damageEvent`) that come in `seconds`: the frames
+// put on a window the caller made a Damage for, each one picture.
+long damageFrames(Display* display, int damageEvent, double seconds);
+
 }  // namespace zorvan::test
