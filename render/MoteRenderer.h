@@ -19,11 +19,14 @@ struct MoteStyle {
 
 // What a surface shows: the scene (width x height points, y upward, origin at its
 // lower-left corner), of which the surface's drawable holds the part from (x, y) on, at
-// `scale` pixels a point. A surface that shows the whole scene has x = y = 0.
+// `scale` pixels a point. A surface that shows the whole scene has x = y = 0. Where the
+// part's size is given, motes that cannot touch it are left out (its pixels stay the
+// same: what is drawn is only cheaper).
 struct RenderTarget {
     double width = 0.0, height = 0.0;
     double x = 0.0, y = 0.0;
     double scale = 1.0;
+    double partWidth = 0.0, partHeight = 0.0;  // 0: every mote is drawn
 };
 
 // The GL state the drawing relies on, set once on a new context: flat shading and

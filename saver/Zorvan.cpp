@@ -67,10 +67,13 @@ Zorvan* Zorvan::initWithFrame(Rect frame, bool isPreview) {
     addSubview(glView);
     setAnimationTimeInterval(FRAME_INTERVAL);
 
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glFlush();
-    _view->flushBuffer();
+    for (const OpenGLView::Part& part : _view->parts()) {
+        if (part.surface != _view) part.surface->makeCurrentContext();  // the view's is current
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glFlush();
+        part.surface->flushBuffer();
+    }
 
     if (settings.logoFile) loadLogoAtStart();
 
@@ -93,19 +96,22 @@ void Zorvan::setFrameSize(Size size) {
 }
 
 void Zorvan::startAnimation() {
+    // Every surface starts clear in the background colour (one view may span several).
     if (drawingEnabled) {
-        _view->lockFocus();
-        if (!_initedGL) {
-            const Rect f = frame();
-            initGL(truncatedSize(f.width), truncatedSize(f.height));
-            _initedGL = true;
+        for (const OpenGLView::Part& part : _view->parts()) {
+            part.surface->lockFocus();
+            if (!_initedGL) {
+                const Rect f = frame();
+                initGL(truncatedSize(f.width), truncatedSize(f.height));
+                _initedGL = true;
+            }
+            const Colour bg = settings.bg;
+            glClearColor(bg.r, bg.g, bg.b, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glFlush();
+            part.surface->flushBuffer();
+            part.surface->unlockFocus();
         }
-        const Colour bg = settings.bg;
-        glClearColor(bg.r, bg.g, bg.b, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glFlush();
-        _view->flushBuffer();
-        _view->unlockFocus();
     }
     ScreenSaverView::startAnimation();
 }
@@ -121,9 +127,13 @@ void Zorvan::animateOneFrame() {
     advanceMotes();
     advanceFields();
 
-    _view->lockFocus();
-    drawMotes();
-    _view->unlockFocus();
+    // Each surface shows its part of the one scene, presented as it is drawn.
+    for (const OpenGLView::Part& part : _view->parts()) {
+        if (!part.seen) continue;
+        part.surface->lockFocus();
+        drawMotes(part);
+        part.surface->unlockFocus();
+    }
 }
 
 }  // namespace zorvan

@@ -65,7 +65,9 @@ public:
     void advanceMotes();
 
     // Rendering.
+    // The whole scene on the GL view; or the part of it that one of its surfaces shows.
     void drawMotes();
+    void drawMotes(const OpenGLView::Part& part);
 
     // Logo.
     void loadLogo() override;

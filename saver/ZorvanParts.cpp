@@ -56,10 +56,17 @@ MoteStyle Zorvan::moteStyle() const {
     return {settings.bg, settings.moteSize, settings.drawMode, settings.moteShape, settings.directional};
 }
 
-void Zorvan::drawMotes() {
-    // The whole view, at the GL view's pixels a point.
-    const RenderTarget target{double(swarm.displayWidth), double(swarm.displayHeight), 0.0, 0.0,
-                              _view ? _view->backingScale() : 1.0};
+void Zorvan::drawMotes() { drawMotes(OpenGLView::Part{_view, std::nullopt}); }
+
+void Zorvan::drawMotes(const OpenGLView::Part& part) {
+    // The whole view, or the part of it that the surface shows, at the surface's pixels
+    // a point; motes that cannot touch the part are not drawn.
+    RenderTarget target{double(swarm.displayWidth), double(swarm.displayHeight), 0.0, 0.0,
+                        part.surface ? part.surface->backingScale() : 1.0};
+    if (part.shown) {
+        target.x = part.shown->x, target.y = part.shown->y;
+        target.partWidth = part.shown->width, target.partHeight = part.shown->height;
+    }
     renderMotes(swarm.motes, liveMotes(), moteStyle(), target);
 }
 

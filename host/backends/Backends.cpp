@@ -4,6 +4,8 @@
 // and the next row is asked.
 #include "host/backends/Backends.h"
 
+#include "host/driver/SpanSystem.h"
+
 #include <cstdlib>
 #include <iterator>
 
@@ -58,7 +60,11 @@ const Backend BACKENDS[] = {
 std::unique_ptr<WindowSystem> openWindowSystem(const Options& options, StopSignals& stop) {
     for (const Backend& backend : BACKENDS)
         if (backend.accepts(options))
-            if (auto system = backend.make(options, stop)) return system;
+            if (auto system = backend.make(options, stop)) {
+                // --span: one view over the screens that the backend makes.
+                if (options.span) return std::make_unique<SpanSystem>(std::move(system));
+                return system;
+            }
     return nullptr;
 }
 

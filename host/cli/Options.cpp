@@ -210,6 +210,14 @@ const OptionSpec OPTIONS[] = {
          s.options.wallpaper = true;
          return std::nullopt;
      }},
+    {"span", nullptr, nullptr,
+     "with --fullscreen or --wallpaper: one scene over every\n"
+     "monitor or output, each showing its part of the box around\n"
+     "them all (--main-screen-only has no meaning with it)",
+     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
+         s.options.span = true;
+         return std::nullopt;
+     }},
     {"x11", nullptr, nullptr, "use the X display even in a Wayland session",
      [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
          s.options.x11 = true;
@@ -289,8 +297,9 @@ const OptionSpec OPTIONS[] = {
          return std::nullopt;
      }},
     {"dump-motes", nullptr, "FILE",
-     "with --render: write the motion mode, the schedule, the\n"
-     "field vectors and every live mote after the last frame",
+     "write the motion mode, the schedule, the field vectors\n"
+     "and every live mote after the last frame (of --render, or\n"
+     "of --frames N in a window, full screen or wallpaper)",
      [](ParseState& s, const std::string&, const std::string& file) -> std::optional<std::string> {
          s.options.dumpPath = file;
          return std::nullopt;
@@ -413,7 +422,8 @@ std::optional<std::string> checkCombination(ParseState& s) {
         o.action = Options::Action::Settings;
         // The pane makes its own window and preview; only the settings file, the seed
         // and a held mode carry over.
-        if (s.render || given || s.ownWindow || o.fullscreen || o.wallpaper || o.x11 || o.fps || o.delayMicros ||
+        if (s.render || given || s.ownWindow || o.fullscreen || o.wallpaper || o.span || o.x11 || o.fps ||
+            o.delayMicros ||
             s.power || o.width || o.frames || o.dumpPath)
             return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
         // The pane edits and saves the stored settings: values for one run only would
@@ -425,6 +435,7 @@ std::optional<std::string> checkCombination(ParseState& s) {
     if (s.render) {
         o.action = Options::Action::Render;
         const char* windowOnly = o.fullscreen ? "--fullscreen" : o.wallpaper ? "--wallpaper"
+                                 : o.span                          ? "--span"
                                  : o.x11                           ? "--x11"
                                  : given                           ? given
                                  : s.ownWindow                     ? "--window"
@@ -435,7 +446,12 @@ std::optional<std::string> checkCombination(ParseState& s) {
         return std::nullopt;
     }
     o.action = Options::Action::Window;
-    if (o.dumpPath) return "--dump-motes needs --render";
+    if (o.dumpPath && !o.frames) return "--dump-motes in a window needs --frames N: it is written after the last frame";
+    // Under a screen-saver daemon each monitor's window gets a process of its own.
+    if (o.span && given)
+        return std::string("--span cannot go with ") + given +
+               (s.windowId ? ": that window is one view" : ": under a screen-saver daemon each monitor has a process of its own");
+    if (o.span && !o.fullscreen && !o.wallpaper) return "--span needs --fullscreen or --wallpaper";
     if (given && s.ownWindow) return std::string("--window and ") + given + " cannot go together";
     if (given && o.fullscreen) return std::string("--fullscreen and ") + given + " cannot go together";
     if (given && o.width)

@@ -28,6 +28,8 @@ struct Options {
     bool fullscreen = false;
     // A live wallpaper: a surface on the background layer of every Wayland output.
     bool wallpaper = false;
+    // One scene over every monitor or output (with --fullscreen or --wallpaper).
+    bool span = false;
     // X11 even where a Wayland compositor answers.
     bool x11 = false;
     bool preview = false;  // also set by --window-id: a settings program's preview
@@ -55,7 +57,7 @@ struct Options {
     std::optional<long> frames;
 
     std::string renderPath;                // --render
-    std::optional<std::string> dumpPath;  // --dump-motes, with --render only
+    std::optional<std::string> dumpPath;  // --dump-motes, after the last frame
 };
 
 struct ParseResult {

@@ -2,6 +2,7 @@
 
 #include "platform/image/MagickSetup.h"
 
+#define GL_GLEXT_PROTOTYPES 1  // glWindowPos2i, of OpenGL 1.4
 #include <GL/gl.h>
 #include <Magick++.h>
 #include <X11/Xlib.h>
@@ -180,26 +181,14 @@ void FpsText::draw(const std::string& text) {
         }
     }
     if (!lists_) return;
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, viewport[2], 0, viewport[3], -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    // In the drawable's lower-left corner, whatever part of the scene the viewport places.
     glColor3f(1.0f, 1.0f, 0.0f);
-    glRasterPos2i(MARGIN * scale_, MARGIN * scale_ + descent_);
+    glWindowPos2i(MARGIN * scale_, MARGIN * scale_ + descent_);
     // Every glyph's list, a space's included, advances by the (fixed) cell width.
     for (unsigned char c : text) {
         const unsigned char glyph = (c >= FIRST_GLYPH && c < FIRST_GLYPH + GLYPH_COUNT) ? c : '?';
         glCallList(lists_ + glyph - FIRST_GLYPH);
     }
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 
 }  // namespace zorvan::host

@@ -115,6 +115,8 @@ bool FrameDriver::addView(ScreenSpec& screen, std::string& error) {
         error += screen.where;
         return false;
     }
+    if (options_.span && view->state().settings.mainScreenOnly)
+        reportError("warning: --main-screen-only has no meaning with --span: one scene goes over every screen");
     Screen made{std::move(view), nullptr};
     // The --fps text goes over each frame, drawn before the frame is presented.
     if (OpenGLView* gl = made.view->glView(); gl && meter_) {

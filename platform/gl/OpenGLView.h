@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zorvan {
@@ -69,6 +70,17 @@ public:
     // screen, or finished in an offscreen buffer); what it draws goes over the frame
     // (the host's --fps text). None by default.
     void setBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
+
+    // A surface that the view draws on and the part of the scene it shows, in points
+    // (origin at the scene's lower-left corner, y upward); none: the whole scene.
+    struct Part {
+        OpenGLView* surface;
+        std::optional<Rect> shown;
+        bool seen = true;  // frames are drawn only on surfaces that can be seen
+    };
+    // The surfaces to draw on, each in turn: the view itself, showing the whole scene,
+    // unless it spreads one scene over several surfaces (SpanView).
+    virtual std::vector<Part> parts() { return {Part{this, std::nullopt}}; }
 
 protected:
     // What a backend calls as it presents a frame.

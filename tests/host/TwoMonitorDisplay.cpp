@@ -17,7 +17,7 @@ namespace zorvan::test {
 
 TwoMonitorDisplay::TwoMonitorDisplay() { start(WIDTH, HEIGHT, true); }
 
-TwoMonitorDisplay::TwoMonitorDisplay(int width, int height) { start(width, height, false); }
+TwoMonitorDisplay::TwoMonitorDisplay(int width, int height, bool split) { start(width, height, split); }
 
 void TwoMonitorDisplay::start(int width, int height, bool split) {
     int fds[2];
@@ -53,9 +53,9 @@ void TwoMonitorDisplay::start(int width, int height, bool split) {
     name_ = ":" + number;
     displayVar_.emplace("DISPLAY").set(name_);
     if (split) {
-        const auto a = runProcess("/usr/bin/xrandr", {"--setmonitor", "left", "1280/338x1024/270+0+0", "screen"}, {}, 10);
-        const auto b =
-            runProcess("/usr/bin/xrandr", {"--setmonitor", "right", "1280/338x1024/270+1280+0", "none"}, {}, 10);
+        const std::string half = std::to_string(width / 2), size = half + "/338x" + std::to_string(height) + "/270";
+        const auto a = runProcess("/usr/bin/xrandr", {"--setmonitor", "left", size + "+0+0", "screen"}, {}, 10);
+        const auto b = runProcess("/usr/bin/xrandr", {"--setmonitor", "right", size + "+" + half + "+0", "none"}, {}, 10);
         if (a.exitCode != 0 || b.exitCode != 0) {
             why_ = "xrandr --setmonitor failed: " + a.err + b.err;
             return;

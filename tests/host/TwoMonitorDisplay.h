@@ -17,8 +17,8 @@ public:
     static constexpr int WIDTH = 2560, HEIGHT = 1024, MONITOR_WIDTH = 1280;
 
     TwoMonitorDisplay();   // starts the server; see ok()
-    // Instead one monitor of width x height.
-    TwoMonitorDisplay(int width, int height);
+    // Instead a screen of width x height: one monitor, or two of half its width.
+    TwoMonitorDisplay(int width, int height, bool split = false);
     ~TwoMonitorDisplay();  // ends it
     TwoMonitorDisplay(const TwoMonitorDisplay&) = delete;
     TwoMonitorDisplay& operator=(const TwoMonitorDisplay&) = delete;

@@ -13,7 +13,8 @@
 // run (the input that WaylandSeat says ends it; the close of the window; the
 // compositor closing the surfaces; the connection lost); opaque surfaces (black where a
 // view draws nothing); frames paced per surface by its frame callbacks (a covered or
-// unmapped surface draws nothing). The outputs are described in WaylandOutput, the
+// unmapped surface draws nothing); with --span, one EGL context for every output's
+// surface. The outputs are described in WaylandOutput, the
 // window's decorations in WaylandDecoration.
 // Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
 // session-lock protocol, a cursor of its own (full screen hides the pointer; the window
@@ -486,7 +487,11 @@ private:
     OpenGLViewFactory glViewMaker(Surface& s) {
         return [this, surface = &s](Rect frame, const OpenGLPixelFormat&) -> OpenGLView* {
             Surface& s = *surface;
-            s.gl = EglView::create(*egl_, s.surface, frame.size(), s.scale);
+            // With --span every surface draws with one context.
+            const EglView* sharing = nullptr;
+            for (const auto& other : surfaces_)
+                if (options_.span && other && other->gl && !sharing) sharing = other->gl.get();
+            s.gl = EglView::create(*egl_, s.surface, frame.size(), s.scale, sharing);
             if (s.gl) s.gl->setBeforeSwap([this, &s] { requestFrame(s); });
             return s.gl.get();
         };

@@ -8,7 +8,8 @@
 // the display lost), window sizes followed, each window's pixels per point (--scale, or
 // 2 beyond 2560 pixels), the server's "fixed" font for the --fps text, and rest: a
 // window that is unmapped (iconified, under a window manager) or fully covered gets no
-// frames until part of it shows again, its view kept as it was.
+// frames until part of it shows again, its view kept as it was; with --span, one GLX
+// context for every monitor's window, all at one scale.
 // Does not implement: following monitors that come or go during a run, more than the
 // display's default screen, drawing (the views do, on the GLX views it keeps), rest for
 // a window hidden some other way: under a compositing manager (the server reports
@@ -153,15 +154,23 @@ public:
         failure_ = handedOver() ? takeWindow() : makeOwnWindows();
         if (failure_ != 0) return {};
 
+        // One scene over every monitor (--span) is in one space of points: every window
+        // takes the scale of the largest.
+        double spanScale = 1.0;
+        for (const Window& w : windows_) spanScale = std::max(spanScale, scaleFor(w.width, w.height));
         std::vector<ScreenSpec> specs;
         for (size_t i = 0; i < windows_.size(); ++i) {
             Window& w = windows_[i];
-            w.scale = scaleFor(w.width, w.height);
+            w.scale = options_.span ? spanScale : scaleFor(w.width, w.height);
             const Rect frame = frameOf(w);
-            // The window's GLX view, kept with the window.
+            // The window's GLX view, kept with the window; with --span all draw with the
+            // first one's context, their visual being the same.
             auto makeGL = [this, i](Rect, const OpenGLPixelFormat& format) -> OpenGLView* {
                 Window& w = windows_[i];
-                w.gl = GlxView::create(display_, w.id, format, w.scale);
+                const GlxView* sharing = nullptr;
+                for (const Window& other : windows_)
+                    if (options_.span && other.gl && !sharing) sharing = other.gl.get();
+                w.gl = GlxView::create(display_, w.id, format, w.scale, sharing);
                 return w.gl.get();
             };
             specs.push_back({Rect{std::trunc(frame.x / w.scale), std::trunc(frame.y / w.scale),

@@ -1,0 +1,88 @@
+// What one scene over two screens costs against a swarm on each: the CPU time and the
+// peak memory of `zorvan --fullscreen --span` and of `zorvan --fullscreen` over SECONDS,
+// on two outputs of 1920x1080 side by side: a private headless sway (through the test
+// suite's harness, as nobody when run as root) and an Xvfb split into two monitors.
+//   build/bin/zorvan-span-cost [SECONDS]      (default 10)
+#include "host/Process.h"
+#include "host/TwoMonitorDisplay.h"
+#include "support/HeadlessSway.h"
+#include "support/TestSupport.h"
+#include "support/WaylandRuns.h"
+
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace zorvan::test;
+
+namespace {
+
+double seconds = 10.0;
+
+// The process's peak resident memory so far, in MiB (VmHWM).
+double peakMiB(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    return 0.0;
+}
+
+struct Cost {
+    double cpu = 0.0, peak = 0.0;
+};
+
+// A run that `start` starts, measured over `seconds` after two to settle, then stopped.
+Cost measure(const std::function<int()>& start) {
+    const int pid = start();
+    settle(2.0);
+    const double before = cpuSeconds(pid);
+    settle(seconds);
+    Cost cost{cpuSeconds(pid) - before, peakMiB(pid)};
+    ::kill(pid, SIGTERM);
+    waitProcess(pid, 10);
+    return cost;
+}
+
+void report(const char* where, const std::function<int(bool span)>& start) {
+    const Cost two = measure([&] { return start(false); });
+    const Cost one = measure([&] { return start(true); });
+    std::printf("%-6s two swarms: %6.2f s CPU, %6.1f MiB peak   --span: %6.2f s CPU, %6.1f MiB peak   (%.2f x CPU)\n",
+                where, two.cpu, two.peak, one.cpu, one.peak, two.cpu > 0 ? one.cpu / two.cpu : 0.0);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) seconds = std::atof(argv[1]);
+    if (!(seconds > 0.0)) seconds = 10.0;
+    {
+        TwoMonitorDisplay x(3840, 1080, true);
+        if (!x.ok()) std::printf("X11    skipped: %s\n", x.why().c_str());
+        else
+            report("X11", [](bool span) {
+                std::vector<std::string> args = {"--fullscreen", "--seed", "5"};
+                if (span) args.push_back("--span");
+                return startProcess(zorvanPath(), args, {"WAYLAND_DISPLAY"});
+            });
+    }
+    HeadlessSway sway;
+    if (!sway.available()) {
+        std::printf("sway   skipped: %s\n", sway.why().c_str());
+        return 0;
+    }
+    sway.swaymsg({"output", "HEADLESS-1", "mode", "1920x1080", "pos", "0", "0", "scale", "1"});
+    sway.swaymsg({"output", "HEADLESS-2", "mode", "1920x1080", "pos", "1920", "0", "scale", "1"});
+    report("sway", [&](bool span) {
+        std::vector<std::string> args = {"--fullscreen"};
+        if (span) args.push_back("--span");
+        return startZorvan(sway, args);
+    });
+    return 0;
+}
