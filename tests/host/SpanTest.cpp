@@ -96,19 +96,34 @@ TEST(SpanSway, AScale2OutputShowsTheSceneAtItsResolution) {
     EXPECT_EQ(differences(left, plain.picture, 0, 0), 0);
 }
 
-// An output plugged in while the span runs widens the box: the view is re-seeded over
-// it, the new output shows motes and so does the first; --main-screen-only is ignored
-// with one warning.
-TEST(SpanSway, AnOutputAddedWidensTheScene) {
+// Two outputs of 1280x720 side by side: in the motion mode that gathers the motes into
+// the logo at the centre of the scene, the logo forms on the seam, half on each output,
+// not at the centre of each. An output plugged in then widens the box: the view is
+// re-seeded over it, and the new output shows motes as well as the first. The
+// --main-screen-only given is ignored with one warning.
+TEST(SpanSway, OneLogoOnTheSeamAndAnOutputAddedWidensTheScene) {
     START_SWAY(sway);
+    ASSERT_EQ(sway.swaymsg({"output", "HEADLESS-2", "mode", "1280x720", "scale", "1", "pos", "1280", "0"}).exitCode, 0);
     ChildSetup setup;
     setup.errPath = sway.file("err");
-    const int pid = sway.startClient(zorvanPath(), {"--wallpaper", "--span", "--main-screen-only", "--seed", "5"},
-                                     setup);
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES / 4, 15)) << sway.log();
+    const int pid = sway.startClient(
+        zorvanPath(),
+        {"--wallpaper", "--span", "--main-screen-only", "--mode", "2", "--colours", "logo", "--count", "3000", "--seed", "5"},
+        setup);
+    auto lit = [](const Shot& shot, size_t left) { return litPixels(shot, Box{left, 0, left + 200, 720}); };
+    auto onTheSeam = [&](const Shot& shot) {
+        const long seam = std::min(lit(shot, 1080), lit(shot, 1280));
+        return shot.width == 2560 && seam > 400 && seam > 4 * std::max(lit(shot, 540), lit(shot, 1820));
+    };
+    Shot shot;
+    EXPECT_TRUE(sway.waitFor(onTheSeam, 40, &shot)) << "no logo on the seam; " << lit(shot, 1080) << " and "
+                                                    << lit(shot, 1280) << " lit beside it";
+    settle(8);  // the logo, gathered: the README's picture
+    writeShot(sway.screenshot(), shotFile("span-two-outputs"));
+
     ASSERT_EQ(sway.swaymsg({"create_output"}).exitCode, 0);
-    EXPECT_TRUE(sway.waitForLit("HEADLESS-3", MOTES, 15)) << sway.log();
-    EXPECT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
+    EXPECT_TRUE(sway.waitForLit("HEADLESS-3", MOTES / 4, 15)) << sway.log();
+    EXPECT_TRUE(sway.waitForLit("HEADLESS-1", MOTES / 4, 15));
     EXPECT_TRUE(running(pid));
     expectPromptStop(pid);
     EXPECT_EQ(readFile(sway.file("err")),
