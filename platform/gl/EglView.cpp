@@ -73,22 +73,15 @@ std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* 
     EGLDisplay egl = eglDisplayOf(connection);
     auto config = static_cast<EGLConfig>(connection.config());
     eglBindAPI(EGL_OPENGL_API);
-    // The context, destroyed with the last view that draws with it.
-    std::shared_ptr<void> context;
-    if (sharing) {
-        context = sharing->context_;
-    } else if (EGLContext made = eglCreateContext(egl, config, EGL_NO_CONTEXT, nullptr); made != EGL_NO_CONTEXT) {
-        context.reset(made, [egl](EGLContext c) {
-            if (eglGetCurrentContext() == c) eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-            eglDestroyContext(egl, c);
-        });
-    }
-    if (!context) return nullptr;
+    EGLContext context =
+        eglCreateContext(egl, config, sharing ? static_cast<EGLContext>(sharing->context_) : EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT) return nullptr;
     wl_egl_window* window = wl_egl_window_create(surface, width, height);
     EGLSurface drawable =
         window ? eglCreatePlatformWindowSurface(egl, config, window, nullptr) : EGL_NO_SURFACE;
     if (drawable == EGL_NO_SURFACE) {
         if (window) wl_egl_window_destroy(window);
+        eglDestroyContext(egl, context);
         return nullptr;
     }
     std::unique_ptr<EglView> view(new EglView());
@@ -106,18 +99,18 @@ std::unique_ptr<EglView> EglView::create(EglConnection& connection, wl_surface* 
     return view;
 }
 
-// The surface goes before its window, and the context lets go of it first.
 EglView::~EglView() {
     EGLDisplay egl = eglDisplayOf(*connection_);
-    if (eglGetCurrentSurface(EGL_DRAW) == surface_) eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (eglGetCurrentContext() == context_) eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroySurface(egl, static_cast<EGLSurface>(surface_));
     wl_egl_window_destroy(window_);
+    eglDestroyContext(egl, static_cast<EGLContext>(context_));
 }
 
 void EglView::makeCurrentContext() {
-    if (eglGetCurrentContext() == context_.get() && eglGetCurrentSurface(EGL_DRAW) == surface_) return;
+    if (eglGetCurrentContext() == context_ && eglGetCurrentSurface(EGL_DRAW) == surface_) return;
     eglMakeCurrent(eglDisplayOf(*connection_), static_cast<EGLSurface>(surface_), static_cast<EGLSurface>(surface_),
-                   static_cast<EGLContext>(context_.get()));
+                   static_cast<EGLContext>(context_));
 }
 
 // The interval stays 0 whatever the module asks: the host paces the frames.

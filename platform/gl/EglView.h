@@ -2,7 +2,7 @@
 // renderer's fixed-function calls draw as on GLX) drawing into a wl_egl_window on a
 // wl_surface that the host owns.
 // Implements: one EGL display and config per Wayland connection (EglConnection), shared
-// by the views on it; one context shared by several views where asked; an 8-bit config without alpha (XRGB8888), so that the buffers
+// by the views on it; contexts that share their objects with another view's; an 8-bit config without alpha (XRGB8888), so that the buffers
 // are opaque and screenshots read them, with a 16-bit depth buffer, as the module's
 // pixel format asks (and the GLX visual has); a
 // buffer of the view's size in points times its backing scale, resized with the view;
@@ -45,9 +45,8 @@ private:
 class EglView : public WindowGLView {
 public:
     // A view drawing into `surface`, its buffer `size` points at `scale` pixels a point,
-    // on a context of its own or on `sharing`'s (one context draws on several surfaces
-    // of the connection's config in turn); null when EGL makes no context or window
-    // surface.
+    // on a context that shares its display lists and textures with `sharing`'s, when
+    // given; null when EGL makes no context or window surface.
     static std::unique_ptr<EglView> create(EglConnection& connection, wl_surface* surface, Size size, double scale,
                                            const EglView* sharing = nullptr);
 
@@ -65,7 +64,7 @@ private:
     EglConnection* connection_ = nullptr;
     wl_egl_window* window_ = nullptr;
     void* surface_ = nullptr;  // EGLSurface
-    std::shared_ptr<void> context_;  // EGLContext, shared by the views that draw with it
+    void* context_ = nullptr;  // EGLContext
     int width_ = 0, height_ = 0;
 };
 

@@ -128,29 +128,27 @@ std::unique_ptr<GlxView> GlxView::create(Display* display, XID window, const Ope
                           visualAttribute(display, info, GLX_RGBA) &&
                           visualAttribute(display, info, GLX_DOUBLEBUFFER) &&
                           visualAttribute(display, info, GLX_DEPTH_SIZE) >= depthSize;
-    // The context, destroyed with the last view that draws with it.
-    std::shared_ptr<__GLXcontextRec> context;
-    if (sharing && suitable) {
-        context = sharing->context_;
-    } else if (suitable) {
-        if (GLXContext made = glXCreateContext(display, info, nullptr, True))
-            context.reset(made, [display](GLXContext c) {
-                if (glXGetCurrentContext() == c) glXMakeCurrent(display, None, nullptr);
-                glXDestroyContext(display, c);
-            });
-    }
+    GLXContext context =
+        suitable ? glXCreateContext(display, info, sharing ? sharing->context_ : nullptr, True) : nullptr;
     XFree(info);
-    if (!context || trap.failed()) return nullptr;
+    if (!context) return nullptr;
+    if (trap.failed()) {
+        glXDestroyContext(display, context);
+        return nullptr;
+    }
 
     // Check that the context really binds to the window before handing it out.
     GLXContext previousContext = glXGetCurrentContext();
     GLXDrawable previousDrawable = glXGetCurrentDrawable();
-    const bool bound = glXMakeCurrent(display, window, context.get()) && !trap.failed();
+    const bool bound = glXMakeCurrent(display, window, context) && !trap.failed();
     if (previousContext)
         glXMakeCurrent(display, previousDrawable, previousContext);
     else
         glXMakeCurrent(display, None, nullptr);
-    if (!bound || trap.failed()) return nullptr;
+    if (!bound || trap.failed()) {
+        glXDestroyContext(display, context);
+        return nullptr;
+    }
 
     std::unique_ptr<GlxView> view(new GlxView());
     view->display_ = display;
@@ -166,15 +164,15 @@ OpenGLViewFactory GlxView::factory(Display* display, XID window, double scale) {
     });
 }
 
-// The window may go after its view: the context lets go of it first.
 GlxView::~GlxView() {
-    if (context_ && glXGetCurrentContext() == context_.get() && glXGetCurrentDrawable() == window_)
-        glXMakeCurrent(display_, None, nullptr);
+    if (!context_) return;
+    if (glXGetCurrentContext() == context_) glXMakeCurrent(display_, None, nullptr);
+    glXDestroyContext(display_, context_);
 }
 
 void GlxView::makeCurrentContext() {
-    if (glXGetCurrentContext() == context_.get() && glXGetCurrentDrawable() == window_) return;
-    glXMakeCurrent(display_, window_, context_.get());
+    if (glXGetCurrentContext() == context_ && glXGetCurrentDrawable() == window_) return;
+    glXMakeCurrent(display_, window_, context_);
 }
 
 void GlxView::setValuesForParameter(const int* values, int parameter) {

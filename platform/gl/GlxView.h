@@ -6,7 +6,7 @@
 // GLX_EXT_swap_control, GLX_MESA_swap_control or GLX_SGI_swap_control when the server
 // offers one; presenting at flushBuffer and at unlockFocus (the module's frame ends in
 // glFlush only, so the back buffer is swapped here); the hooks right before each
-// present (WindowGLView); one context shared by views on windows of one visual.
+// present (WindowGLView); contexts that share their objects with another view's.
 // Does not implement: making or sizing the window (the host does; a window drawable
 // follows its window's size by itself), the accelerated / policy wishes of the pixel
 // format (any renderer that meets the visual will do), multisampling, stereo.
@@ -49,10 +49,10 @@ public:
     // on the first call and kept in `colormap` for the next ones; the caller frees it.
     static XID createWindow(Display* display, const WindowRequest& request, XID& colormap);
 
-    // A view drawing into `window` at `scale` pixels a point, on a context of its own or
-    // on `sharing`'s (its window then has the same visual: one context draws on several
-    // windows in turn). Null when the window's visual is not a double-buffered RGBA GL
-    // visual with enough depth, or GLX makes no context.
+    // A view drawing into `window` at `scale` pixels a point, on a context of its own
+    // that shares its display lists and textures with `sharing`'s, when given (whose
+    // window has the same visual). Null when the window's visual is not a double-buffered
+    // RGBA GL visual with enough depth, or GLX makes no context.
     static std::unique_ptr<GlxView> create(Display* display, XID window, const OpenGLPixelFormat& format,
                                            double scale = 1.0, const GlxView* sharing = nullptr);
     // A factory for the saver view that keeps the views it makes (see keepingFactory);
@@ -76,7 +76,7 @@ private:
 
     Display* display_ = nullptr;
     XID window_ = 0;
-    std::shared_ptr<__GLXcontextRec> context_;  // shared by the views that draw with it
+    GLXContext context_ = nullptr;
     int swapInterval_ = 0;
     unsigned long swapCount_ = 0;
 };

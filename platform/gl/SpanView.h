@@ -6,9 +6,10 @@
 // every pane; the before-present hook run on each pane's present (the host's --fps
 // text goes on every screen).
 // Does not implement: a context or drawable of its own. The panes are GL views that the
-// window system's backend keeps, on one GL context made current on each drawable in
-// turn; lockFocus, unlockFocus and flushBuffer act on the first pane only, so drawing
-// goes through parts().
+// window system's backend keeps, each with a context of its own, the contexts sharing
+// their objects (Mesa reallocates a drawable's buffers whenever one context moves to
+// it from another, which costs more than a context a pane); lockFocus, unlockFocus and
+// flushBuffer act on the first pane only, so drawing goes through parts().
 #pragma once
 
 #include "platform/gl/OpenGLView.h"

@@ -13,9 +13,9 @@
 // run (the input that WaylandSeat says ends it; the close of the window; the
 // compositor closing the surfaces; the connection lost); opaque surfaces (black where a
 // view draws nothing); frames paced per surface by its frame callbacks (a covered or
-// unmapped surface draws nothing); with --span, one EGL context for every output's
-// surface. The outputs are described in WaylandOutput, the
-// window's decorations in WaylandDecoration.
+// unmapped surface draws nothing); with --span, the EGL contexts of all surfaces
+// sharing their objects. The outputs are described in WaylandOutput, the window's
+// decorations in WaylandDecoration.
 // Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
 // session-lock protocol, a cursor of its own (full screen hides the pointer; the window
 // leaves it to the compositor), following an output's new position, drawing (the views
@@ -487,7 +487,7 @@ private:
     OpenGLViewFactory glViewMaker(Surface& s) {
         return [this, surface = &s](Rect frame, const OpenGLPixelFormat&) -> OpenGLView* {
             Surface& s = *surface;
-            // With --span every surface draws with one context.
+            // With --span the contexts share their objects (the --fps text's glyphs).
             const EglView* sharing = nullptr;
             for (const auto& other : surfaces_)
                 if (options_.span && other && other->gl && !sharing) sharing = other->gl.get();

@@ -8,8 +8,8 @@
 // the display lost), window sizes followed, each window's pixels per point (--scale, or
 // 2 beyond 2560 pixels), the server's "fixed" font for the --fps text, and rest: a
 // window that is unmapped (iconified, under a window manager) or fully covered gets no
-// frames until part of it shows again, its view kept as it was; with --span, one GLX
-// context for every monitor's window, all at one scale.
+// frames until part of it shows again, its view kept as it was; with --span, every
+// monitor's window at one scale, their GLX contexts sharing their objects.
 // Does not implement: following monitors that come or go during a run, more than the
 // display's default screen, drawing (the views do, on the GLX views it keeps), rest for
 // a window hidden some other way: under a compositing manager (the server reports
@@ -163,8 +163,8 @@ public:
             Window& w = windows_[i];
             w.scale = options_.span ? spanScale : scaleFor(w.width, w.height);
             const Rect frame = frameOf(w);
-            // The window's GLX view, kept with the window; with --span all draw with the
-            // first one's context, their visual being the same.
+            // The window's GLX view, kept with the window; with --span its context shares
+            // the first one's objects (the --fps text's glyphs), their visual being the same.
             auto makeGL = [this, i](Rect, const OpenGLPixelFormat& format) -> OpenGLView* {
                 Window& w = windows_[i];
                 const GlxView* sharing = nullptr;
