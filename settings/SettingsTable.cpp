@@ -38,7 +38,9 @@ const Setting SETTINGS[] = {
     {{"mainScreenOnly"},
      Bool{&Settings::mainScreenOnly, false},
      {C::CheckBox, {"screensBox"}},
-     {"main-screen-only", nullptr, "draw only on the main monitor; the others stay black",
+     {"main-screen-only", nullptr,
+      "draw only on the main monitor; the others stay black\n"
+      "(no meaning with --span)",
       {}, "all-screens", "draw on every monitor (default)"}},
     {{"logoMode", "logoFile"},
      Logo{&Settings::logoMode, &Settings::logoFile},
