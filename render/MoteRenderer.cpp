@@ -31,42 +31,26 @@ constexpr double CENTRE = 0.375;
 // The bits of a float's significand.
 constexpr int MANTISSA = 24;
 
-// The motes whose body or tail can light a pixel of the target's part, in drawing
-// order: all of them when the target gives no part.
-std::vector<int> motesTouching(const Mote* motes, int count, const MoteStyle& style, const ShapeFactors& factors,
-                               const RenderTarget& target) {
-    std::vector<int> drawn;
-    drawn.reserve(size_t(std::max(count, 0)));
-    const bool culled = target.partWidth > 0.0 && target.partHeight > 0.0;
-    const bool tails = drawsTails(style.drawMode, style.moteSize);
-    const float left = float(target.x), bottom = float(target.y);
-    const float right = float(target.x + target.partWidth), top = float(target.y + target.partHeight);
-    Vec2 v[8];
-    for (int i = 0; i < count; ++i) {
-        const Mote& m = motes[i];
-        if (!culled) {
-            drawn.push_back(i);
-            continue;
-        }
-        float x0 = m.pos.x, x1 = m.pos.x, y0 = m.pos.y, y1 = m.pos.y;
-        float edge = EDGE;
-        if (tails) {
-            x0 = std::min(x0, m.lastPos.x), x1 = std::max(x1, m.lastPos.x);
-            y0 = std::min(y0, m.lastPos.y), y1 = std::max(y1, m.lastPos.y);
-            edge += tailWidth(m) / 2.0f;
-        }
-        const int n = moteVertices(m, style.moteShape, style.directional, factors, v);
-        for (int k = 0; k < n; ++k) {
-            x0 = std::min(x0, v[k].x), x1 = std::max(x1, v[k].x);
-            y0 = std::min(y0, v[k].y), y1 = std::max(y1, v[k].y);
-        }
-        // A mote that is not a finite shape is drawn as it comes, whatever GL makes of it.
-        const bool finite = std::isfinite(x0) && std::isfinite(x1) && std::isfinite(y0) && std::isfinite(y1) &&
-                            std::isfinite(edge);
-        if (!finite || (x1 + edge >= left && x0 - edge <= right && y1 + edge >= bottom && y0 - edge <= top))
-            drawn.push_back(i);
+// Whether mote `m`'s body or tail can light a pixel of the target's part.
+bool reachesPart(const Mote& m, const MoteStyle& style, const ShapeFactors& factors, const RenderTarget& target) {
+    float x0 = m.pos.x, x1 = m.pos.x, y0 = m.pos.y, y1 = m.pos.y;
+    float edge = EDGE;
+    if (drawsTails(style.drawMode, style.moteSize)) {
+        x0 = std::min(x0, m.lastPos.x), x1 = std::max(x1, m.lastPos.x);
+        y0 = std::min(y0, m.lastPos.y), y1 = std::max(y1, m.lastPos.y);
+        edge += tailWidth(m) / 2.0f;
     }
-    return drawn;
+    Vec2 v[8];
+    const int n = moteVertices(m, style.moteShape, style.directional, factors, v);
+    for (int k = 0; k < n; ++k) {
+        x0 = std::min(x0, v[k].x), x1 = std::max(x1, v[k].x);
+        y0 = std::min(y0, v[k].y), y1 = std::max(y1, v[k].y);
+    }
+    // A mote that is not a finite shape is drawn as it comes, whatever GL makes of it.
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1) || !std::isfinite(edge))
+        return true;
+    return x1 + edge >= float(target.x) && x0 - edge <= float(target.x + target.partWidth) &&
+           y1 + edge >= float(target.y) && y0 - edge <= float(target.y + target.partHeight);
 }
 
 }  // namespace
@@ -101,12 +85,17 @@ void renderMotes(const Mote* motes, int count, const MoteStyle& style, const Ren
         glVertex2f(pixel(x), pixel(y));
     };
 
+    // Where the target is a part of the scene, the motes that can reach it.
     const ShapeFactors factors = shapeFactors(style.moteSize);
-    const std::vector<int> drawn = motesTouching(motes, count, style, factors, target);
+    const bool culled = target.partWidth > 0.0 && target.partHeight > 0.0;
+    std::vector<char> reaches;
+    if (culled)
+        for (int i = 0; i < count; ++i) reaches.push_back(reachesPart(motes[i], style, factors, target));
 
     // The line width changes only outside begin/end, so each tail is its own primitive.
     if (drawsTails(style.drawMode, style.moteSize)) {
-        for (int i : drawn) {
+        for (int i = 0; i < count; ++i) {
+            if (culled && !reaches[i]) continue;
             const Mote& m = motes[i];
             const Colour c = tailColour(m, bg);
             glLineWidth(tailWidth(m) * float(scale));
@@ -121,7 +110,8 @@ void renderMotes(const Mote* motes, int count, const MoteStyle& style, const Ren
     // All bodies in one primitive, over all tails; a later mote covers an earlier one.
     Vec2 v[8];
     glBegin(GL_QUADS);
-    for (int i : drawn) {
+    for (int i = 0; i < count; ++i) {
+        if (culled && !reaches[i]) continue;
         const Mote& m = motes[i];
         glColor3f(m.colour.r, m.colour.g, m.colour.b);
         const int n = moteVertices(m, style.moteShape, style.directional, factors, v);

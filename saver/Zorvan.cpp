@@ -96,14 +96,14 @@ void Zorvan::setFrameSize(Size size) {
 }
 
 void Zorvan::startAnimation() {
-    // Every surface starts clear in the background colour (one view may span several).
+    // Every surface starts clear in the background colour (one view may span several,
+    // each with a context of its own).
     if (drawingEnabled) {
         for (const OpenGLView::Part& part : _view->parts()) {
             part.surface->lockFocus();
             if (!_initedGL) {
                 const Rect f = frame();
                 initGL(truncatedSize(f.width), truncatedSize(f.height));
-                _initedGL = true;
             }
             const Colour bg = settings.bg;
             glClearColor(bg.r, bg.g, bg.b, 1.0f);
@@ -112,6 +112,7 @@ void Zorvan::startAnimation() {
             part.surface->flushBuffer();
             part.surface->unlockFocus();
         }
+        _initedGL = true;
     }
     ScreenSaverView::startAnimation();
 }

@@ -60,10 +60,7 @@ void Zorvan::drawMotes() { drawMotes(OpenGLView::Part{_view, std::nullopt}); }
 
 void Zorvan::drawMotes(const OpenGLView::Part& part) {
     // The whole view, or the part of it that the surface shows, at the surface's pixels
-    // a point; motes that cannot touch the part are not drawn. A surface that shows a
-    // part has a context of its own, perhaps made after the start: its state is set
-    // each frame.
-    if (part.shown) initMoteGL();
+    // a point; motes that cannot touch the part are not drawn.
     RenderTarget target{double(swarm.displayWidth), double(swarm.displayHeight), 0.0, 0.0,
                         part.surface ? part.surface->backingScale() : 1.0};
     if (part.shown) {

@@ -71,6 +71,13 @@ struct OptionSpec {
     bool off = false;
 };
 
+// A flag that sets `Field` of the options.
+template <bool Options::*Field>
+std::optional<std::string> setFlag(ParseState& s, const std::string&, const std::string&) {
+    s.options.*Field = true;
+    return std::nullopt;
+}
+
 // Whole numbers from `min` (0 unless given) up to `max`, for the option spelled `spelled`.
 std::optional<std::string> number(const std::string& spelled, const std::string& text,
                                   uint64_t max, uint64_t& out, uint64_t min = 0) {
@@ -199,35 +206,20 @@ const OptionSpec OPTIONS[] = {
      "cover every monitor, one borderless window and view each\n"
      "(on Wayland, an overlay surface); any key, button or pointer\n"
      "motion ends the run",
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.options.fullscreen = true;
-         return std::nullopt;
-     }},
+     setFlag<&Options::fullscreen>},
     {"wallpaper", nullptr, nullptr,
      "on Wayland, a live wallpaper under the windows on every\n"
      "output, taking no input, until a stop signal",
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.options.wallpaper = true;
-         return std::nullopt;
-     }},
+     setFlag<&Options::wallpaper>},
     {"span", nullptr, nullptr,
      "with --fullscreen or --wallpaper: one scene over every\n"
      "monitor or output, each showing its part of the box around\n"
      "them all (--main-screen-only has no meaning with it)",
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.options.span = true;
-         return std::nullopt;
-     }},
+     setFlag<&Options::span>},
     {"x11", nullptr, nullptr, "use the X display even in a Wayland session",
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.options.x11 = true;
-         return std::nullopt;
-     }},
+     setFlag<&Options::x11>},
     {"fps", nullptr, nullptr, "show the frame rate and the CPU time per frame in a corner",
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.options.fps = true;
-         return std::nullopt;
-     }},
+     setFlag<&Options::fps>},
     {"delay", nullptr, "N",
      "frame interval in microseconds, 0..10000000 (default: the\n"
      "view's own, 1/60 s)",
@@ -305,10 +297,7 @@ const OptionSpec OPTIONS[] = {
          return std::nullopt;
      }},
     {"preview", nullptr, nullptr, "run as the small preview instance",
-     [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
-         s.options.preview = true;
-         return std::nullopt;
-     }},
+     setFlag<&Options::preview>},
     {"seed", nullptr, "N", "seed the random numbers with N (default: the clock)",
      [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
          uint64_t n = 0;

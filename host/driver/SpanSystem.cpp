@@ -16,7 +16,6 @@ constexpr auto LATE = std::chrono::milliseconds(100);
 SpanSystem::Pane SpanSystem::paneOf(ScreenSpec& spec) {
     Pane pane;
     pane.frame = Rect{spec.frame.x, spec.frame.y, spec.size.width, spec.size.height};
-    pane.scale = spec.scale;
     pane.makeGLView = std::move(spec.glView);
     return pane;
 }
@@ -106,7 +105,10 @@ ScreenChanges SpanSystem::takeScreenChanges() {
         }
         screens_->viewMade(i);
     }
-    if (placePanes()) resized_ = true;
+    // A new box, or a new pane whose context the view has yet to set up: the view is
+    // sized and started anew.
+    placePanes();
+    resized_ = true;
     return {};
 }
 
@@ -118,7 +120,6 @@ std::optional<Resize> SpanSystem::takeResize(size_t) {
         if (const std::optional<Resize> resize = screens_->takeResize(i)) {
             pane.frame.width = resize->size.width;
             pane.frame.height = resize->size.height;
-            pane.scale = resize->scale;
             if (pane.gl) {
                 pane.gl->setBackingScale(resize->scale);
                 pane.gl->setFrameSize(resize->size);

@@ -4,7 +4,7 @@
 // one view draws through a SpanView whose panes are the backend's GL views (on one
 // context), each showing its screen's rectangle of the box at its own scale.
 // Implements: the box and each pane's place in it; screens that come or go (a pane
-// made or dropped, and a new box is a resize of the one view, which re-seeds it); a
+// made or dropped, and a resize of the one view to the new box, which re-seeds it); a
 // screen's new size or scale; frames drawn when every screen can take one (one that is
 // late is not waited for), and on each screen that can.
 // Does not implement: the screens themselves, their events and their ends (the wrapped
@@ -49,7 +49,6 @@ private:
     // A screen of the wrapped backend.
     struct Pane {
         Rect frame;  // as the backend gives it (its size in points)
-        double scale = 1.0;
         OpenGLViewFactory makeGLView;
         OpenGLView* gl = nullptr;  // once the span's view asked for its GL view
         bool live = true;          // false once its screen is gone

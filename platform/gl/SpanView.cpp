@@ -7,15 +7,15 @@ SpanView::~SpanView() {
 }
 
 void SpanView::setPane(size_t key, OpenGLView* surface, Rect shown) {
+    if (auto it = panes_.find(key); it != panes_.end() && it->second.surface == surface) {
+        it->second.shown = shown;
+        return;
+    }
     removePane(key);
     if (!surface) return;
     panes_[key] = Pane{surface, shown};
     surface->setBeforePresent([this] { runBeforePresent(); });
     if (!swapInterval_.empty()) surface->setValuesForParameter(swapInterval_.data(), NSOpenGLCPSwapInterval);
-}
-
-void SpanView::movePane(size_t key, Rect shown) {
-    if (auto it = panes_.find(key); it != panes_.end()) it->second.shown = shown;
 }
 
 void SpanView::removePane(size_t key) {

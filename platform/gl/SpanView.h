@@ -27,11 +27,9 @@ public:
     ~SpanView() override;
 
     // Pane `key` shows the rectangle `shown` of the scene on `surface` (which stays its
-    // maker's); a pane of that key already there is replaced.
+    // maker's); a pane of that key already there is moved, or replaced.
     void setPane(size_t key, OpenGLView* surface, Rect shown);
-    void movePane(size_t key, Rect shown);
     void removePane(size_t key);
-    bool hasPanes() const { return !panes_.empty(); }
 
     std::vector<Part> parts() override;
 
