@@ -26,6 +26,8 @@ RUN=(
   libwayland-dev libxkbcommon-dev wayland-protocols libdecor-0-dev libdecor-0-plugin-1-cairo
   # The --fps text.
   fonts-dejavu-core
+  # The README's `cpack -G DEB`: CPack finds the programs to ask dpkg-shlibdeps about with it.
+  file
 )
 
 TEST=(
@@ -37,8 +39,8 @@ TEST=(
   xvfb xauth x11-utils
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
-  # The Debian package (cpack: dpkg-shlibdeps, file) and the man page.
-  dpkg-dev file man-db
+  # The Debian package's test (dpkg-deb, dpkg-shlibdeps) and the man page's.
+  dpkg-dev man-db
   # The settings pane through the accessibility tree, its logo picture made by convert.
   dbus dbus-x11 at-spi2-core libatk-adaptor
   python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 imagemagick
