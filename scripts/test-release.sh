@@ -30,12 +30,10 @@ command -v debootstrap >/dev/null || {
 }
 
 commit="$(git -C "$repo" rev-parse --short HEAD)"
-logs="$(mktemp -d "${TMPDIR:-/tmp}/zorvan-release-$release.XXXXXX")"
-# The committed state only, as it is now: a bundle of HEAD, cloned into the root below.
-git -C "$repo" bundle create -q "$logs/head.bundle" HEAD
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
-  root="$(cd "$keep" && pwd)"
+  root="$(cd "$keep" && pwd -P)"
+  [ "$root" != / ] || { echo "test-release: --keep / would be this machine's own root" >&2; exit 2; }
 else
   root="$(mktemp -d /var/tmp/zorvan-release-root.XXXXXX)"
   # Nothing is mounted under the root outside the namespaces; the check guards rm -rf.
@@ -43,6 +41,9 @@ else
 fi
 # The root's / as a system's: nobody and apt's own user pass through it.
 chmod 755 "$root"
+logs="$(mktemp -d "${TMPDIR:-/tmp}/zorvan-release-$release.XXXXXX")"
+# The committed state only, as it is now: a bundle of HEAD, cloned into the root below.
+git -C "$repo" bundle create -q "$logs/head.bundle" HEAD
 
 # A finished debootstrap leaves apt and no debootstrap/ folder behind.
 if [ -x "$root/usr/bin/apt-get" ] && [ ! -d "$root/debootstrap" ]; then
