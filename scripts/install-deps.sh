@@ -1,37 +1,67 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Zorvan needs to build, run and test.
+# Installs the Debian packages (Debian 12 or 13) of one of two sets:
+#   scripts/install-deps.sh run     building and running zorvan and zorvan-settings
+#   scripts/install-deps.sh [test]  the run set, and what the test suite, the benchmarks
+#                                   and the sanitizer and fuzz builds need (the default)
 # Skips the work when everything is already there, so a second run is quick.
 set -euo pipefail
 
-PACKAGES=(
+which="${1:-test}"
+case "$which" in
+  run | test) ;;
+  *) echo "usage: install-deps.sh [run|test]" >&2; exit 2 ;;
+esac
+
+RUN=(
   build-essential cmake pkg-config
+  # OpenGL 1.x and GLU, EGL (the Wayland and offscreen views), and Mesa's drivers, which
+  # the GL and EGL libraries load at run time.
+  libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libx11-dev libxrandr-dev
+  libmagick++-dev libglib2.0-dev libpng-dev
+  # The settings pane.
+  libgtk-3-dev
+  # The Wayland backend: EGL on wl_surfaces, keys through xkbcommon, protocol code from
+  # wayland-scanner, the window's title bar through libdecor and its plugin.
+  libwayland-dev libxkbcommon-dev wayland-protocols libdecor-0-dev libdecor-0-plugin-1-cairo
+  # The --fps text.
+  fonts-dejavu-core
+  # The README's `cpack -G DEB`: CPack finds the programs to ask dpkg-shlibdeps about with it.
+  file
+)
+
+TEST=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libosmesa6-dev
-  libx11-dev libxrandr-dev libxcomposite-dev libxdamage-dev
-  libmagick++-dev imagemagick
-  libglib2.0-dev
-  clang libclang-rt-14-dev
-  libpng-dev
+  # The window tests read windows back through Composite and count frames through DAMAGE.
+  libxcomposite-dev libxdamage-dev
+  # The fuzz build (scripts/fuzz.sh); bench/compare.sh's /usr/bin/time.
+  clang libclang-rt-dev time
   xvfb xauth x11-utils
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
-  dpkg-dev file man-db
-  # The settings dialog, and its test through the accessibility tree.
-  libgtk-3-dev
+  # The Debian package's test (dpkg-deb, dpkg-shlibdeps) and the man page's.
+  dpkg-dev man-db
+  # The settings pane through the accessibility tree, its logo picture made by convert.
   dbus dbus-x11 at-spi2-core libatk-adaptor
-  python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
+  python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 imagemagick
   xdotool
   # The power tests: mock UPower and power-profiles daemons on a private bus.
   python3-dbusmock
-  # The Wayland backend (EGL on wl_surfaces, keys through xkbcommon, protocol code from
-  # wayland-scanner, the window's title bar through libdecor and its plugin), and its
-  # tests under a headless sway: screenshots, keys, idle.
-  libwayland-dev libegl-dev libegl-mesa0 libxkbcommon-dev wayland-protocols fonts-dejavu-core
-  libdecor-0-dev libdecor-0-plugin-1-cairo
+  # The Wayland tests under a headless sway: screenshots, keys, idle.
   sway swayidle grim wtype
   # The other desktops' compositors, headless, for the same tests.
   weston kwin-wayland kwin-style-breeze cage mutter wayland-utils libglib2.0-bin
 )
+
+# Every name above is the same on Debian 12 and 13; elsewhere they are tried as they are.
+release="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")"
+case "$release" in
+  bookworm | trixie) ;;
+  *) echo "install-deps: not Debian 12 or 13 (${release:-unknown release}); trying Debian 13's package names" >&2 ;;
+esac
+
+PACKAGES=("${RUN[@]}")
+[ "$which" = test ] && PACKAGES+=("${TEST[@]}")
 
 missing=()
 for p in "${PACKAGES[@]}"; do

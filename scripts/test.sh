@@ -4,16 +4,20 @@
 # display get one: the caller's, or a private Xvfb started here.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 
 dir="$root/build"
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# The tests and benchmarks are asked for each time: scripts/run.sh configures the same
+# build/ without them.
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVAN_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   dir="$root/build-asan"
   flags+=(-DZORVAN_SANITIZE=ON -DZORVAN_BENCH=OFF)
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
   export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+else
+  flags+=(-DZORVAN_BENCH=ON)
 fi
 
 cmake -S "$root" -B "$dir" "${flags[@]}" >/dev/null
