@@ -1,5 +1,7 @@
 #include "support/HeadlessWeston.h"
 
+#include "platform/image/MagickVersions.h"
+
 #include <Magick++.h>
 
 #include <filesystem>
@@ -67,7 +69,7 @@ Shot HeadlessWeston::screenshot(const std::string& name) {
         // Kept without the alpha, as the output shows it (a viewer shows 0,0,0,0 as white).
         try {
             Magick::Image picture(taken);
-            picture.matte(false);
+            zorvan::magick::setAlpha(picture, false);
             picture.write(shotPath(name));
         } catch (const Magick::Exception& e) {
             error_ = "cannot keep the picture " + name + ": " + e.what();

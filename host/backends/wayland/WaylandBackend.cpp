@@ -614,6 +614,12 @@ const wl_surface_listener surfaceListener = {
         auto& entered = static_cast<Surface*>(data)->entered;
         entered.erase(std::remove(entered.begin(), entered.end(), output), entered.end());
     },
+#ifdef WL_SURFACE_PREFERRED_BUFFER_SCALE_SINCE_VERSION
+    // Events of a later wl_surface than the one bound, never sent: named where the
+    // headers have them, so that the listener is whole.
+    [](void*, wl_surface*, int32_t) {},
+    [](void*, wl_surface*, uint32_t) {},
+#endif
 };
 
 const wl_callback_listener frameListener = {

@@ -51,6 +51,9 @@ const wl_pointer_listener pointerListener = {
     [](void*, wl_pointer*, uint32_t, uint32_t) {},
     [](void*, wl_pointer*, uint32_t, int32_t) {},
     [](void*, wl_pointer*, uint32_t, int32_t) {},
+#ifdef WL_POINTER_AXIS_RELATIVE_DIRECTION_SINCE_VERSION
+    [](void*, wl_pointer*, uint32_t, uint32_t) {},  // of a later wl_pointer than the one bound
+#endif
 };
 
 }  // namespace
