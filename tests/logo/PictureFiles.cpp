@@ -1,6 +1,7 @@
 #include "PictureFiles.h"
 
 #include "platform/image/MagickSetup.h"
+#include "platform/image/MagickVersions.h"
 
 #include <Magick++.h>
 
@@ -22,14 +23,14 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
     Magick::Image image;
     image.read(static_cast<size_t>(picture.width), static_cast<size_t>(picture.height), "RGBA",
                Magick::CharPixel, rgba.data());
-    if (!as.alpha) image.matte(false);
+    if (!as.alpha) zorvan::magick::setAlpha(image, false);
     const bool palette = as.coder == "PNG8" || as.coder == "GIF";
     if (as.grey) {
-        image.type(as.alpha ? Magick::GrayscaleMatteType : Magick::GrayscaleType);
+        image.type(as.alpha ? zorvan::magick::GreyAlphaType : Magick::GrayscaleType);
     } else if (palette) {
-        image.type(as.alpha ? Magick::PaletteMatteType : Magick::PaletteType);
+        image.type(as.alpha ? zorvan::magick::PaletteAlphaType : Magick::PaletteType);
     } else {
-        image.type(as.alpha ? Magick::TrueColorMatteType : Magick::TrueColorType);
+        image.type(as.alpha ? zorvan::magick::TrueColourAlphaType : Magick::TrueColorType);
     }
     if (as.planar) image.interlaceType(Magick::PlaneInterlace);
     if (as.depth > 0) image.depth(static_cast<size_t>(as.depth));
@@ -38,7 +39,7 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
     if (as.coder == "JPEG") image.quality(100);
     if (as.dpi > 0.0) {
         image.resolutionUnits(Magick::PixelsPerInchResolution);
-        image.density(Magick::Geometry(static_cast<size_t>(as.dpi), static_cast<size_t>(as.dpi)));
+        zorvan::magick::setDensity(image, as.dpi, as.dpi);
     }
     image.write(as.coder + ":" + path);
 }
