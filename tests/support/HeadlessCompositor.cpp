@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -116,6 +117,24 @@ int HeadlessCompositor::startBusCall(const std::vector<std::string>& args, Child
     setup.emptyEnv = true;
     setup.env.insert(setup.env.end(), {"PATH=/usr/bin:/bin", "HOME=" + home_, "DBUS_SESSION_BUS_ADDRESS=" + address});
     return user_.spawn(call[0], {call.begin() + 1, call.end()}, setup);
+}
+
+ProcessResult HeadlessCompositor::busCall(const std::vector<std::string>& args) const {
+    ProcessResult result;
+    ChildSetup setup;
+    setup.outPath = file("gdbus.out");
+    setup.errPath = file("gdbus.err");
+    const int pid = startBusCall(args, setup);
+    if (pid < 0) return result;
+    result.exitCode = waitProcess(pid, 10);
+    result.out = readFile(setup.outPath);
+    result.err = readFile(setup.errPath);
+    if (result.exitCode != 0) {
+        const auto method = std::find(args.begin(), args.end(), "--method");
+        error_ = (method != args.end() && method + 1 != args.end() ? method[1] : "a D-Bus call") + " failed: " +
+                 result.out + result.err;
+    }
+    return result;
 }
 
 HeadlessCompositor::~HeadlessCompositor() {

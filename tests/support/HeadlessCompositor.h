@@ -100,6 +100,8 @@ protected:
     // as the compositor's user: the bus takes no one else. Its stdout is read into the
     // result; `setup` may redirect nothing but may carry more environment.
     int startBusCall(const std::vector<std::string>& args, ChildSetup& setup) const;
+    // Runs such a call to its end (at most 10 s); a failure also goes to error().
+    ProcessResult busCall(const std::vector<std::string>& args) const;
 
     std::string dir_, runtime_, home_, display_, why_, busFile_;
     mutable std::string error_;
