@@ -177,6 +177,13 @@ ProcessResult HeadlessCompositor::runClient(const std::string& program, const st
     return runChild(program, args, setup, seconds);
 }
 
+bool HeadlessCompositor::key(const std::string& name) {
+    const ProcessResult wtype = runClient("wtype", {"-s", "500", "-k", name});
+    if (wtype.exitCode == 0) return true;
+    error_ = "wtype -k " + name + " failed: " + wtype.err;
+    return false;
+}
+
 void HeadlessCompositor::kill() {
     if (compositor_ <= 0) return;
     ::kill(-compositor_, SIGKILL);
