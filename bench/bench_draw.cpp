@@ -2,7 +2,7 @@
 // default swarm size and at a very large one. Mesa renders in software here, so the
 // time includes rasterising on its worker threads; the frame is finished (glFinish)
 // inside each iteration, so wall time is what counts.
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "saver/Zorvan.h"
 #include "tests/support/ViewState.h"
 
@@ -19,7 +19,7 @@ constexpr double WIDTH = 1920, HEIGHT = 1080;
 // A fixed spread of motes, independent of the seeding: same frame every run.
 class Swarm {
 public:
-    explicit Swarm(int count) : view_(OsMesaView::factory()) {
+    explicit Swarm(int count) : view_(OffscreenView::factory()) {
         ZorvanState& s = test::state(view_);
         if (!view_.initWithFrame({0, 0, WIDTH, HEIGHT}, false) || !s._view) return;
         view_.setFrameSize({WIDTH, HEIGHT});

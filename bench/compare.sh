@@ -93,7 +93,7 @@ for n in "${counts[@]}"; do
           b=$(DISPLAY=$display measure $xpid "$build/bin/bare_glx" "$frames" "$n" "$scale") ;;
         render)
           z=$(measure - "$build/bin/zorvan" --render "$work/z.png" --size "$screen" --scale "$scale" --frames "$frames" --prefs "$work/prefs.ini")
-          b=$(measure - "$build/bin/bare_osmesa" "$work/b.png" "$swidth" "$sheight" "$frames" "$n" "$scale") ;;
+          b=$(measure - "$build/bin/bare_offscreen" "$work/b.png" "$swidth" "$sheight" "$frames" "$n" "$scale") ;;
         wayland)
           z=$(measure_on_sway "$build/bin/zorvan" --fullscreen --frames "$frames" --prefs "$work/prefs.ini")
           b=$(measure_on_sway "$build/bin/bare_wayland" "$frames" "$n") ;;

@@ -4,7 +4,7 @@
 // the peak grew by no more than 1 MB and that every mote still holds finite numbers.
 // Not a test: run it by hand (build/bin/soak [FRAMES] [MOTES]); exits 1 when a check
 // fails. Tails dominate the time: with llvmpipe, LP_NUM_THREADS=0 suits this small size.
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 #include "tests/support/ViewState.h"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     ScreenSaverDefaults::setStorePathOverride(scratch.string());
     srandom(1);
 
-    Zorvan view{OsMesaView::factory()};
+    Zorvan view{OffscreenView::factory()};
     if (!view.initWithFrame({0, 0, W, H}, false) || !view.glView()) {
         std::fprintf(stderr, "soak: no offscreen view\n");
         return 1;

@@ -6,7 +6,7 @@
 #include "FuzzSupport.h"
 
 #include "platform/controls/Control.h"
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 #include "tests/support/ViewState.h"
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScreenSaverDefaults::setStorePathOverride(path);
 
     srandom(1);
-    Zorvan view{OsMesaView::factory()};
+    Zorvan view{OffscreenView::factory()};
     ZorvanState& s = test::state(view);
     fuzz::require(view.initWithFrame(Rect{0, 0, 48, 32}, false) != nullptr, "the view is made");
     view.setFrameSize(Size{48, 32});

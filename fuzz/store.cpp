@@ -3,7 +3,7 @@
 // into a crash or a view that cannot draw.
 #include "FuzzSupport.h"
 
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 #include "tests/support/ViewState.h"
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScreenSaverDefaults::setStorePathOverride(path);
 
     srandom(1);
-    Zorvan view{OsMesaView::factory()};
+    Zorvan view{OffscreenView::factory()};
     ZorvanState& s = test::state(view);
     fuzz::require(view.initWithFrame(Rect{0, 0, 48, 32}, false) != nullptr, "the view is made");
     fuzz::require(s.settings.numMotes > 0 && s.settings.moteSize > 0, "count and size are checked");

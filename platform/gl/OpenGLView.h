@@ -1,5 +1,5 @@
 // The OpenGL view: a child view with its own GL context that covers the saver view.
-// Backends: OsMesaView (offscreen, for rendering to pictures and for tests), GlxView
+// Backends: OffscreenView (offscreen, for rendering to pictures and for tests), GlxView
 // (an X11 window) and EglView (a Wayland surface). The saver view asks for its GL view
 // through a factory that the host picks, since which backend to use is the host's
 // decision; the host keeps the GL view, and lends it to the saver view.

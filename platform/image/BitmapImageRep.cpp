@@ -4,6 +4,7 @@
 #include "platform/image/Image.h"
 
 #include "platform/image/MagickSetup.h"
+#include "platform/image/MagickVersions.h"
 
 #include <Magick++.h>
 
@@ -88,45 +89,46 @@ std::vector<Sample> packedSamples(const BitmapImageRep& rep) {
     return out;
 }
 
-Magick::Quantum quantumOf(uint8_t sample) { return Magick::Color::scaleDoubleToQuantum(sample / 255.0); }
-
 // A Magick image of the bitmap's pixels.
 Magick::Image magickImageOf(const BitmapImageRep& rep) {
     const auto& l = rep.layout();
     const size_t w = static_cast<size_t>(l.pixelsWide), h = static_cast<size_t>(l.pixelsHigh);
     Magick::Image image;
     if (l.colorSpaceName == IndexedColorSpace) {
-        // A palette image: Magick looks each index up in the colour map.
-        image = Magick::Image(Magick::Geometry(w, h), Magick::Color(0, 0, 0));
-        image.modifyImage();
-        MagickCore::Image* core = image.image();
-        MagickCore::ExceptionInfo* ex = MagickCore::AcquireExceptionInfo();
-        bool ok = MagickCore::AcquireImageColormap(core, 256) != MagickCore::MagickFalse;
-        bool translucent = false;
+        // A palette image: each pixel's colour from the palette, then the palette as
+        // the colour map and each pixel's index into it. The pixels stay opaque, alpha
+        // or not: the palette's colours are premultiplied.
         const auto& palette = rep.palette();
-        for (size_t i = 0; ok && i < 256; ++i) {
-            const PaletteEntry e = i < palette.size() ? palette[i] : PaletteEntry{};
-            core->colormap[i].red = quantumOf(e.r);
-            core->colormap[i].green = quantumOf(e.g);
-            core->colormap[i].blue = quantumOf(e.b);
-            core->colormap[i].opacity = quantumOf(static_cast<uint8_t>(255 - e.a));
-            translucent = translucent || e.a != 255;
-        }
+        auto entry = [&](size_t i) { return i < palette.size() ? palette[i] : PaletteEntry{}; };
+        const size_t step = static_cast<size_t>(l.bitsPerPixel / 8);
         const uint8_t* data = rep.bitmapData();
-        for (size_t y = 0; ok && y < h; ++y) {
-            MagickCore::PixelPacket* q = MagickCore::GetAuthenticPixels(
-                core, 0, static_cast<ssize_t>(y), w, 1, ex);
-            MagickCore::IndexPacket* ix = MagickCore::GetAuthenticIndexQueue(core);
-            if (q == nullptr || ix == nullptr) { ok = false; break; }
+        std::vector<uint8_t> rgb(w * h * 3);
+        for (size_t y = 0; y < h; ++y) {
             const uint8_t* row = data + y * static_cast<size_t>(l.bytesPerRow);
-            for (size_t x = 0; x < w; ++x)
-                ix[x] = static_cast<MagickCore::IndexPacket>(row[x * static_cast<size_t>(l.bitsPerPixel / 8)]);
-            ok = MagickCore::SyncAuthenticPixels(core, ex) != MagickCore::MagickFalse;
+            for (size_t x = 0; x < w; ++x) {
+                const PaletteEntry e = entry(row[x * step]);
+                uint8_t* px = rgb.data() + (y * w + x) * 3;
+                px[0] = e.r;
+                px[1] = e.g;
+                px[2] = e.b;
+            }
         }
-        if (ok) ok = MagickCore::SyncImage(core) != MagickCore::MagickFalse;
-        MagickCore::DestroyExceptionInfo(ex);
-        if (!ok) throw std::runtime_error("palette image");
-        if (translucent) core->matte = MagickCore::MagickTrue;
+        image.read(w, h, "RGB", Magick::CharPixel, rgb.data());
+        bool translucent = false;
+        for (size_t i = 0; i < 256; ++i) translucent = translucent || entry(i).a != 255;
+        if (translucent) magick::setAlpha(image, true);
+        image.colorMapSize(256);
+        for (size_t i = 0; i < 256; ++i) {
+            const PaletteEntry e = entry(i);
+            image.colorMap(i, magick::colourOf(e.r, e.g, e.b, e.a));
+        }
+        {
+            Magick::Pixels view(image);
+            for (size_t y = 0; y < h; ++y)
+                if (!magick::writeIndexRow(image, view, static_cast<ssize_t>(y), w,
+                                           data + y * static_cast<size_t>(l.bytesPerRow), step))
+                    throw std::runtime_error("palette image");
+        }
         return image;
     }
     std::string map = l.colorSpaceName == NSCalibratedWhiteColorSpace ||

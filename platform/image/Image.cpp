@@ -7,6 +7,7 @@
 #include "platform/image/Image.h"
 
 #include "platform/image/MagickSetup.h"
+#include "platform/image/MagickVersions.h"
 
 #include <Magick++.h>
 
@@ -161,9 +162,8 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path) {
     return result;
 }
 
-uint8_t toChar(Magick::Quantum q) {
-    return static_cast<uint8_t>(std::lround(Magick::Color::scaleQuantumToDouble(q) * 255.0));
-}
+// A sample from 0 to 1 as the nearest 8-bit value.
+uint8_t toChar(double sample) { return static_cast<uint8_t>(std::lround(sample * 255.0)); }
 
 // Colour samples times alpha, rounded: the bitmap's samples are premultiplied.
 template <typename Sample>
@@ -245,16 +245,17 @@ int Image::pixelsHigh() const { return static_cast<int>(impl_->image.rows()); }
 const std::string& Image::format() const { return impl_->format; }
 
 Size Image::size() const {
-    const MagickCore::Image* core = impl_->image.constImage();
+    const Magick::Image& image = impl_->image;
+    const Magick::ResolutionType units = image.resolutionUnits();
     // Pixels an inch, from the file's resolution when it gives one in real units.
     auto inch = [&](double resolution) {
         double perInch = 0.0;
-        if (core->units == MagickCore::PixelsPerInchResolution) perInch = resolution;
-        if (core->units == MagickCore::PixelsPerCentimeterResolution) perInch = resolution * 2.54;
+        if (units == Magick::PixelsPerInchResolution) perInch = resolution;
+        if (units == Magick::PixelsPerCentimeterResolution) perInch = resolution * 2.54;
         return std::isfinite(perInch) && perInch >= 1.0 && perInch <= 1e6 ? perInch : 72.0;
     };
-    return {static_cast<double>(core->columns) * 72.0 / inch(core->x_resolution),
-            static_cast<double>(core->rows) * 72.0 / inch(core->y_resolution)};
+    return {static_cast<double>(image.columns()) * 72.0 / inch(image.xResolution()),
+            static_cast<double>(image.rows()) * 72.0 / inch(image.yResolution())};
 }
 
 std::unique_ptr<BitmapImageRep> Image::bitmapRepresentation() const {
@@ -271,14 +272,14 @@ std::unique_ptr<BitmapImageRep> Image::bitmapRepresentation() const {
         case 2:
         case 6: kind = Kind::Colour; break;
         default:
-            kind = space == MagickCore::GRAYColorspace ? Kind::Grey
-                   : pseudo                            ? Kind::Palette
-                                                       : Kind::Colour;
+            kind = space == Magick::GRAYColorspace ? Kind::Grey
+                   : pseudo                        ? Kind::Palette
+                                                   : Kind::Colour;
         }
-        if (kind != Kind::Grey && space != MagickCore::sRGBColorspace &&
-            space != MagickCore::RGBColorspace && space != MagickCore::TransparentColorspace) {
+        if (kind != Kind::Grey && space != Magick::sRGBColorspace &&
+            space != Magick::RGBColorspace && space != Magick::TransparentColorspace) {
             // CMYK, YCbCr and the like are shown in sRGB.
-            image.colorSpace(MagickCore::sRGBColorspace);
+            image.colorSpace(Magick::sRGBColorspace);
             if (kind == Kind::Palette) kind = Kind::Colour;
         }
 
@@ -293,13 +294,13 @@ std::unique_ptr<BitmapImageRep> Image::bitmapRepresentation() const {
             l.bitsPerPixel = 8;
             l.bytesPerRow = l.pixelsWide;
             l.colorSpaceName = IndexedColorSpace;
-            const bool alpha = image.matte();
+            const bool alpha = magick::hasAlpha(image);
+            const size_t colours = image.colorMapSize();
             std::vector<PaletteEntry> palette(256, PaletteEntry{0, 0, 0, 255});
-            const MagickCore::Image* core = image.constImage();
-            for (size_t i = 0; i < core->colors; ++i) {
-                const MagickCore::PixelPacket& c = core->colormap[i];
-                PaletteEntry e{toChar(c.red), toChar(c.green), toChar(c.blue),
-                               alpha ? static_cast<uint8_t>(255 - toChar(c.opacity)) : uint8_t{255}};
+            for (size_t i = 0; i < colours; ++i) {
+                const Magick::ColorRGB c = image.colorMap(i);
+                PaletteEntry e{toChar(c.red()), toChar(c.green()), toChar(c.blue()),
+                               alpha ? toChar(magick::alphaOf(c)) : uint8_t{255}};
                 if (alpha) {
                     uint8_t rgb[4] = {e.r, e.g, e.b, e.a};
                     premultiply(rgb, 1, 4, 255);
@@ -308,22 +309,17 @@ std::unique_ptr<BitmapImageRep> Image::bitmapRepresentation() const {
                 palette[i] = e;
             }
             std::vector<uint8_t> indexes(w * h);
-            MagickCore::ExceptionInfo* ex = MagickCore::AcquireExceptionInfo();
-            bool ok = true;
-            for (size_t y = 0; ok && y < h; ++y) {
-                const MagickCore::PixelPacket* p =
-                    MagickCore::GetVirtualPixels(core, 0, static_cast<ssize_t>(y), w, 1, ex);
-                const MagickCore::IndexPacket* ix = MagickCore::GetVirtualIndexQueue(core);
-                if (p == nullptr || ix == nullptr) { ok = false; break; }
+            std::vector<size_t> row(w);
+            Magick::Pixels view(image);
+            for (size_t y = 0; y < h; ++y) {
+                if (!magick::readIndexRow(image, view, static_cast<ssize_t>(y), w, row.data())) return nullptr;
                 for (size_t x = 0; x < w; ++x)
-                    indexes[y * w + x] = static_cast<uint8_t>(std::min<size_t>(ix[x], core->colors - 1));
+                    indexes[y * w + x] = static_cast<uint8_t>(std::min(row[x], colours - 1));
             }
-            MagickCore::DestroyExceptionInfo(ex);
-            if (!ok) return nullptr;
             return std::make_unique<BitmapImageRep>(std::move(l), std::move(indexes), std::move(palette));
         }
 
-        const bool alpha = image.matte();
+        const bool alpha = magick::hasAlpha(image);
         const int bits = image.depth() > 8 ? 16 : 8;
         const size_t bytes = static_cast<size_t>(bits / 8);
         const std::string channels = std::string(kind == Kind::Grey ? "R" : "RGB") + (alpha ? "A" : "");

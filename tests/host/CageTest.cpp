@@ -1,8 +1,8 @@
 // The program as a native Wayland client of a private headless cage, the kiosk: one
 // output of 1280x720 at scale 1, every toplevel maximised over it. Cage offers no layer
-// shell (so the saver is a toplevel set full screen, and there is no wallpaper) and no
-// way to send input, but its idle protocol lets swayidle start the saver. Skipped where
-// cage is not installed.
+// shell (so the saver is a toplevel set full screen, and there is no wallpaper); its
+// idle protocol lets swayidle start the saver, and from 0.2 on its virtual keyboard
+// lets the tests type. Skipped where cage is not installed.
 #include "support/HeadlessCage.h"
 #include "support/WaylandRuns.h"
 
@@ -50,4 +50,28 @@ TEST(Cage, SwayidleStartsTheSaver) {
     ASSERT_GT(cage.startClient("swayidle", {"-w", "timeout", "1", command}, setup), 0);
     ASSERT_TRUE(cage.waitForLit(MOTES, 15)) << test::readFile(cage.file("swayidle.log"));
     EXPECT_TRUE(reachesEveryEdge(cage.screenshot("cage-swayidle")));
+}
+
+// Typed keys: any key ends the saver with 0; a window takes q (Esc likewise) and no
+// other key as its end. Skipped where cage offers no virtual keyboard (0.1.4).
+TEST(Cage, KeysEndTheSaverAndQTheWindow) {
+    if (const std::string tool = test::HeadlessCompositor::missing({"wtype"}); !tool.empty())
+        GTEST_SKIP() << tool << " is not installed";
+    START_CAGE(cage);
+    int pid = startZorvan(cage, {"--fullscreen"}, "saver.err");
+    ASSERT_TRUE(cage.waitForLit(MOTES, 15)) << test::readFile(cage.file("saver.err"));
+    if (!cage.key("space")) {
+        if (cage.error().find("does not support the virtual keyboard") != std::string::npos)
+            GTEST_SKIP() << "this cage offers no virtual keyboard to type with";
+        FAIL() << cage.error();
+    }
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
+
+    pid = startZorvan(cage, {}, "window.err");
+    ASSERT_TRUE(cage.waitForLit(MOTES, 15)) << test::readFile(cage.file("window.err"));
+    ASSERT_TRUE(cage.key("space")) << cage.error();
+    settle(0.3);
+    EXPECT_TRUE(running(pid)) << "a key other than q or Esc ended the window";
+    ASSERT_TRUE(cage.key("q")) << cage.error();
+    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
 }

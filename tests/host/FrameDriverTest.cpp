@@ -2,7 +2,7 @@
 // outputs do (offscreen views, frames back to back), and the --fps text it draws.
 #include "host/driver/FrameDriver.h"
 
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "saver/Zorvan.h"
 #include "support/TestSupport.h"
 
@@ -40,22 +40,22 @@ public:
     ScreenSpec screen(double x, bool makesGL = true) {
         const size_t i = reported++;
         OpenGLViewFactory make = [this, i](Rect frame, const OpenGLPixelFormat& format) -> OpenGLView* {
-            gl[i] = OsMesaView::create(frame, format);
+            gl[i] = OffscreenView::create(frame, format);
             return gl[i].get();
         };
         if (!makesGL) make = [](Rect, const OpenGLPixelFormat&) -> OpenGLView* { return nullptr; };
         return {Rect{x, 0.0, 160.0, 120.0}, Size{160.0, 120.0}, make, 1.0, nullptr,
                 " on screen at " + std::to_string(int(x))};
     }
-    const OsMesaView& glOf(size_t i) const { return *gl.at(i); }
+    const OffscreenView& glOf(size_t i) const { return *gl.at(i); }
 
     ScreenChanges changes;
     std::vector<size_t> forgotten;
     size_t reported = 0;
-    std::map<size_t, std::unique_ptr<OsMesaView>> gl;
+    std::map<size_t, std::unique_ptr<OffscreenView>> gl;
 };
 
-long pixelsWhere(const OsMesaView& gl, int x0, int y0, int width, int height, bool (*wanted)(const uint8_t*)) {
+long pixelsWhere(const OffscreenView& gl, int x0, int y0, int width, int height, bool (*wanted)(const uint8_t*)) {
     long count = 0;
     for (int y = y0; y < y0 + height && y < gl.height(); ++y)
         for (int x = x0; x < x0 + width && x < gl.width(); ++x)

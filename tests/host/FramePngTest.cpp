@@ -1,7 +1,7 @@
 #include "host/backends/offscreen/FramePng.h"
 #include "host/Process.h"
 
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 
 #include "platform/image/MagickSetup.h"
 
@@ -16,7 +16,7 @@ namespace {
 // Encodes a small frame; exits 0 when the picture was written.
 [[noreturn]] void encodeAFrame() {
     const uint32_t attributes[] = {NSOpenGLPFADepthSize, 16, 0};
-    auto gl = OsMesaView::create(Rect{0, 0, 4, 4}, OpenGLPixelFormat(attributes));
+    auto gl = OffscreenView::create(Rect{0, 0, 4, 4}, OpenGLPixelFormat(attributes));
     test::TempDir dir;
     std::string error;
     std::_Exit(gl && host::writeFramePng(*gl, dir.file("f.png"), error) ? 0 : 3);
@@ -35,7 +35,7 @@ TEST(FramePng, TheEncoderWorksAsTheFirstThingAProcessDoes) {
 // half must come out red at the bottom of the picture.
 TEST(FramePng, PictureIsUprightAndOpaque) {
     const uint32_t attributes[] = {NSOpenGLPFADepthSize, 16, 0};
-    auto gl = OsMesaView::create(Rect{0, 0, 8, 6}, OpenGLPixelFormat(attributes));
+    auto gl = OffscreenView::create(Rect{0, 0, 8, 6}, OpenGLPixelFormat(attributes));
     ASSERT_TRUE(gl);
     gl->lockFocus();
     glClearColor(0, 0, 1, 0);  // alpha 0 in the buffer: the picture is opaque anyway

@@ -1,6 +1,6 @@
 // Monitor areas to view frames: the primary monitor's lower-left corner is the origin.
 #include "host/driver/Monitors.h"
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "saver/Zorvan.h"
 #include "support/TestSupport.h"
 
@@ -73,7 +73,7 @@ TEST(MonitorFrame, MainScreenOnlyDeclinesExactlyTheNonPrimaryMonitors) {
                                            {{-800, 700, 800, 600}, false}};
     for (size_t i = 0; i < monitors.size(); ++i) {
         const Rect frame = host::frameOf(monitors[i].area, monitors);
-        Zorvan view{OsMesaView::factory()};
+        Zorvan view{OffscreenView::factory()};
         ASSERT_TRUE(view.initWithFrame(frame, false));
         EXPECT_EQ(view.draws(), monitors[i].primary) << "monitor " << i;
     }

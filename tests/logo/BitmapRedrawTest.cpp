@@ -100,6 +100,27 @@ TEST(BitmapRedraw, EveryReadableLayoutBecomesRgba) {
     }
 }
 
+TEST(BitmapRedraw, EveryPaletteIndexDrawsItsEntry) {
+    // 16 x 16 pixels of every index, two bytes a pixel (the second ignored), rows padded;
+    // half the entries translucent. Each pixel shows its entry's (premultiplied) colour.
+    BitmapImageRep::Layout l{16, 16, 8, 1, false, false, IndexedColorSpace, 35, 16};
+    std::vector<PaletteEntry> palette(256);
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t a = i % 2 ? 255 : uint8_t(i);
+        palette[size_t(i)] = {uint8_t(i * a / 255), uint8_t((255 - i) * a / 255), uint8_t((i * 7 % 256) * a / 255), a};
+    }
+    std::vector<uint8_t> bytes(35 * 16, 0xEE);
+    for (int i = 0; i < 256; ++i) bytes[size_t(i / 16 * 35 + i % 16 * 2)] = uint8_t(255 - i);
+    const auto out = redraw(BitmapImageRep(l, bytes, palette));
+    for (int i = 0; i < 256; ++i) {
+        const PaletteEntry e = palette[size_t(255 - i)];
+        const uint8_t* px = out.data() + 4 * i;
+        EXPECT_EQ(px[0], e.r) << i;
+        EXPECT_EQ(px[1], e.g) << i;
+        EXPECT_EQ(px[2], e.b) << i;
+    }
+}
+
 TEST(BitmapRedraw, RectanglesCountFromTheLowerLeftAndScale) {
     BitmapImageRep::Layout l{1, 1, 8, 3, false, false, NSCalibratedRGBColorSpace, 3, 24};
     const BitmapImageRep red(l, {255, 0, 0});

@@ -15,7 +15,7 @@ TEST(LogoFrame, GatheredMotesDrawTheDefaultLogo) {
     constexpr int W = 1280, H = 720;
     auto view = test::makeOffscreenView(W, H);
     ASSERT_NE(view, nullptr);
-    OsMesaView* gl = test::offscreenOf(*view);
+    OffscreenView* gl = test::offscreenOf(*view);
     ASSERT_NE(gl, nullptr);
 
     auto path = Bundle::bundleForClass().pathForImageResource("zorvan.pict");

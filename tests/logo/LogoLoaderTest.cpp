@@ -248,6 +248,64 @@ TEST(LogoLoading, TheSizeIsInPixelsNotPoints) {
     expectTableIs(v, p);
 }
 
+TEST(LogoLoading, TheResolutionCountsInTheUnitsTheFileGives) {
+    // TIFF and JPEG give pixels an inch, BMP pixels a metre; without one, a point is a pixel.
+    TempDir dir;
+    const Picture p = colourPattern();
+    for (const char* coder : {"TIFF", "JPEG", "BMP"}) {
+        SCOPED_TRACE(coder);
+        writePicture(p, dir.file(coder), {.coder = coder, .dpi = 144.0});
+        auto image = Image::initWithContentsOfFile(dir.file(coder));
+        ASSERT_NE(image, nullptr);
+        EXPECT_NEAR(image->size().width, 6.0, 0.01);
+        EXPECT_NEAR(image->size().height, 4.0, 0.01);
+    }
+    writePicture(p, dir.file("plain.png"), {.coder = "PNG24"});
+    auto plain = Image::initWithContentsOfFile(dir.file("plain.png"));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->size().width, 12.0);
+    EXPECT_EQ(plain->size().height, 8.0);
+}
+
+TEST(LogoLoading, APaletteKeepsTheFilesIndexesAndEntries) {
+    // Entries 1 and 3 are the same red and entry 2 is transparent: each pixel keeps the
+    // index the file gives it, and the transparent one reads as black.
+    TempDir dir;
+    const std::vector<Rgba> colours = {{0, 0, 0, 255}, {200, 10, 10, 255}, {10, 200, 10, 255}, {200, 10, 10, 255}};
+    const int w = 13, h = 9;
+    std::vector<uint8_t> indexes;
+    Picture expected = solidPicture(w, h, {0, 0, 0, 255});
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t i = uint8_t((x * 7 + y * 3) % 4);
+            indexes.push_back(i);
+            if (i != 2) expected.at(x, y) = colours[i];
+        }
+    writeFile(dir.file("palette.gif"), gifBytes(w, h, colours, indexes, 2));
+
+    auto image = Image::initWithContentsOfFile(dir.file("palette.gif"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->format(), "GIF");
+    auto bitmap = image->bitmapRepresentation();
+    ASSERT_NE(bitmap, nullptr);
+    ASSERT_EQ(bitmap->colorSpaceName(), IndexedColorSpace);
+    ASSERT_EQ(bitmap->byteCount(), indexes.size());
+    EXPECT_TRUE(std::equal(indexes.begin(), indexes.end(), bitmap->bitmapData()));
+    const auto& palette = bitmap->palette();
+    ASSERT_EQ(palette.size(), 256u);
+    for (int i : {1, 3}) {
+        EXPECT_EQ(palette[i].r, 200);
+        EXPECT_EQ(palette[i].g, 10);
+        EXPECT_EQ(palette[i].a, 255);
+    }
+    EXPECT_EQ(palette[2].g, 0);  // premultiplied
+    EXPECT_EQ(palette[2].a, 0);
+
+    LoaderView v;
+    v.load(dir.file("palette.gif"));
+    expectTableIs(v, expected);
+}
+
 TEST(LogoLoading, ALaterLoadReplacesPictureTableAndCount) {
     TempDir dir;
     const Picture first = colourPattern();

@@ -1,8 +1,11 @@
 #include "PictureFiles.h"
 
 #include "platform/image/MagickSetup.h"
+#include "platform/image/MagickVersions.h"
 
 #include <Magick++.h>
+
+#include <algorithm>
 
 namespace zorvan::test {
 
@@ -22,14 +25,14 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
     Magick::Image image;
     image.read(static_cast<size_t>(picture.width), static_cast<size_t>(picture.height), "RGBA",
                Magick::CharPixel, rgba.data());
-    if (!as.alpha) image.matte(false);
+    if (!as.alpha) zorvan::magick::setAlpha(image, false);
     const bool palette = as.coder == "PNG8" || as.coder == "GIF";
     if (as.grey) {
-        image.type(as.alpha ? Magick::GrayscaleMatteType : Magick::GrayscaleType);
+        image.type(as.alpha ? zorvan::magick::GreyAlphaType : Magick::GrayscaleType);
     } else if (palette) {
-        image.type(as.alpha ? Magick::PaletteMatteType : Magick::PaletteType);
+        image.type(as.alpha ? zorvan::magick::PaletteAlphaType : Magick::PaletteType);
     } else {
-        image.type(as.alpha ? Magick::TrueColorMatteType : Magick::TrueColorType);
+        image.type(as.alpha ? zorvan::magick::TrueColourAlphaType : Magick::TrueColorType);
     }
     if (as.planar) image.interlaceType(Magick::PlaneInterlace);
     if (as.depth > 0) image.depth(static_cast<size_t>(as.depth));
@@ -38,7 +41,7 @@ void writePicture(const Picture& picture, const std::string& path, const StoreAs
     if (as.coder == "JPEG") image.quality(100);
     if (as.dpi > 0.0) {
         image.resolutionUnits(Magick::PixelsPerInchResolution);
-        image.density(Magick::Geometry(static_cast<size_t>(as.dpi), static_cast<size_t>(as.dpi)));
+        zorvan::magick::setDensity(image, as.dpi, as.dpi);
     }
     image.write(as.coder + ":" + path);
 }
@@ -123,6 +126,56 @@ std::string blackPngBytes(uint32_t width, uint32_t height) {
 
 std::string lyingPngBytes(uint32_t width, uint32_t height) {
     return pngWith(width, height, zlibZeros(64));
+}
+
+std::string gifBytes(uint16_t width, uint16_t height, const std::vector<Rgba>& colours,
+                     const std::vector<uint8_t>& indexes, int transparent) {
+    int bits = 1;
+    while ((size_t{1} << bits) < colours.size()) ++bits;
+    std::string gif = "GIF89a";
+    auto put16 = [&](unsigned v) { gif += char(v & 0xff); gif += char(v >> 8); };
+    put16(width);
+    put16(height);
+    gif += char(0x80 | (bits - 1));  // a global colour table of 2^bits entries
+    gif += '\0';
+    gif += '\0';
+    for (size_t i = 0; i < (size_t{1} << bits); ++i) {
+        const Rgba c = i < colours.size() ? colours[i] : Rgba{};
+        gif += {char(c.r), char(c.g), char(c.b)};
+    }
+    if (transparent >= 0) gif += {'\x21', '\xf9', '\4', '\1', '\0', '\0', char(transparent), '\0'};
+    gif += '\x2c';
+    put16(0);
+    put16(0);
+    put16(width);
+    put16(height);
+    gif += '\0';
+    // LZW codes of one width: a clear code comes before the table would need wider ones.
+    const int minimum = std::max(2, bits), width0 = minimum + 1;
+    const unsigned clear = 1u << minimum;
+    std::string data;
+    uint32_t buffer = 0;
+    int held = 0;
+    auto code = [&](unsigned c) {
+        buffer |= c << held;
+        for (held += width0; held >= 8; held -= 8, buffer >>= 8) data += char(buffer & 0xff);
+    };
+    const size_t perClear = (size_t{1} << minimum) - 3;
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        if (i % perClear == 0) code(clear);
+        code(indexes[i]);
+    }
+    code(clear + 1);  // end of information
+    if (held > 0) data += char(buffer & 0xff);
+    gif += char(minimum);
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, data.size() - at);
+        gif += char(n);
+        gif += data.substr(at, n);
+    }
+    gif += '\0';
+    gif += ';';
+    return gif;
 }
 
 }  // namespace zorvan::test

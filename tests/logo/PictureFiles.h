@@ -47,4 +47,11 @@ std::string blackPngBytes(uint32_t width, uint32_t height);
 // A PNG whose header claims width x height but whose data hold only a few bytes.
 std::string lyingPngBytes(uint32_t width, uint32_t height);
 
+// A GIF of width x height pixels whose colour table is `colours` (2 to 256 entries, the
+// alpha ignored) and whose pixels are `indexes` into it, rows top first; `transparent`
+// names the transparent entry, or is -1. Built directly, so that the table may hold
+// one colour twice, which no encoder writes.
+std::string gifBytes(uint16_t width, uint16_t height, const std::vector<Rgba>& colours,
+                     const std::vector<uint8_t>& indexes, int transparent = -1);
+
 }  // namespace zorvan::test

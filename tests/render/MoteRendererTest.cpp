@@ -79,7 +79,7 @@ protected:
     }
 
     std::unique_ptr<Zorvan> view;
-    OsMesaView* gl = nullptr;
+    OffscreenView* gl = nullptr;
 };
 
 }  // namespace

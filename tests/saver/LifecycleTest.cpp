@@ -1,5 +1,5 @@
 // The host's entry points: who draws, sizing, start, the frame step, failure paths.
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "support/TestSupport.h"
 
 #include <GL/gl.h>
@@ -19,7 +19,7 @@ namespace {
 // offscreen context underneath.
 class RecordingGLView : public OpenGLView {
 public:
-    RecordingGLView(std::unique_ptr<OsMesaView> inner, std::vector<std::string>* log)
+    RecordingGLView(std::unique_ptr<OffscreenView> inner, std::vector<std::string>* log)
         : inner_(std::move(inner)), log_(log) {}
     void makeCurrentContext() override { log_->push_back("makeCurrent"); inner_->makeCurrentContext(); }
     void setValuesForParameter(const int* values, int parameter) override {
@@ -32,10 +32,10 @@ public:
         log_->push_back("size " + std::to_string(int(size.width)) + "x" + std::to_string(int(size.height)));
         inner_->setFrameSize(size);
     }
-    OsMesaView& inner() { return *inner_; }
+    OffscreenView& inner() { return *inner_; }
 
 private:
-    std::unique_ptr<OsMesaView> inner_;
+    std::unique_ptr<OffscreenView> inner_;
     std::vector<std::string>* log_;
 };
 
@@ -43,7 +43,7 @@ OpenGLViewFactory recordingFactory(std::vector<std::string>* log, RecordingGLVie
     return keepingFactory([log, made](Rect frame, const OpenGLPixelFormat& format) -> std::unique_ptr<OpenGLView> {
         log->push_back("create " + std::to_string(int(frame.width)) + "x" + std::to_string(int(frame.height)) +
                        " depth " + std::to_string(format.valueOf(NSOpenGLPFADepthSize, 0)));
-        auto view = std::make_unique<RecordingGLView>(OsMesaView::create(frame, format), log);
+        auto view = std::make_unique<RecordingGLView>(OffscreenView::create(frame, format), log);
         *made = view.get();
         return view;
     });
@@ -70,7 +70,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
             {0.0, -1050.0, false, false}, {1440.0, 0.0, true, true},  {NAN, 0.0, false, false},
         };
         for (const Case& c : cases) {
-            Zorvan view{OsMesaView::factory()};
+            Zorvan view{OffscreenView::factory()};
             ASSERT_EQ(view.initWithFrame(Rect{c.x, c.y, 320, 200}, c.preview), &view);
             ASSERT_TRUE(test::state(view).settings.mainScreenOnly);
             EXPECT_EQ(view.draws(), c.draws) << c.x << "," << c.y << " preview " << c.preview;
@@ -80,7 +80,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
     }
     {
         test::StoreFile store("[Zorvan]\nmainScreenOnly=false\n");
-        Zorvan view{OsMesaView::factory()};
+        Zorvan view{OffscreenView::factory()};
         ASSERT_TRUE(view.initWithFrame(Rect{1440, -1050, 320, 200}, false));
         EXPECT_TRUE(view.draws());
     }
@@ -88,7 +88,7 @@ TEST(Lifecycle, MainScreenTestDecidesWhoDraws) {
 
 TEST(Lifecycle, DeclinedInstanceOnlyPassesCallsToTheBaseView) {
     test::StoreFile store("[Zorvan]\nmainScreenOnly=true\n");
-    Zorvan view{OsMesaView::factory()};
+    Zorvan view{OffscreenView::factory()};
     ASSERT_TRUE(view.initWithFrame(Rect{1440, 0, 640, 480}, false));
     EXPECT_FALSE(view.draws());
     EXPECT_EQ(view.animationTimeInterval(), -1.0);
@@ -175,7 +175,7 @@ TEST(Lifecycle, StartAppliesGLStateOncePerSizingAndClearsEveryTime) {
     test::state(view).settings.bg = {0.0f, 0.0f, 1.0f};
     view->startAnimation();
     EXPECT_TRUE(test::state(view)._initedGL);
-    OsMesaView* gl = test::offscreenOf(*view);
+    OffscreenView* gl = test::offscreenOf(*view);
     EXPECT_EQ(gl->pixelAt(5, 5), test::pixelOf({0, 0, 1}));
     GLint shade = 0;
     glGetIntegerv(GL_SHADE_MODEL, &shade);
@@ -219,7 +219,7 @@ TEST(Lifecycle, TheFirstFrameStepsBeforeItDraws) {
     EXPECT_EQ(test::state(view).frameCount, 1);
     EXPECT_EQ(test::state(view).mode, MODE_COAST);
     EXPECT_FLOAT_EQ(m.pos.x, 50.0f + 99.0f);
-    OsMesaView* gl = test::offscreenOf(*view);
+    OffscreenView* gl = test::offscreenOf(*view);
     EXPECT_EQ(gl->pixelAt(149, 50), test::pixelOf({1, 1, 1})) << "the mote is drawn where it moved to";
     EXPECT_EQ(gl->pixelAt(50, 50), test::pixelOf({0, 0, 0})) << "not where it was";
 }
@@ -315,7 +315,7 @@ TEST(Lifecycle, AViewWithoutAGLViewBehavesAsDeclined) {
 
 TEST(Lifecycle, AnUnusableFrameFailsTheBaseView) {
     for (Rect frame : {Rect{0, 0, NAN, 100}, Rect{0, 0, 100, -1}, Rect{0, 0, INFINITY, 100}}) {
-        Zorvan view{OsMesaView::factory()};
+        Zorvan view{OffscreenView::factory()};
         EXPECT_EQ(view.initWithFrame(frame, false), nullptr);
     }
 }

@@ -1,6 +1,6 @@
 // A private headless cage (wlroots, pixman) for the Wayland tests: one output of
-// 1280x720 at scale 1, black, with no input devices, and no protocol through which the
-// tests could make one (no virtual keyboard or pointer). Cage runs one application and
+// 1280x720 at scale 1, black, with no input devices; keys come from wtype where cage
+// offers the virtual keyboard (0.2; 0.1.4 offers no way to make input). Cage runs one application and
 // ends with it: here a keeper that sleeps, so that the program under test is a client
 // beside it whose signals and exit status the tests see; cage shows the newest toplevel
 // maximised over the whole output. It runs with -d, which tells clients that cage's own

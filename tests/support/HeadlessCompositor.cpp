@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -118,6 +119,24 @@ int HeadlessCompositor::startBusCall(const std::vector<std::string>& args, Child
     return user_.spawn(call[0], {call.begin() + 1, call.end()}, setup);
 }
 
+ProcessResult HeadlessCompositor::busCall(const std::vector<std::string>& args) const {
+    ProcessResult result;
+    ChildSetup setup;
+    setup.outPath = file("gdbus.out");
+    setup.errPath = file("gdbus.err");
+    const int pid = startBusCall(args, setup);
+    if (pid < 0) return result;
+    result.exitCode = waitProcess(pid, 10);
+    result.out = readFile(setup.outPath);
+    result.err = readFile(setup.errPath);
+    if (result.exitCode != 0) {
+        const auto method = std::find(args.begin(), args.end(), "--method");
+        error_ = (method != args.end() && method + 1 != args.end() ? method[1] : "a D-Bus call") + " failed: " +
+                 result.out + result.err;
+    }
+    return result;
+}
+
 HeadlessCompositor::~HeadlessCompositor() {
     for (const auto& [pid, group] : clients_) {
         if (group) ::kill(-pid, SIGKILL);
@@ -156,6 +175,13 @@ ProcessResult HeadlessCompositor::runClient(const std::string& program, const st
     setup.env = clientEnv();
     setup.env.insert(setup.env.end(), env.begin(), env.end());
     return runChild(program, args, setup, seconds);
+}
+
+bool HeadlessCompositor::key(const std::string& name) {
+    const ProcessResult wtype = runClient("wtype", {"-s", "500", "-k", name});
+    if (wtype.exitCode == 0) return true;
+    error_ = "wtype -k " + name + " failed: " + wtype.err;
+    return false;
 }
 
 void HeadlessCompositor::kill() {

@@ -60,6 +60,12 @@ public:
     // The first of `tools` that is not installed; empty when all are.
     static std::string missing(std::initializer_list<const char*> tools);
 
+    // Types one key, an xkb keysym name such as "space" or "Escape", through wtype (the
+    // virtual-keyboard protocol), after half a second in which clients bind the new
+    // keyboard; true when it was typed, else error() says why (wtype's "Compositor does
+    // not support the virtual keyboard protocol" where it is not offered).
+    virtual bool key(const std::string& name);
+
     // Kills the compositor and what it started at once, as a crash would.
     void kill();
     // Whether the compositor process still runs.
@@ -100,6 +106,8 @@ protected:
     // as the compositor's user: the bus takes no one else. Its stdout is read into the
     // result; `setup` may redirect nothing but may carry more environment.
     int startBusCall(const std::vector<std::string>& args, ChildSetup& setup) const;
+    // Runs such a call to its end (at most 10 s); a failure also goes to error().
+    ProcessResult busCall(const std::vector<std::string>& args) const;
 
     std::string dir_, runtime_, home_, display_, why_, busFile_;
     mutable std::string error_;

@@ -1,11 +1,15 @@
 #include "support/HeadlessKwin.h"
 
+#include "support/XPixels.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +24,7 @@ namespace zorvan::test {
 namespace {
 
 const char SCREENSHOT[] = "org.kde.KWin.ScreenShot2";
+const char SOCKET[] = "wayland-kwin";
 
 // A number field of gdbus's printed reply, such as 'width': <uint32 1280>; -1 when absent.
 long field(const std::string& reply, const std::string& name) {
@@ -34,11 +39,15 @@ long field(const std::string& reply, const std::string& name) {
 
 }  // namespace
 
-HeadlessKwin::HeadlessKwin(int width, int height, double scale) {
-    if (!start(width, height, scale) && why_.empty()) why_ = "kwin did not start";
+HeadlessKwin::HeadlessKwin(int width, int height, double scale) : width_(width), height_(height), scale_(scale) {
+    if (!start() && why_.empty()) why_ = "kwin did not start";
 }
 
-bool HeadlessKwin::start(int width, int height, double scale) {
+HeadlessKwin::~HeadlessKwin() {
+    kill();  // KWin goes before its X server
+}
+
+bool HeadlessKwin::start() {
     const std::string kwin = onPath("kwin_wayland");
     if (!prepare("kwin", {"kwin_wayland", "dbus-run-session", "gdbus"})) return false;
     // Debian's binary carries a file capability, and exec fails with EPERM where the user
@@ -49,30 +58,145 @@ bool HeadlessKwin::start(int width, int height, double scale) {
         why_ = "cannot copy " + kwin + " to " + copy;
         return false;
     }
-    std::ostringstream size;
-    size << scale;
-    if (!launchOnBus({copy, "--virtual", "--width", std::to_string(width), "--height", std::to_string(height),
-                      "--scale", size.str(), "--socket", "wayland-kwin", "--no-lockscreen", "--no-global-shortcuts",
-                      "--no-kactivities"},
-                     {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1"}, 20, "wayland-kwin"))
+    if (!launchKwin()) return false;
+    const std::string type = compositingType(20);
+    if (type.empty()) {
+        why_ = "kwin does not say how it composites: " + error_ + "\n" + log();
         return false;
-    // The screenshot interface comes with the compositing, a moment after the socket.
-    if (!waitFor([](const Shot&) { return true; }, 20)) {
-        why_ = "kwin takes no pictures: " + error_ + "\n" + log();
+    }
+    if (type.rfind("gl", 0) == 0) {
+        // The screenshot interface comes with the compositing, a moment after it.
+        if (!waitFor([](const Shot&) { return true; }, 20)) {
+            why_ = "kwin takes no pictures: " + error_ + "\n" + log();
+            return false;
+        }
+        return true;
+    }
+
+    // No OpenGL, so no pictures from KWin: again, nested in an X server of the output's size.
+    kill();
+    display_.clear();
+    for (const std::string& name : {std::string(SOCKET), std::string(SOCKET) + ".lock"}) fs::remove(runtime_ + "/" + name, ec);
+    if (onPath("Xvfb").empty()) {
+        why_ = "kwin composites with " + type + " here, so it takes no pictures, and Xvfb to nest it in is not installed";
+        return false;
+    }
+    x_ = std::make_unique<TwoMonitorDisplay>(int(std::lround(width_ * scale_)), int(std::lround(height_ * scale_)));
+    if (!x_->ok()) {
+        why_ = x_->why();
+        return false;
+    }
+    if (!launchKwin()) return false;
+    if (compositingType(20).empty()) {
+        why_ = "the nested kwin does not composite: " + error_ + "\n" + log();
         return false;
     }
     return true;
 }
 
+bool HeadlessKwin::launchKwin() {
+    std::ostringstream scale;
+    scale << scale_;
+    const std::string connector = x_ ? "X11-0" : "Virtual-0";
+    const std::string mode = "{\"width\": " + std::to_string(std::lround(width_ * scale_)) +
+                             ", \"height\": " + std::to_string(std::lround(height_ * scale_)) +
+                             ", \"refreshRate\": 60000}";
+    // KWin 6 sets its outputs from this file alone; KWin 5 reads none.
+    writeFile("home/.config/kwinoutputconfig.json",
+              "[{\"name\": \"outputs\", \"data\": [{\"connectorName\": \"" + connector + "\", \"mode\": " + mode +
+                  ", \"scale\": " + scale.str() +
+                  "}]},\n"
+                  " {\"name\": \"setups\", \"data\": [{\"lidClosed\": false, \"outputs\": [{\"enabled\": true, "
+                  "\"outputIndex\": 0, \"position\": {\"x\": 0, \"y\": 0}, \"priority\": 0}]}]}]\n");
+    std::vector<std::string> command = {file("kwin_wayland")};
+    if (x_) command.insert(command.end(), {"--x11-display", x_->name()});
+    else command.push_back("--virtual");
+    command.insert(command.end(), {"--width", std::to_string(width_), "--height", std::to_string(height_), "--scale",
+                                   scale.str(), "--socket", SOCKET, "--no-lockscreen", "--no-global-shortcuts",
+                                   "--no-kactivities"});
+    // The scripts' print() goes to KWin's log, where activeWindow() reads it.
+    std::vector<std::string> env = {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1", "QT_LOGGING_RULES=kwin_scripting=true"};
+    if (x_) env.push_back("DISPLAY=" + x_->name());
+    return launchOnBus(command, env, 20, SOCKET);
+}
+
+std::string HeadlessKwin::compositingType(double seconds) {
+    std::string type;
+    waitUntil(
+        [&] {
+            // "(<'gl2'>,)"
+            const ProcessResult got = busCall({"--dest", "org.kde.KWin", "--object-path", "/Compositor", "--method",
+                                               "org.freedesktop.DBus.Properties.Get", "org.kde.kwin.Compositing",
+                                               "compositingType"});
+            const size_t begin = got.out.find("<'"), end = got.out.find("'>");
+            if (got.exitCode == 0 && begin != std::string::npos && end > begin)
+                type = got.out.substr(begin + 2, end - begin - 2);
+            if (type == "none") type.clear();
+            return !type.empty() || !running();
+        },
+        seconds, 0.1);
+    return type;
+}
+
 Shot HeadlessKwin::screenshot(const std::string& name) {
-    return capture("CaptureActiveScreen", "{'native-resolution': <true>}", name);
+    if (!x_) return capture("CaptureActiveScreen", "{'native-resolution': <true>}", name);
+    const Shot shot = readScreen(x_->display());
+    if (shot.rgb.empty()) error_ = "cannot read the X server's screen";
+    else if (!name.empty()) writeShot(shot, shotPath(name));
+    return shot;
 }
 
 Shot HeadlessKwin::windowShot(bool decoration, const std::string& name) {
-    return capture("CaptureActiveWindow",
-                   std::string("{'native-resolution': <true>, 'include-decoration': <") +
-                       (decoration ? "true" : "false") + ">}",
-                   name);
+    if (!x_)
+        return capture("CaptureActiveWindow",
+                       std::string("{'native-resolution': <true>, 'include-decoration': <") +
+                           (decoration ? "true" : "false") + ">}",
+                       name);
+    Box box;
+    if (!activeWindow(decoration, box)) return {};
+    const Shot window = part(screenshot(), box);
+    if (window.rgb.empty()) error_ = "the active window is not on the output";
+    else if (!name.empty()) writeShot(window, shotPath(name));
+    return window;
+}
+
+bool HeadlessKwin::activeWindow(bool decoration, Box& box) {
+    const std::string tag = "zorvan-window-" + std::to_string(++scripts_);
+    const std::string script = writeFile(
+        tag + ".js", "const w = workspace.activeWindow || workspace.activeClient;\n"
+                     "if (w) print('" + tag + "', w.frameGeometry.x, w.frameGeometry.y, w.frameGeometry.width,\n"
+                     "              w.frameGeometry.height, w.clientGeometry.x, w.clientGeometry.y,\n"
+                     "              w.clientGeometry.width, w.clientGeometry.height);\n"
+                     "else print('" + tag + "', 'none');\n");
+    const std::string scripting = "org.kde.kwin.Scripting";
+    if (busCall({"--dest", "org.kde.KWin", "--object-path", "/Scripting", "--method", scripting + ".loadScript", script,
+                 tag}).exitCode != 0 ||
+        busCall({"--dest", "org.kde.KWin", "--object-path", "/Scripting", "--method", scripting + ".start"}).exitCode != 0)
+        return false;
+    // Its line in KWin's log: "js: zorvan-window-N x y width height x y width height".
+    std::string line;
+    waitUntil(
+        [&] {
+            const std::string said = log();
+            const size_t at = said.find("js: " + tag + " ");
+            if (at == std::string::npos) return false;
+            line = said.substr(at, said.find('\n', at) - at);
+            return true;
+        },
+        5, 0.05);
+    busCall({"--dest", "org.kde.KWin", "--object-path", "/Scripting", "--method", scripting + ".unloadScript", tag});
+    std::istringstream numbers(line.substr(line.find(tag) + tag.size()));
+    double frame[4], client[4];
+    for (double& v : frame) numbers >> v;
+    for (double& v : client) numbers >> v;
+    if (!numbers) {
+        error_ = "kwin did not tell the active window's place: \"" + line + "\"";
+        return false;
+    }
+    const double* r = decoration ? frame : client;
+    auto pixel = [this](double v) { return size_t(std::lround(std::max(v, 0.0) * scale_)); };
+    box = {pixel(r[0]), pixel(r[1]), pixel(r[0] + r[2]), pixel(r[1] + r[3])};
+    return true;
 }
 
 Shot HeadlessKwin::capture(const std::string& method, const std::string& options, const std::string& name) {

@@ -67,14 +67,8 @@ Shot HeadlessMutter::screenshot(const std::string& name) {
 }
 
 Shot HeadlessMutter::output(const Shot& shot, int index) {
-    Shot part;
     const size_t left = size_t(index) * OUTPUT_WIDTH;
-    if (shot.width < left + OUTPUT_WIDTH || shot.height < size_t(OUTPUT_HEIGHT)) return part;
-    part.width = OUTPUT_WIDTH;
-    part.height = OUTPUT_HEIGHT;
-    for (size_t y = 0; y < part.height; ++y)
-        part.rgb.insert(part.rgb.end(), shot.at(left, y), shot.at(left, y) + part.width * 3);
-    return part;
+    return part(shot, {left, 0, left + OUTPUT_WIDTH, OUTPUT_HEIGHT});
 }
 
 bool HeadlessMutter::xdotool(const std::vector<std::string>& args) {
@@ -97,21 +91,11 @@ bool HeadlessMutter::move(int dx, int dy) {
 bool HeadlessMutter::click() { return xdotool({"click", "1"}); }
 
 ProcessResult HeadlessMutter::displayConfig(const std::string& method, const std::vector<std::string>& args) {
-    ProcessResult result;
     std::vector<std::string> call = {"--dest", "org.gnome.Mutter.DisplayConfig", "--object-path",
                                      "/org/gnome/Mutter/DisplayConfig", "--method",
                                      "org.gnome.Mutter.DisplayConfig." + method};
     call.insert(call.end(), args.begin(), args.end());
-    ChildSetup setup;
-    setup.outPath = file("gdbus.out");
-    setup.errPath = file("gdbus.err");
-    const int pid = startBusCall(call, setup);
-    if (pid < 0) return result;
-    result.exitCode = waitProcess(pid, 10);
-    result.out = readFile(setup.outPath);
-    result.err = readFile(setup.errPath);
-    if (result.exitCode != 0) error_ = method + " failed: " + result.out + result.err;
-    return result;
+    return busCall(call);
 }
 
 bool HeadlessMutter::removeOutput() {

@@ -39,7 +39,7 @@ public:
 
     // Input through the Xvfb: a key by its keysym name ("space"), the pointer to a point
     // of the screen or by an offset (real pixels), a left click. True when xdotool did it.
-    bool key(const std::string& name);
+    bool key(const std::string& name) override;
     bool moveTo(int x, int y);
     bool move(int dx, int dy);
     bool click();

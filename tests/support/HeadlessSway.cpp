@@ -133,13 +133,6 @@ bool HeadlessSway::waitForLit(const std::string& output, long count, double seco
     return waitUntil([&] { return litPixels(output) >= count; }, seconds, 0.02);
 }
 
-bool HeadlessSway::key(const std::string& name, int delayMs) {
-    const ProcessResult wtype = runClient("wtype", {"-s", std::to_string(delayMs), "-k", name});
-    if (wtype.exitCode == 0) return true;
-    error_ = "wtype -k " + name + " failed: " + wtype.err;
-    return false;
-}
-
 bool HeadlessSway::move(double dx, double dy) {
     std::ostringstream command;
     command << "move " << dx << ' ' << dy;

@@ -44,10 +44,6 @@ public:
     // Waits up to `seconds` for at least `count` lit pixels on `output`.
     bool waitForLit(const std::string& output, long count, double seconds);
 
-    // Types one key, an xkb keysym name such as "space" or "Escape", through wtype, after
-    // `delayMs` in which clients bind the new keyboard; true when wtype managed it.
-    bool key(const std::string& name, int delayMs = 500);
-
     // The virtual pointer, made on first use; each call returns once sway has taken the
     // event (true), or false. Motion is in logical pixels; moveTo goes to a point of the
     // layout. Once there is a pointer, sway draws its cursor into the output under it

@@ -1,7 +1,5 @@
 #include "support/HeadlessWeston.h"
 
-#include <Magick++.h>
-
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -63,17 +61,10 @@ Shot HeadlessWeston::screenshot(const std::string& name) {
         error_ = "weston-screenshooter failed (" + std::to_string(shooter.exitCode) + "): " + shooter.err;
         return {};
     }
-    if (!name.empty()) {
-        // Kept without the alpha, as the output shows it (a viewer shows 0,0,0,0 as white).
-        try {
-            Magick::Image picture(taken);
-            picture.matte(false);
-            picture.write(shotPath(name));
-        } catch (const Magick::Exception& e) {
-            error_ = "cannot keep the picture " + name + ": " + e.what();
-        }
-    }
-    return readShot(taken);
+    // Kept without the alpha, as the output shows it (a viewer shows 0,0,0,0 as white).
+    const Shot shot = readShot(taken);
+    if (!name.empty()) writeShot(shot, shotPath(name));
+    return shot;
 }
 
 }  // namespace zorvan::test

@@ -34,6 +34,17 @@ std::string shotFile(const std::string& name) {
     return shots + "/" + name + ".png";
 }
 
+Shot part(const Shot& shot, const Box& box) {
+    Shot cut;
+    if (box.right <= box.left || box.bottom <= box.top || box.right > shot.width || box.bottom > shot.height)
+        return cut;
+    cut.width = box.width();
+    cut.height = box.height();
+    for (size_t y = box.top; y < box.bottom; ++y)
+        cut.rgb.insert(cut.rgb.end(), shot.at(box.left, y), shot.at(box.left, y) + cut.width * 3);
+    return cut;
+}
+
 Box boxOf(const Shot& shot, const PixelTest& counts) {
     Box box{shot.width, shot.height, 0, 0};
     for (size_t y = 0; y < shot.height; ++y)

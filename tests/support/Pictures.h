@@ -32,6 +32,8 @@ struct Box {
     size_t width() const { return right - left; }
     size_t height() const { return bottom - top; }
 };
+// The pixels of `box` within a shot; empty when the box does not fit in it.
+Shot part(const Shot& shot, const Box& box);
 using PixelTest = std::function<bool(const unsigned char* rgb)>;
 // The smallest box around the pixels that `counts` accepts; empty when there are none.
 Box boxOf(const Shot& shot, const PixelTest& counts);

@@ -17,16 +17,16 @@ namespace zorvan::test {
 namespace fs = std::filesystem;
 
 std::unique_ptr<Zorvan> makeOffscreenView(double w, double h, bool isPreview) {
-    auto view = std::make_unique<Zorvan>(OsMesaView::factory());
+    auto view = std::make_unique<Zorvan>(OffscreenView::factory());
     if (!view->initWithFrame(Rect{0, 0, w, h}, isPreview)) return nullptr;
     return view;
 }
 
-OsMesaView* offscreenOf(Zorvan& view) { return dynamic_cast<OsMesaView*>(view.glView()); }
+OffscreenView* offscreenOf(Zorvan& view) { return dynamic_cast<OffscreenView*>(view.glView()); }
 
 Shot frameOf(Zorvan& view) {
     Shot shot;
-    const OsMesaView* gl = offscreenOf(view);
+    const OffscreenView* gl = offscreenOf(view);
     if (!gl) return shot;
     shot.width = size_t(gl->width());
     shot.height = size_t(gl->height());

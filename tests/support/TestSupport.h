@@ -1,7 +1,7 @@
 // Shared helpers for the test suites.
 #pragma once
 
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 #include "saver/Zorvan.h"
 #include "support/Pictures.h"
 #include "support/ViewState.h"
@@ -22,7 +22,7 @@ namespace zorvan::test {
 std::unique_ptr<Zorvan> makeOffscreenView(double w, double h, bool isPreview = false);
 
 // The view's offscreen GL view, or null.
-OsMesaView* offscreenOf(Zorvan& view);
+OffscreenView* offscreenOf(Zorvan& view);
 // The view's offscreen frame as a shot, rows top down; empty without one.
 Shot frameOf(Zorvan& view);
 

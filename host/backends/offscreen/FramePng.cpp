@@ -4,7 +4,7 @@
 
 #include "host/driver/FileOutput.h"
 
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 
 #include <png.h>
 
@@ -62,7 +62,7 @@ bool encode(const uint8_t* rgba, png_uint_32 w, png_uint_32 h, Encoder& e) {
 
 }  // namespace
 
-bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& error) {
+bool writeFramePng(const OffscreenView& gl, const std::string& path, std::string& error) {
     Encoder e;
     if (!encode(gl.pixels().data(), png_uint_32(gl.width()), png_uint_32(gl.height()), e)) {
         error = "cannot encode the " + std::to_string(gl.width()) + "x" +

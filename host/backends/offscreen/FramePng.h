@@ -4,13 +4,13 @@
 #include <string>
 
 namespace zorvan {
-class OsMesaView;
+class OffscreenView;
 }
 
 namespace zorvan::host {
 
 // The frame of `gl` as an opaque PNG picture, top row first, written to `path`. On
 // failure returns false with `error` set to one line; no partial file is left.
-bool writeFramePng(const OsMesaView& gl, const std::string& path, std::string& error);
+bool writeFramePng(const OffscreenView& gl, const std::string& path, std::string& error);
 
 }  // namespace zorvan::host

@@ -1,6 +1,6 @@
-// Offscreen backend of the frame driver (--render): one screen on an OSMesa buffer at the
-// origin, its frames drawn back to back, and the last one written as a PNG picture. No
-// display is needed.
+// Offscreen backend of the frame driver (--render): one screen on an offscreen EGL
+// framebuffer at the origin, its frames drawn back to back, and the last one written as a
+// PNG picture. No display is needed.
 // Implements: --size (in pixels) and --scale, the default of one frame, and a stop
 // signal ending the run at once, with nothing written, until the writing starts.
 // Does not implement: events of any kind, pacing, several screens, the mote dump (the
@@ -10,7 +10,7 @@
 #include "host/driver/ErrorLine.h"
 #include "host/driver/WindowSystem.h"
 
-#include "platform/gl/OsMesaView.h"
+#include "platform/gl/OffscreenView.h"
 
 #include <cmath>
 #include <memory>
@@ -32,7 +32,8 @@ public:
         const Size points{std::trunc(options_.width.value_or(DEFAULT_WIDTH) / scale),
                           std::trunc(options_.height.value_or(DEFAULT_HEIGHT) / scale)};
         auto makeGL = [this, scale](Rect frame, const OpenGLPixelFormat& format) -> OpenGLView* {
-            gl_ = OsMesaView::create(frame, format, scale);
+            gl_ = OffscreenView::create(frame, format, scale);
+            if (!gl_) reportError(OffscreenView::why());
             return gl_.get();
         };
         return {{Rect{0.0, 0.0, points.width, points.height}, points, makeGL, scale, nullptr, ""}};
@@ -65,7 +66,7 @@ public:
 
 private:
     const Options& options_;
-    std::unique_ptr<OsMesaView> gl_;  // the one screen's, once its view asked for it
+    std::unique_ptr<OffscreenView> gl_;  // the one screen's, once its view asked for it
 };
 
 }  // namespace

@@ -604,17 +604,20 @@ const zwlr_layer_surface_v1_listener layerListener = {
     [](void* data, zwlr_layer_surface_v1*) { static_cast<Surface*>(data)->closed = true; },
 };
 
-// The outputs a surface is on.
-const wl_surface_listener surfaceListener = {
-    [](void* data, wl_surface*, wl_output* output) {
+// The outputs a surface is on. Set by name: libwayland 1.22 added the events of
+// wl_surface version 6, which the surfaces, bound at version 4, never get.
+const wl_surface_listener surfaceListener = [] {
+    wl_surface_listener l{};
+    l.enter = [](void* data, wl_surface*, wl_output* output) {
         auto& entered = static_cast<Surface*>(data)->entered;
         if (std::find(entered.begin(), entered.end(), output) == entered.end()) entered.push_back(output);
-    },
-    [](void* data, wl_surface*, wl_output* output) {
+    };
+    l.leave = [](void* data, wl_surface*, wl_output* output) {
         auto& entered = static_cast<Surface*>(data)->entered;
         entered.erase(std::remove(entered.begin(), entered.end(), output), entered.end());
-    },
-};
+    };
+    return l;
+}();
 
 const wl_callback_listener frameListener = {
     [](void* data, wl_callback* callback, uint32_t) {

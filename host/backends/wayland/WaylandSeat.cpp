@@ -34,24 +34,28 @@ const wl_keyboard_listener keyboardListener = {
     [](void*, wl_keyboard*, int32_t, int32_t) {},
 };
 
-const wl_pointer_listener pointerListener = {
-    [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t, wl_fixed_t) {
+// Set by name: libwayland 1.22 added an event of wl_pointer version 9, which a seat
+// bound at version 5 never gets.
+const wl_pointer_listener pointerListener = [] {
+    wl_pointer_listener l{};
+    l.enter = [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t, wl_fixed_t) {
         seatOf(data)->pointerEntered(serial, surface);
-    },
-    [](void*, wl_pointer*, uint32_t, wl_surface*) {},
-    [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+    };
+    l.leave = [](void*, wl_pointer*, uint32_t, wl_surface*) {};
+    l.motion = [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
         seatOf(data)->pointerAt(wl_fixed_to_double(x), wl_fixed_to_double(y));
-    },
-    [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+    };
+    l.button = [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
         if (state == WL_POINTER_BUTTON_STATE_PRESSED) seatOf(data)->pressed();
-    },
-    [](void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) { seatOf(data)->pressed(); },
-    [](void*, wl_pointer*) {},
-    [](void*, wl_pointer*, uint32_t) {},
-    [](void*, wl_pointer*, uint32_t, uint32_t) {},
-    [](void*, wl_pointer*, uint32_t, int32_t) {},
-    [](void*, wl_pointer*, uint32_t, int32_t) {},
-};
+    };
+    l.axis = [](void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) { seatOf(data)->pressed(); };
+    l.frame = [](void*, wl_pointer*) {};
+    l.axis_source = [](void*, wl_pointer*, uint32_t) {};
+    l.axis_stop = [](void*, wl_pointer*, uint32_t, uint32_t) {};
+    l.axis_discrete = [](void*, wl_pointer*, uint32_t, int32_t) {};
+    l.axis_value120 = [](void*, wl_pointer*, uint32_t, int32_t) {};
+    return l;
+}();
 
 }  // namespace
 
