@@ -110,7 +110,8 @@ while read -r step seconds _ status; do
     if [ -f "$png" ]; then line+="zorvan.png $(pngSize "$png")"; else line+="no zorvan.png"; failed=1; fi
   fi
   if [ "$step" = test ]; then
-    line+="; tests: $(grep -c ' Passed ' "$logs/test.log" || true) passed,"
+    [ "$status" -ne 0 ] && line+="; "
+    line+="tests: $(grep -c ' Passed ' "$logs/test.log" || true) passed,"
     line+=" $(grep -c '\*\*\*Skipped' "$logs/test.log" || true) skipped,"
     line+=" $(grep -cE '\*\*\*(Failed|Timeout|Exception)|\*\*\*Not Run' "$logs/test.log" || true) failed"
   fi
