@@ -6,7 +6,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 zorvan="${ZORVAN:-$root/build/bin/zorvan}"
 if [ ! -x "$zorvan" ]; then
-  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  bash "$root/scripts/install-deps.sh" run
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVAN_TESTS=OFF -DZORVAN_BENCH=OFF >/dev/null
   cmake --build "$root/build" -j2 --target zorvan
 fi
 tmp="$(mktemp -d)"
