@@ -95,9 +95,17 @@ def settled_statistics(x, y, w, h, folder):
     return stats
 
 
+def role_of(name):
+    """The role that a role's name such as "push button" stands for. Roles are compared,
+    not their names: AT-SPI 2.56 (Debian 13) names a push button "button"."""
+    import pyatspi
+    return getattr(pyatspi, "ROLE_" + name.upper().replace(" ", "_"))
+
+
 def find(root, role, name):
     import pyatspi
-    return pyatspi.findDescendant(root, lambda a: a is not None and a.getRoleName() == role
+    wanted = role_of(role)
+    return pyatspi.findDescendant(root, lambda a: a is not None and a.getRole() == wanted
                                   and a.name == name, True)
 
 
@@ -145,7 +153,7 @@ def showing_texts(root):
     def walk(a):
         if a is None:
             return
-        if a.getRoleName() == "text" and a.getState().contains(pyatspi.STATE_SHOWING):
+        if a.getRole() == pyatspi.ROLE_TEXT and a.getState().contains(pyatspi.STATE_SHOWING):
             found.append(a.queryText().getText(0, -1))
         for i in range(a.childCount):
             walk(a.getChildAtIndex(i))

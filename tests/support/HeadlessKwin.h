@@ -33,9 +33,6 @@ public:
     Shot screenshot(const std::string& name = "") override;
     Shot windowShot(bool decoration, const std::string& name = "");
 
-    // Whether KWin runs nested in an Xvfb (it takes no pictures itself).
-    bool nested() const { return x_ != nullptr; }
-
 private:
     bool start();
     // Starts KWin on the virtual backend, or nested in x_ when there is one.
