@@ -2,6 +2,7 @@
 // platform drawing into a framebuffer object, FRAMES frames of N quads, and the last
 // frame read back and written as a PNG with libpng. Nothing else.
 //   bare_offscreen OUT.png WIDTH HEIGHT FRAMES N
+#define GL_GLEXT_PROTOTYPES 1  // the framebuffer objects, which libGL exports
 #include "Quads.h"
 
 #include <EGL/egl.h>
@@ -25,22 +26,16 @@ int main(int argc, char** argv) {
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) return 1;
     EGLContext ctx = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
     if (ctx == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, ctx)) return 1;
-    auto genFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(eglGetProcAddress("glGenFramebuffers"));
-    auto bindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(eglGetProcAddress("glBindFramebuffer"));
-    auto genRenderbuffers = reinterpret_cast<PFNGLGENRENDERBUFFERSPROC>(eglGetProcAddress("glGenRenderbuffers"));
-    auto bindRenderbuffer = reinterpret_cast<PFNGLBINDRENDERBUFFERPROC>(eglGetProcAddress("glBindRenderbuffer"));
-    auto storage = reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(eglGetProcAddress("glRenderbufferStorage"));
-    auto attach = reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(eglGetProcAddress("glFramebufferRenderbuffer"));
     GLuint fbo = 0, rb[2] = {0, 0};
-    genFramebuffers(1, &fbo);
-    bindFramebuffer(GL_FRAMEBUFFER, fbo);
-    genRenderbuffers(2, rb);
-    bindRenderbuffer(GL_RENDERBUFFER, rb[0]);
-    storage(GL_RENDERBUFFER, GL_RGBA8, w, h);
-    attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb[0]);
-    bindRenderbuffer(GL_RENDERBUFFER, rb[1]);
-    storage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
-    attach(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, rb[1]);
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glGenRenderbuffers(2, rb);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb[0]);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, rb[1]);
     std::vector<unsigned char> buffer(size_t(w) * size_t(h) * 4);
     bare::Quads quads(n, w, h, argc == 7 ? std::atoi(argv[6]) : 1);
     for (long i = 0; i < frames; ++i) quads.drawFrame();

@@ -1,5 +1,6 @@
 #include "platform/gl/OffscreenView.h"
 
+#define GL_GLEXT_PROTOTYPES 1  // the framebuffer objects of OpenGL 3.0, which libGL exports
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -73,44 +74,6 @@ EGLDisplay offscreenDisplay() {
     return display;
 }
 
-// The framebuffer-object calls, core since GL 3.0, looked up once.
-struct FramebufferCalls {
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
-    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
-
-    bool complete() const {
-        return genFramebuffers && deleteFramebuffers && bindFramebuffer && genRenderbuffers && deleteRenderbuffers &&
-               bindRenderbuffer && renderbufferStorage && framebufferRenderbuffer && checkFramebufferStatus;
-    }
-};
-
-const FramebufferCalls& fbo() {
-    static const FramebufferCalls calls = [] {
-        FramebufferCalls c;
-        auto load = [](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(eglGetProcAddress(name));
-        };
-        load(c.genFramebuffers, "glGenFramebuffers");
-        load(c.deleteFramebuffers, "glDeleteFramebuffers");
-        load(c.bindFramebuffer, "glBindFramebuffer");
-        load(c.genRenderbuffers, "glGenRenderbuffers");
-        load(c.deleteRenderbuffers, "glDeleteRenderbuffers");
-        load(c.bindRenderbuffer, "glBindRenderbuffer");
-        load(c.renderbufferStorage, "glRenderbufferStorage");
-        load(c.framebufferRenderbuffer, "glFramebufferRenderbuffer");
-        load(c.checkFramebufferStatus, "glCheckFramebufferStatus");
-        return c;
-    }();
-    return calls;
-}
-
 GLenum depthFormat(int bits) {
     return bits <= 16 ? GL_DEPTH_COMPONENT16 : bits <= 24 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT32;
 }
@@ -173,12 +136,6 @@ std::unique_ptr<OffscreenView> OffscreenView::create(Rect frame, const OpenGLPix
         why = "EGL makes no desktop OpenGL context without a surface";
         return nullptr;
     }
-    if (!fbo().complete()) {
-        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        eglDestroyContext(display, context);
-        why = "the OpenGL driver has no framebuffer objects";
-        return nullptr;
-    }
     std::unique_ptr<OffscreenView> view(new OffscreenView());
     view->context_ = context;
     view->depthBits_ = static_cast<int>(format.valueOf(NSOpenGLPFADepthSize, 16));
@@ -186,11 +143,11 @@ std::unique_ptr<OffscreenView> OffscreenView::create(Rect frame, const OpenGLPix
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferMax);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportMax);
     view->maxSide_ = std::max(1, std::min({MAX_SIDE, int(renderbufferMax), int(viewportMax[0]), int(viewportMax[1])}));
-    fbo().genFramebuffers(1, &view->framebuffer_);
-    fbo().bindFramebuffer(GL_FRAMEBUFFER, view->framebuffer_);
+    glGenFramebuffers(1, &view->framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, view->framebuffer_);
     view->setBackingScale(scale);
     view->setFrameSize(frame.size());
-    if (fbo().checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         why = "the OpenGL driver cannot draw into a " + std::to_string(view->width_) + "x" +
               std::to_string(view->height_) + " framebuffer";
         return nullptr;
@@ -213,9 +170,9 @@ OffscreenView::~OffscreenView() {
     EGLDisplay display = offscreenDisplay();
     {
         CurrentFor current(context_);
-        if (colour_) fbo().deleteRenderbuffers(1, &colour_);
-        if (depth_) fbo().deleteRenderbuffers(1, &depth_);
-        if (framebuffer_) fbo().deleteFramebuffers(1, &framebuffer_);
+        if (colour_) glDeleteRenderbuffers(1, &colour_);
+        if (depth_) glDeleteRenderbuffers(1, &depth_);
+        if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     }
     if (eglGetCurrentContext() == context_) eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display, context_);
@@ -266,18 +223,17 @@ void OffscreenView::setFrameSize(Size size) {
 }
 
 void OffscreenView::allocate() {
-    const FramebufferCalls& f = fbo();
-    if (!colour_) f.genRenderbuffers(1, &colour_);
-    f.bindRenderbuffer(GL_RENDERBUFFER, colour_);
-    f.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
-    f.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
+    if (!colour_) glGenRenderbuffers(1, &colour_);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
     if (depthBits_ > 0) {
-        if (!depth_) f.genRenderbuffers(1, &depth_);
-        f.bindRenderbuffer(GL_RENDERBUFFER, depth_);
-        f.renderbufferStorage(GL_RENDERBUFFER, depthFormat(depthBits_), width_, height_);
-        f.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+        if (!depth_) glGenRenderbuffers(1, &depth_);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth_);
+        glRenderbufferStorage(GL_RENDERBUFFER, depthFormat(depthBits_), width_, height_);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
     }
-    f.bindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
     // A new buffer starts transparent black, whatever the module's clear colour is.
     GLfloat colour[4];
     GLfloat depth = 1.0f;

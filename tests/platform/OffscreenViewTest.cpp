@@ -28,31 +28,6 @@ void fill(OffscreenView& gl, float r, float g, float b) {
 
 }  // namespace
 
-// A desktop-GL context with the fixed function: the module's GL 1.x draws in it.
-TEST(OffscreenView, IsACompatibilityContextThatDrawsImmediateMode) {
-    auto gl = make(8, 8);
-    ASSERT_TRUE(gl);
-    gl->lockFocus();
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    ASSERT_NE(version, nullptr);
-    glViewport(0, 0, 8, 8);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 8, 0, 8, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glColor3ub(0, 255, 0);
-    glBegin(GL_QUADS);
-    glVertex2f(4, 0), glVertex2f(8, 0), glVertex2f(8, 8), glVertex2f(4, 8);
-    glEnd();
-    gl->unlockFocus();
-    EXPECT_EQ(gl->pixelAt(1, 1), 0x000000ffu) << version;
-    EXPECT_EQ(gl->pixelAt(6, 6), 0x00ff00ffu) << version;
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
 // Reading one view's frame neither shows another's nor moves the drawing: the view that
 // was current stays current, and the next frame lands in it.
 TEST(OffscreenView, ReadingAViewLeavesTheCurrentContextWhereItWas) {
@@ -87,16 +62,4 @@ TEST(OffscreenView, AResizedBufferStartsEmptyAndKeepsTheClearColour) {
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     EXPECT_EQ(clear[0], 1.0f);
     EXPECT_EQ(clear[3], 1.0f);
-}
-
-// A side beyond what a driver draws is clamped, never refused; a side of nothing is one
-// pixel.
-TEST(OffscreenView, SidesAreClampedToWhatTheDriverDraws) {
-    auto gl = make(40000, 0);
-    ASSERT_TRUE(gl);
-    EXPECT_LE(gl->width(), 16384);
-    EXPECT_GE(gl->width(), 4096);
-    EXPECT_EQ(gl->height(), 1);
-    fill(*gl, 0, 1, 0);
-    EXPECT_EQ(gl->pixelAt(gl->width() - 1, 0), 0x00ff00ffu);
 }
