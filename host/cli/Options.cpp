@@ -1,6 +1,7 @@
 #include "host/cli/Options.h"
 
 #include "host/cli/ColourText.h"
+#include "host/daemon/DaemonSettings.h"
 #include "settings/SettingsTable.h"
 
 #include <algorithm>
@@ -212,9 +213,9 @@ const OptionSpec OPTIONS[] = {
      "output, taking no input, until a stop signal",
      setFlag<&Options::wallpaper>},
     {"span", nullptr, nullptr,
-     "with --fullscreen or --wallpaper: one scene over every\n"
-     "monitor or output, each showing its part of the box around\n"
-     "them all (--main-screen-only has no meaning with it)",
+     "with --fullscreen, --wallpaper or --daemon: one scene over\n"
+     "every monitor or output, each showing its part of the box\n"
+     "around them all (--main-screen-only has no meaning with it)",
      setFlag<&Options::span>},
     {"x11", nullptr, nullptr, "use the X display even in a Wayland session",
      setFlag<&Options::x11>},
@@ -505,6 +506,20 @@ std::string usage() {
         }
         text += '\n';
     }
+    text += "\nZorvan as the session's screen saver (GNOME, KDE Plasma, sway, X11):\n";
+    for (const daemon::DaemonOption& o : daemon::daemonOptions()) {
+        std::string head = "  --" + std::string(o.name);
+        if (o.value) head += " " + std::string(o.value);
+        head.resize(std::max(head.size() + 2, COLUMN), ' ');
+        text += head;
+        for (const char* c = o.help; *c; ++c) {
+            text += *c;
+            if (*c == '\n') text += std::string(COLUMN, ' ');
+        }
+        text += '\n';
+    }
+    text +=
+        "The daemon keeps its settings beside the saver's; SIGHUP makes it read them again.\n";
     text +=
         "\nThe options from --" + firstSetting + " to --" + lastSetting +
         " change the saved settings for this\n"
@@ -522,11 +537,22 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseState state;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
 
+    // The idle daemon's command lines are the daemon program's to read; checked here too,
+    // so that a mistake is told before the program changes.
+    for (const std::string& arg : args) {
+        if (!daemon::namesDaemonAction(optionName(arg))) continue;
+        const daemon::DaemonParse daemonParse = daemon::parseDaemonCommandLine(args);
+        if (!daemonParse.command) return fail(daemonParse.error);
+        state.options.action = Options::Action::Daemon;
+        return ParseResult{state.options, {}};
+    }
+
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const std::string name = optionName(arg);
         if (name.empty()) return fail("unexpected argument " + quoted(arg) + " (see --help)");
         const OptionSpec* spec = findOption(name);
+        if (!spec && daemon::isDaemonOption(name)) return fail(arg.substr(0, arg.find('=')) + " goes with --daemon only");
         if (!spec) return fail("unknown option " + quoted(arg) + " (see --help)");
 
         const size_t eq = arg.find('=');

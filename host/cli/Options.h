@@ -15,7 +15,8 @@ inline constexpr int MAX_SIDE = 16384;
 inline constexpr long MAX_DELAY_US = 10000000L;
 
 struct Options {
-    enum class Action { Window, Render, Resources, Help, Version, Settings };
+    // Daemon: --daemon, --activate or --deactivate, for the idle daemon program.
+    enum class Action { Window, Render, Resources, Help, Version, Settings, Daemon };
     Action action = Action::Window;
 
     // Where a window run draws: a window of its own (--window, the default), the window

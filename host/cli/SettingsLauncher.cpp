@@ -14,11 +14,14 @@ namespace zorvan::host {
 
 namespace fs = std::filesystem;
 
-int runSettingsProgram(char** argv) {
+namespace {
+
+// Runs libexec/zorvan/<name> beside the program's bin/ in this process.
+int runHelper(const char* name, char** argv) {
     std::error_code ec;
     const fs::path program =
-        fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "libexec" / "zorvan" / "zorvan-settings";
-    // A stop signal that comes before the settings program has its handlers waits for
+        fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "libexec" / "zorvan" / name;
+    // A stop signal that comes before the program has its handlers waits for
     // them (a blocked signal stays pending across exec); they unblock it.
     sigset_t stops;
     sigemptyset(&stops);
@@ -28,8 +31,15 @@ int runSettingsProgram(char** argv) {
     execv(program.c_str(), argv);
     const int error = errno;
     sigprocmask(SIG_UNBLOCK, &stops, nullptr);
-    reportError("cannot run the settings program " + program.string() + ": " + std::strerror(error));
+    reportError(std::string("cannot run the ") + (std::strcmp(name, "zorvan-settings") ? "idle daemon " : "settings program ") +
+                program.string() + ": " + std::strerror(error));
     return 1;
 }
+
+}  // namespace
+
+int runSettingsProgram(char** argv) { return runHelper("zorvan-settings", argv); }
+
+int runDaemonProgram(char** argv) { return runHelper("zorvan-daemon", argv); }
 
 }  // namespace zorvan::host

@@ -1,4 +1,5 @@
-// --settings: the settings pane is a program of its own, the one that loads GTK.
+// --settings: the settings pane is a program of its own, the one that loads GTK; and
+// --daemon, the idle daemon, one that loads none of the saver's libraries.
 #pragma once
 
 namespace zorvan::host {
@@ -7,5 +8,9 @@ namespace zorvan::host {
 // in this process, with the same arguments. Returns only on failure, with the exit
 // status.
 int runSettingsProgram(char** argv);
+
+// The same for the idle daemon (libexec/zorvan/zorvan-daemon): --daemon, --activate and
+// --deactivate.
+int runDaemonProgram(char** argv);
 
 }  // namespace zorvan::host

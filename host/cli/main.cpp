@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
         return printResources();
     case Options::Action::Settings:
         return runSettingsProgram(argv);
+    case Options::Action::Daemon:
+        return runDaemonProgram(argv);
     case Options::Action::Render:
     case Options::Action::Window:
         break;

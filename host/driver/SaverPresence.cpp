@@ -26,7 +26,7 @@ int openSessionFile() {
 
 }  // namespace
 
-std::optional<std::string> SaverPresence::sessionFile() {
+std::optional<std::string> SaverPresence::sessionFile(const std::string& prefix) {
     const char* runtime = named("XDG_RUNTIME_DIR");
     const char* display = named("WAYLAND_DISPLAY");
     if (!display) display = named("DISPLAY");
@@ -35,7 +35,7 @@ std::optional<std::string> SaverPresence::sessionFile() {
     std::string name = display;
     for (char& c : name)
         if (c == '/') c = '_';
-    return std::string(runtime) + "/zorvan-saver-" + name;
+    return std::string(runtime) + "/" + prefix + name;
 }
 
 SaverPresence SaverPresence::announce() {

@@ -18,9 +18,10 @@ namespace zorvan::host {
 
 class SaverPresence {
 public:
-    // The session's rendezvous file: $XDG_RUNTIME_DIR/zorvan-saver-<display>, after
+    // The session's rendezvous file: $XDG_RUNTIME_DIR/<prefix><display>, after
     // WAYLAND_DISPLAY (a saver under XWayland belongs to the same session), else DISPLAY.
-    static std::optional<std::string> sessionFile();
+    // The idle daemon keeps its own beside it (zorvan-daemon-<display>).
+    static std::optional<std::string> sessionFile(const std::string& prefix = "zorvan-saver-");
 
     // A saver: holds the sign from now until the object goes. Silently none when the file
     // cannot be had.

@@ -27,14 +27,8 @@ namespace {
 
 using test::HeadlessMutter;
 
-// The smallest box around every black pixel of a picture: a client's black, as mutter's
-// backgrounds have none. Empty when there is no black.
-Box blackBox(const test::Shot& shot) {
-    return boxOf(shot, [](const unsigned char* p) { return !isLit(p); });
-}
-
-// The lit pixels inside a picture's black box: the motes a client draws on its black.
-long motes(const test::Shot& shot) { return litPixels(shot, blackBox(shot)); }
+using test::blackBox;
+using test::motes;
 
 // Waits until output `index` shows motes on black; the last shot in `last` when given.
 bool waitForMotes(HeadlessMutter& mutter, int index, double seconds, test::Shot* last = nullptr) {

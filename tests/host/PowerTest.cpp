@@ -8,6 +8,7 @@
 // GoogleTest before Xlib: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
 
+#include "support/MockSystemBus.h"
 #include "support/XPixels.h"
 
 #include <X11/Xlib.h>
@@ -28,9 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Debian's own python3 carries dbusmock (another one on PATH may not).
-const char PYTHON[] = "/usr/bin/python3";
-
 // Frames 40 ms apart: 50 in the two seconds counted at full rate, 25 at half. A busy
 // machine draws fewer, never more.
 const std::string DELAY = "40000";
@@ -43,114 +41,6 @@ const char DEVICE_PATH[] = "/org/freedesktop/UPower/devices/DisplayDevice";
 const char DEVICE[] = "org.freedesktop.UPower.Device";
 const char PROFILES[] = "net.hadess.PowerProfiles";
 const char PROFILES_PATH[] = "/net/hadess/PowerProfiles";
-
-// A private message bus with the mock daemons on it, ended with them.
-class MockSystemBus {
-public:
-    explicit MockSystemBus(const test::TempDir& dir) {
-        gchar* daemon = g_find_program_in_path("dbus-daemon");
-        const bool haveDaemon = daemon != nullptr;
-        g_free(daemon);
-        if (!haveDaemon) {
-            why_ = "dbus-daemon is not installed";
-            return;
-        }
-        if (test::runProcess(PYTHON, {"-c", "import dbusmock"}).exitCode != 0) {
-            why_ = "python3-dbusmock is not installed";
-            return;
-        }
-        const std::string socket = dir.file("system_bus_socket"), config = dir.file("bus.conf");
-        std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                 "<busconfig>\n"
-                                 "  <listen>unix:path="
-                              << socket
-                              << "</listen>\n"
-                                 "  <auth>EXTERNAL</auth>\n"
-                                 "  <policy context=\"default\">\n"
-                                 "    <allow user=\"*\"/>\n"
-                                 "    <allow own=\"*\"/>\n"
-                                 "    <allow send_destination=\"*\"/>\n"
-                                 "    <allow receive_sender=\"*\"/>\n"
-                                 "  </policy>\n"
-                                 "</busconfig>\n";
-        test::ChildSetup quiet;
-        quiet.quiet = true;
-        quiet.ownGroup = true;
-        busPid_ = test::spawnProcess("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile"}, quiet);
-        address_ = "unix:path=" + socket;
-        test::waitUntil(
-            [&] {
-                connection_ = g_dbus_connection_new_for_address_sync(
-                    address_.c_str(),
-                    GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-                    nullptr, nullptr, nullptr);
-                return connection_ != nullptr;
-            },
-            10, 0.02);
-        if (!connection_) why_ = "the private bus did not start";
-    }
-    ~MockSystemBus() {
-        for (int pid : pids_) {
-            kill(pid, SIGTERM);
-            test::waitProcess(pid, 5);
-        }
-        if (connection_) g_object_unref(connection_);
-        if (busPid_ > 0) {
-            kill(busPid_, SIGTERM);
-            test::waitProcess(busPid_, 5);
-        }
-    }
-    MockSystemBus(const MockSystemBus&) = delete;
-    MockSystemBus& operator=(const MockSystemBus&) = delete;
-
-    bool ok() const { return connection_ != nullptr; }
-    const std::string& why() const { return why_; }
-    // For the programs that use it as their system bus.
-    std::string variable() const { return "DBUS_SYSTEM_BUS_ADDRESS=" + address_; }
-
-    // Starts dbusmock's template with its parameters (JSON); true once it owns `name`.
-    bool mock(const std::string& name, const std::string& parameters, const char* busName) {
-        test::ChildSetup setup;
-        setup.quiet = true;
-        setup.env = {variable()};
-        const int pid =
-            test::spawnProcess(PYTHON, {"-m", "dbusmock", "--system", "--template", name, "-p", parameters}, setup);
-        if (pid <= 0) return false;
-        pids_.push_back(pid);
-        return test::waitUntil([&] { return owned(busName); }, 15, 0.05);
-    }
-
-    // Sets a property of a mock object; it tells its watchers at once.
-    void set(const char* busName, const char* path, const char* interface, const char* property, GVariant* value) {
-        GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_sync(connection_, busName, path, "org.freedesktop.DBus.Properties",
-                                                      "Set", g_variant_new("(ssv)", interface, property, value),
-                                                      nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-        EXPECT_TRUE(reply) << property << ": " << (error ? error->message : "");
-        if (reply) g_variant_unref(reply);
-        if (error) g_error_free(error);
-    }
-
-private:
-    bool owned(const char* busName) {
-        GVariant* reply = g_dbus_connection_call_sync(
-            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-            g_variant_new("(s)", busName), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-        gboolean has = FALSE;
-        if (reply) {
-            g_variant_get(reply, "(b)", &has);
-            g_variant_unref(reply);
-        }
-        return has;
-    }
-
-    std::string address_, why_;
-    int busPid_ = -1;
-    std::vector<int> pids_;
-    GDBusConnection* connection_ = nullptr;
-};
 
 // The CPU time a process has used, in seconds.
 double cpuSeconds(int pid) {
@@ -230,7 +120,7 @@ protected:
 // critical battery they draw none and take no CPU time, and back on mains they go on at
 // the full rate. --power full keeps the full rate on battery.
 TEST_F(Power, FollowsTheBatteryAndTheProfileWhileRunning) {
-    MockSystemBus bus(dir_);
+    test::MockSystemBus bus(dir_);
     if (!bus.ok()) GTEST_SKIP() << bus.why();
     ASSERT_TRUE(bus.mock("upower", R"({"OnBattery": true})", UPOWER));
     ASSERT_TRUE(bus.mock("power_profiles_daemon", R"({"ActiveProfile": "balanced"})", PROFILES));

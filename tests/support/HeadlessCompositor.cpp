@@ -119,6 +119,24 @@ int HeadlessCompositor::startBusCall(const std::vector<std::string>& args, Child
     return user_.spawn(call[0], {call.begin() + 1, call.end()}, setup);
 }
 
+int HeadlessCompositor::startBusClient(const std::string& program, const std::vector<std::string>& args,
+                                       ChildSetup setup) {
+    const std::string address = bus();
+    if (address.empty()) {
+        error_ = "the compositor's session bus is not known yet";
+        return -1;
+    }
+    std::vector<std::string> env = clientEnv();
+    env.insert(env.end(), {"PATH=/usr/bin:/bin", "HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + "/.config",
+                           "DBUS_SESSION_BUS_ADDRESS=" + address});
+    env.insert(env.end(), setup.env.begin(), setup.env.end());
+    setup.env = env;
+    setup.emptyEnv = true;
+    const int pid = user_.spawn(program, args, setup);
+    if (pid > 0) clients_.emplace_back(pid, setup.ownGroup);
+    return pid;
+}
+
 ProcessResult HeadlessCompositor::busCall(const std::vector<std::string>& args) const {
     ProcessResult result;
     ChildSetup setup;

@@ -41,6 +41,11 @@ public:
     // Starts a client with clientEnv() added to setup.env; its pid, or -1. A client still
     // running when the object goes is killed (with its group, when it has its own).
     int startClient(const std::string& program, const std::vector<std::string>& args, ChildSetup setup = {});
+    // Starts a client of the compositor's session bus too, as the compositor's user (the
+    // bus takes no one else), with clientEnv(), that bus, and the compositor's HOME and
+    // XDG_CONFIG_HOME in an otherwise empty environment, then setup.env; -1 before the
+    // bus is known (compositors started with launchOnBus). Killed like the others.
+    int startBusClient(const std::string& program, const std::vector<std::string>& args, ChildSetup setup = {});
     // Runs a client to its end (at most `seconds`), with `env` added to clientEnv().
     ProcessResult runClient(const std::string& program, const std::vector<std::string>& args, double seconds = 10,
                             const std::vector<std::string>& env = {}) const;

@@ -25,6 +25,12 @@ HeadlessMutter::~HeadlessMutter() {
 
 std::string HeadlessMutter::missing() { return HeadlessCompositor::missing(TOOLS); }
 
+Box blackBox(const Shot& shot) {
+    return boxOf(shot, [](const unsigned char* p) { return !isLit(p); });
+}
+
+long motes(const Shot& shot) { return litPixels(shot, blackBox(shot)); }
+
 bool HeadlessMutter::start() {
     if (!prepare("mutter", TOOLS)) return false;
     x_ = std::make_unique<TwoMonitorDisplay>(2 * OUTPUT_WIDTH, OUTPUT_HEIGHT);

@@ -18,6 +18,12 @@
 
 namespace zorvan::test {
 
+// The smallest box around every black pixel of a picture: a client's black, as mutter's
+// backgrounds have none. Empty when there is no black.
+Box blackBox(const Shot& shot);
+// The lit pixels inside a picture's black box: the motes a client draws on its black.
+long motes(const Shot& shot);
+
 class HeadlessMutter : public HeadlessCompositor {
 public:
     static constexpr int OUTPUT_WIDTH = 800, OUTPUT_HEIGHT = 600;  // each output, real pixels

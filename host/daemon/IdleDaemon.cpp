@@ -1,0 +1,217 @@
+#include "host/daemon/IdleDaemon.h"
+
+#include <glib-unix.h>
+#include <glib.h>
+#include <signal.h>
+
+#include <cstdio>
+
+namespace zorvan::daemon {
+
+namespace {
+
+void say(const std::string& line) { std::fprintf(stderr, "zorvan: %s\n", line.c_str()); }
+
+// SIGTERM's promise: daemon and saver gone within a tenth of a second.
+constexpr int END_SAVER_MS = 90;
+
+}  // namespace
+
+IdleDaemon::IdleDaemon(DaemonCommand command, std::string saver)
+    : command_(std::move(command)), settings_(command_.over(loadDaemonSettings())), saver_(std::move(saver)),
+      child_([this](int status, bool stopped) { onSaverEnded(status, stopped); }) {}
+
+IdleDaemon::~IdleDaemon() {
+    child_.end(END_SAVER_MS);
+    if (lockTimer_) g_source_remove(lockTimer_);
+    if (loop_) g_main_loop_unref(loop_);
+}
+
+int IdleDaemon::run() {
+    loop_ = g_main_loop_new(nullptr, FALSE);
+    for (int stop : {SIGTERM, SIGINT})
+        g_unix_signal_add(stop, +[](gpointer self) {
+            static_cast<IdleDaemon*>(self)->quit(0);
+            return gboolean(G_SOURCE_CONTINUE);
+        }, this);
+    g_unix_signal_add(SIGHUP, +[](gpointer self) {
+        static_cast<IdleDaemon*>(self)->reload();
+        return gboolean(G_SOURCE_CONTINUE);
+    }, this);
+    g_unix_signal_add(SIGUSR1, +[](gpointer self) {
+        static_cast<IdleDaemon*>(self)->activate();
+        return gboolean(G_SOURCE_CONTINUE);
+    }, this);
+    g_unix_signal_add(SIGUSR2, +[](gpointer self) {
+        static_cast<IdleDaemon*>(self)->deactivate();
+        return gboolean(G_SOURCE_CONTINUE);
+    }, this);
+
+    // The stop signals were blocked until now (zorvan blocks them across exec).
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, s);
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+
+    std::string why;
+    source_ = openIdleSource({[this] { onIdle(); }, [this] { onActive(); },
+                              [this](const std::string& line) { onLost(line); }},
+                             why);
+    if (!source_) {
+        say(why);
+        return 2;
+    }
+    services_ = std::make_unique<SessionServices>(SessionServices::Events{
+        [this] {
+            // An inhibition that ends counts idle afresh from then.
+            if (state_ == State::Inhibited) rearm();
+        },
+        [this](bool start) { onSleep(start); }});
+    timing_ = std::make_unique<DesktopLockTiming>(source_->name() == "GNOME's idle monitor", [this] {
+        if (state_ == State::Watching || state_ == State::Inhibited) rearm();
+    });
+    if (settings_.lockAfter > 0) services_->takeSleepDelay();
+
+    rearm();
+    g_main_loop_run(loop_);
+    child_.end(END_SAVER_MS);
+    return status_;
+}
+
+void IdleDaemon::rearm() {
+    state_ = State::Watching;
+    const auto lock = timing_->desktopLock();
+    const int after = DesktopLockTiming::saverAfter(settings_.saverAfter, lock);
+    if (after != lastAnnounced_) {
+        std::string line = "watching " + source_->name() + ": the saver starts after " + formatDuration(after) + " idle";
+        if (after < settings_.saverAfter)
+            line += " (" + lock->who + " locks at " + formatDuration(lock->seconds) + " idle; the saver is seen first)";
+        say(line);
+        lastAnnounced_ = after;
+    }
+    source_->arm(unsigned(after) * 1000u);
+}
+
+void IdleDaemon::startSaver() {
+    std::vector<std::string> args = {"--fullscreen"};
+    if (settings_.span) args.push_back("--span");
+    if (!child_.start(saver_, args)) {
+        state_ = State::Failed;
+        return;
+    }
+    state_ = State::Saving;
+    if (settings_.lockAfter > 0 && !lockTimer_)
+        lockTimer_ = g_timeout_add_seconds(guint(settings_.lockAfter), +[](gpointer self) {
+            auto* me = static_cast<IdleDaemon*>(self);
+            me->lockTimer_ = 0;
+            if (me->state_ == State::Saving) me->lockNow();
+            return gboolean(G_SOURCE_REMOVE);
+        }, this);
+}
+
+// Hands over to the desktop's lock: the saver ends first, so the lock is what shows.
+void IdleDaemon::lockNow() {
+    state_ = State::Locking;
+    if (child_.running()) {
+        child_.stop();  // onSaverEnded locks
+        return;
+    }
+    services_->lock(settings_.lockCommand, [this] {
+        if (state_ == State::Locking) state_ = State::Locked;
+    });
+}
+
+void IdleDaemon::onIdle() {
+    if (state_ != State::Watching && state_ != State::Inhibited) return;
+    if (services_->idleInhibited()) {
+        // Looked at again after another idle period, or when PowerDevil's change.
+        state_ = State::Inhibited;
+        source_->arm(unsigned(DesktopLockTiming::saverAfter(settings_.saverAfter, timing_->desktopLock())) * 1000u);
+        return;
+    }
+    startSaver();
+}
+
+void IdleDaemon::onActive() {
+    switch (state_) {
+    case State::Saving:
+        state_ = State::Ending;
+        child_.stop();  // onSaverEnded arms again
+        break;
+    case State::Locked:
+    case State::Failed:
+        rearm();
+        break;
+    default:
+        break;
+    }
+}
+
+void IdleDaemon::onSaverEnded(int status, bool stopped) {
+    if (lockTimer_) g_source_remove(lockTimer_);
+    lockTimer_ = 0;
+    if (state_ == State::Locking) {
+        lockNow();
+        return;
+    }
+    if (state_ == State::Asleep) return;
+    if (!stopped && status != 0) {
+        // A saver that cannot run (no GL, no display) would fail again at once: wait for
+        // the next idle period rather than spin.
+        say("the saver ended with " + (status < 0 ? std::string("a signal") : "status " + std::to_string(status)) +
+            "; it starts again after the next idle period");
+        state_ = State::Failed;
+        return;
+    }
+    rearm();
+}
+
+void IdleDaemon::onSleep(bool start) {
+    if (!start) {
+        if (settings_.lockAfter > 0) services_->takeSleepDelay();
+        rearm();
+        return;
+    }
+    state_ = State::Asleep;
+    if (lockTimer_) g_source_remove(lockTimer_);
+    lockTimer_ = 0;
+    child_.end(END_SAVER_MS);
+    if (settings_.lockAfter > 0) services_->lock(settings_.lockCommand, [this] { services_->releaseSleepDelay(); });
+    else services_->releaseSleepDelay();
+}
+
+void IdleDaemon::activate() {
+    if (child_.running()) return;
+    startSaver();
+}
+
+void IdleDaemon::deactivate() {
+    if (child_.running()) {
+        state_ = State::Ending;
+        child_.stop();
+        return;
+    }
+    rearm();
+}
+
+void IdleDaemon::reload() {
+    // The stored settings as they are now; a running saver keeps going.
+    settings_ = command_.over(reloadDaemonSettings());
+    if (settings_.lockAfter > 0) services_->takeSleepDelay();
+    else services_->releaseSleepDelay();
+    lastAnnounced_ = -1;
+    if (state_ == State::Watching || state_ == State::Inhibited) rearm();
+}
+
+void IdleDaemon::onLost(const std::string& why) {
+    say(why);
+    quit(1);
+}
+
+void IdleDaemon::quit(int status) {
+    status_ = status;
+    child_.end(END_SAVER_MS);
+    g_main_loop_quit(loop_);
+}
+
+}  // namespace zorvan::daemon

@@ -1,0 +1,66 @@
+// The idle daemon: watches the session's idle time and runs the saver while the session
+// is idle. It starts the saver after the chosen idle time (earlier where the desktop would
+// lock before the saver is seen), ends it at the next input, hands over to the desktop's
+// lock after the chosen saver time, ends the saver (and locks, when locking is chosen)
+// before sleep and counts idle afresh after it. An idle inhibitor keeps the saver away; a
+// saver that fails is told once and not started again before the next idle period.
+#pragma once
+
+#include "host/daemon/DaemonSettings.h"
+#include "host/daemon/DesktopLockTiming.h"
+#include "host/daemon/IdleSource.h"
+#include "host/daemon/SaverChild.h"
+#include "host/daemon/SessionServices.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+typedef struct _GMainLoop GMainLoop;
+
+namespace zorvan::daemon {
+
+class IdleDaemon {
+public:
+    // `command`: the settings given on the command line, over the stored ones (read again
+    // on SIGHUP); `saver`: the zorvan program to run full screen.
+    IdleDaemon(DaemonCommand command, std::string saver);
+    ~IdleDaemon();
+    IdleDaemon(const IdleDaemon&) = delete;
+    IdleDaemon& operator=(const IdleDaemon&) = delete;
+
+    // Runs until a stop signal (0), the idle service going away (1), or, at once, a
+    // session without an idle source (2); each with one line on stderr but the first.
+    int run();
+
+private:
+    enum class State { Watching, Inhibited, Saving, Ending, Locking, Locked, Failed, Asleep };
+
+    void rearm();
+    void startSaver();
+    void lockNow();
+    void onIdle();
+    void onActive();
+    void onLost(const std::string& why);
+    void onSaverEnded(int status, bool stopped);
+    void onSleep(bool start);
+    void activate();
+    void deactivate();
+    void reload();
+    void quit(int status);
+
+    DaemonCommand command_;
+    DaemonSettings settings_;
+    std::string saver_;
+    State state_ = State::Watching;
+    int status_ = 0;
+    int lastAnnounced_ = -1;
+    GMainLoop* loop_ = nullptr;
+    unsigned lockTimer_ = 0;
+    std::unique_ptr<IdleSource> source_;
+    std::unique_ptr<SessionServices> services_;
+    std::unique_ptr<DesktopLockTiming> timing_;
+    SaverChild child_;
+};
+
+}  // namespace zorvan::daemon
