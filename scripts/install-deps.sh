@@ -18,6 +18,8 @@ RUN=(
   # the GL and EGL libraries load at run time.
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libx11-dev libxrandr-dev
+  # The idle daemon asks the X server for the idle time (MIT-SCREEN-SAVER).
+  libxss-dev
   libmagick++-dev libglib2.0-dev libpng-dev
   # The settings pane.
   libgtk-3-dev

@@ -157,7 +157,8 @@ std::set<std::string> packagesIn(const std::string& depends) {
 const std::set<std::string> LAYOUT = {
     "/usr", "/usr/bin", "/usr/bin/zorvan",
     "/usr/libexec", "/usr/libexec/xscreensaver", "/usr/libexec/xscreensaver/zorvan",
-    "/usr/libexec/zorvan", "/usr/libexec/zorvan/zorvan-settings",
+    "/usr/libexec/zorvan", "/usr/libexec/zorvan/zorvan-settings", "/usr/libexec/zorvan/zorvan-daemon",
+    "/usr/lib", "/usr/lib/systemd", "/usr/lib/systemd/user", "/usr/lib/systemd/user/zorvan-daemon.service",
     "/usr/share", "/usr/share/zorvan", "/usr/share/zorvan/zorvan.pict",
     "/usr/share/zorvan/Zorvan.nib",
     "/usr/share/xscreensaver", "/usr/share/xscreensaver/config",
@@ -309,6 +310,15 @@ TEST(Packaging, InstallLaysOutTheSaverForTheDaemonAndMate) {
     const auto settings = runProcess(saver.string(), {"--settings"}, {"DISPLAY", "WAYLAND_DISPLAY"});
     EXPECT_EQ(settings.exitCode, 2) << settings.err;
     EXPECT_EQ(settings.err.rfind("zorvan: no X display for the settings pane", 0), 0u) << settings.err;
+    // --activate runs the installed idle daemon program, which finds no daemon to tell.
+    const auto activate = runProcess(saver.string(), {"--activate"});
+    EXPECT_EQ(activate.exitCode, 2) << activate.err;
+    EXPECT_EQ(activate.err, "zorvan: no zorvan --daemon runs in this session\n");
+    // The user service runs the installed program in the foreground.
+    const std::string unit = test::readFile((dest / "usr/lib/systemd/user/zorvan-daemon.service").string());
+    for (const char* line : {"\nExecStart=/usr/bin/zorvan --daemon\n", "\nPartOf=graphical-session.target\n",
+                             "\nWantedBy=graphical-session.target\n"})
+        EXPECT_NE(unit.find(line), std::string::npos) << line << unit;
 }
 
 TEST(Packaging, DebianPackageHoldsTheLayoutAndComputedDependencies) {

@@ -1,0 +1,122 @@
+// What `zorvan --daemon` costs while it waits, and how soon the saver shows: on headless
+// sway, KWin and nested mutter (the test suite's harness, as nobody when run as root):
+//   - the daemon's CPU ticks over SECONDS of idle (it is event-driven: the goal is 0);
+//   - its resident memory then, beside swayidle's on the same compositor where swayidle
+//     runs (sway, KWin; swayidle has nothing to watch on GNOME);
+//   - the time from the idle timeout to the saver's motes in a picture of the screen
+//     (pictures are taken back to back, so the figure includes up to one picture's time).
+//   build/bin/zorvan-idle-daemon [SECONDS]      (default 60)
+#include "host/Process.h"
+#include "support/HeadlessKwin.h"
+#include "support/HeadlessMutter.h"
+#include "support/HeadlessSway.h"
+#include "support/TestSupport.h"
+#include "support/WaylandRuns.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace zorvan::test;
+
+namespace {
+
+double seconds = 60.0;
+constexpr int SAVER_AFTER = 3;
+
+long ticks(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long total = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15) total += std::stol(field);
+    return total;
+}
+
+long residentKb(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+int start(HeadlessCompositor& c, const std::string& program, const std::vector<std::string>& args, bool onBus,
+          const std::string& log) {
+    ChildSetup setup;
+    setup.outPath = setup.errPath = log;
+    setup.env = {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent"};
+    return onBus ? c.startBusClient(program, args, setup) : c.startClient(program, args, setup);
+}
+
+void stop(int pid) {
+    ::kill(pid, SIGTERM);
+    waitProcess(pid, 10);
+}
+
+void measure(const char* desktop, HeadlessCompositor& c, bool onBus, bool swayidle,
+             const std::function<bool(const Shot&)>& motes) {
+    if (!c.available()) {
+        std::printf("%-6s skipped: %s\n", desktop, c.why().c_str());
+        return;
+    }
+    const std::string log = c.file("daemon.log");
+    int daemon = start(c, zorvanPath(), {"--daemon", "--saver-after", "1h"}, onBus, log);
+    waitUntil([&] { return readFile(log).find("watching") != std::string::npos; }, 20, 0.05);
+    settle(2.0);
+    const long before = ticks(daemon);
+    settle(seconds);
+    const long idleTicks = ticks(daemon) - before;
+    const long memory = residentKb(daemon);
+    std::string theirs = "-";
+    if (swayidle) {
+        const int peer = start(c, "swayidle", {"timeout", "3600", "true"}, onBus, c.file("swayidle.log"));
+        settle(3.0);
+        theirs = std::to_string(residentKb(peer)) + " kB";
+        stop(peer);
+    }
+    stop(daemon);
+
+    // The saver's first frame after the timeout.
+    const std::string log2 = c.file("daemon2.log");
+    daemon = start(c, zorvanPath(), {"--daemon", "--saver-after", std::to_string(SAVER_AFTER) + "s"}, onBus, log2);
+    waitUntil([&] { return readFile(log2).find("watching") != std::string::npos; }, 20, 0.002);
+    const auto armed = std::chrono::steady_clock::now();
+    const bool shown = c.waitFor(motes, SAVER_AFTER + 10);
+    const double late = secondsSince(armed) - SAVER_AFTER;
+    stop(daemon);
+    std::printf("%-6s over %.0f s idle: %ld ticks; resident %ld kB (swayidle %s); saver's motes %.2f s after the "
+                "timeout%s\n",
+                desktop, seconds, idleTicks, memory, theirs.c_str(), late, shown ? "" : " [none came]");
+    std::fflush(stdout);
+}
+
+bool anyMotes(const Shot& shot) { return litPixels(shot) >= MOTES; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) seconds = std::atof(argv[1]);
+    {
+        HeadlessSway sway;
+        measure("sway", sway, false, true, anyMotes);
+    }
+    {
+        HeadlessKwin kwin(1280, 720, 1);
+        measure("KWin", kwin, true, true, anyMotes);
+    }
+    {
+        HeadlessMutter mutter;
+        measure("mutter", mutter, true, false,
+                [](const Shot& s) { return motes(HeadlessMutter::output(s, 0)) >= MOTES; });
+    }
+    return 0;
+}
