@@ -166,8 +166,7 @@ DaemonSettings loadDaemonSettings() {
 }
 
 DaemonSettings reloadDaemonSettings() {
-    // Pointing the stores at their usual place makes them read their files afresh.
-    ScreenSaverDefaults::setStorePathOverride(std::nullopt);
+    ScreenSaverDefaults::defaultsForModuleWithName(STORE_NAME)->reload();
     return loadDaemonSettings();
 }
 

@@ -9,6 +9,7 @@
 #include "host/driver/ErrorLine.h"
 #include "host/driver/FrameDriver.h"
 #include "host/driver/StopSignals.h"
+#include "host/pane/IdlePanel.h"
 #include "platform/controls/GtkControl.h"
 #include "platform/gl/GlxView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace zorvan::host {
@@ -87,6 +89,7 @@ struct SettingsPane::Impl {
     std::unique_ptr<PreviewWindow> previewWindow;
     Options options;  // the driver's, for as long as it runs
     std::unique_ptr<FrameDriver> driver;
+    std::unique_ptr<IdlePanel> idle;
     guint timer = 0;
 
     ~Impl() {
@@ -235,6 +238,16 @@ std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::
     gtk_label_set_line_wrap(GTK_LABEL(impl->status), TRUE);
     gtk_label_set_max_width_chars(GTK_LABEL(impl->status), 60);
     gtk_box_pack_start(GTK_BOX(box), impl->status, FALSE, FALSE, 0);
+
+    // The idle daemon's settings belong to the session, not to a settings file given with
+    // --prefs: the section shows only for the usual store.
+    if (!options.prefsFile) {
+        std::error_code ec;
+        const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        impl->idle = std::make_unique<IdlePanel>(
+            ec ? std::string("zorvan") : (self.parent_path().parent_path().parent_path() / "bin" / "zorvan").string());
+        gtk_box_pack_start(GTK_BOX(box), impl->idle->widget(), FALSE, FALSE, 0);
+    }
 
     GtkWidget* buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
     gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);

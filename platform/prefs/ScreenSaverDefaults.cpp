@@ -280,6 +280,8 @@ void ScreenSaverDefaults::repoint(std::string path) {
     impl_->load();
 }
 
+void ScreenSaverDefaults::reload() { impl_->load(); }
+
 const std::string& ScreenSaverDefaults::path() const { return impl_->path; }
 
 void ScreenSaverDefaults::registerDefaults(const Dictionary& defaults) {

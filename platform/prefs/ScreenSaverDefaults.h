@@ -64,6 +64,9 @@ public:
     void setString(const std::string& value, const std::string& key) { setObject(value, key); }
     void removeObjectForKey(const std::string& key);
 
+    // Drops the unsaved writes and reads the file again, as it is now.
+    void reload();
+
     // Saves every value to the file. False, with one line on stderr, when it cannot.
     bool synchronize();
 

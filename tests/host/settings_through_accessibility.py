@@ -112,7 +112,7 @@ def find(root, role, name):
 def click(accessible, what):
     action = accessible.queryAction()
     for i in range(action.nActions):
-        if action.getName(i) in ("click", "press", "activate"):
+        if action.getName(i) in ("click", "press", "activate", "toggle"):
             action.doAction(i)
             return
     fail("no click action on " + what)
@@ -190,6 +190,45 @@ def stop_with_chooser_open(zorvan, prefs, number, name):
         if process is not None and process.poll() is None:
             os.killpg(process.pid, signal.SIGKILL)
             process.wait()
+
+
+def idle_daemon_switch(zorvan, folder):
+    """The pane without --prefs shows the idle daemon's section: its switch writes the
+    session's autostart entry and starts the daemon, a changed time reaches the daemon's
+    settings file, and the switch turned off removes the entry and ends the daemon."""
+    import pyatspi
+    desktop = pyatspi.Registry.getDesktop(0)
+    config = os.environ["XDG_CONFIG_HOME"]
+    entry = os.path.join(config, "autostart", "zorvan-daemon.desktop")
+    stored = os.path.join(config, "zorvan", "ZorvanDaemon.conf")
+
+    def daemon_runs():
+        return subprocess.run([zorvan, "--deactivate"], capture_output=True, timeout=TIMEOUT).returncode == 0
+
+    process = subprocess.Popen([zorvan, "--settings"], start_new_session=True)
+    try:
+        app = wait_for("the pane in the accessibility tree", lambda: application_of(desktop, process))
+        switch = wait_for("the idle switch",
+                          lambda: find(app, "toggle button", "Start Zorvan when the computer is idle"))
+        if switch.getState().contains(pyatspi.STATE_CHECKED) or os.path.exists(entry):
+            fail("the idle switch starts on without an autostart entry")
+        click(switch, "the idle switch")
+        wait_for("the autostart entry", lambda: os.path.exists(entry)
+                 and "\nExec=%s --daemon\n" % zorvan in open(entry).read())
+        wait_for("the daemon to run", daemon_runs)
+        after = wait_for("the saver's idle time", lambda: find(app, "spin button", "Start the saver after (minutes)"))
+        after.queryValue().currentValue = 7
+        wait_for("the daemon's settings file to hold 7 minutes",
+                 lambda: os.path.exists(stored) and "saverAfter=420\n" in open(stored).read())
+        click(switch, "the idle switch")
+        wait_for("the autostart entry to go", lambda: not os.path.exists(entry))
+        wait_for("the daemon to end", lambda: not daemon_runs())
+        print("idle switch: autostart entry written and removed, daemon started and ended")
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        subprocess.run([zorvan, "--deactivate"], capture_output=True, timeout=TIMEOUT)
 
 
 def application_of(desktop, process):
@@ -327,6 +366,7 @@ def in_session(zorvan):
 
         for number, name in ((signal.SIGTERM, "SIGTERM"), (signal.SIGINT, "SIGINT"), (signal.SIGHUP, "SIGHUP")):
             stop_with_chooser_open(zorvan, prefs, number, name)
+        idle_daemon_switch(zorvan, folder)
         print("PASS")
     finally:
         for p in (app_process, launcher):
