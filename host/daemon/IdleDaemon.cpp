@@ -15,6 +15,10 @@ void say(const std::string& line) { std::fprintf(stderr, "zorvan: %s\n", line.c_
 // SIGTERM's promise: daemon and saver gone within a tenth of a second.
 constexpr int END_SAVER_MS = 90;
 
+// Some compositors (cage) count a new full-screen surface as activity: input reported
+// this soon after the saver starts is left to the saver, which ends itself at any input.
+constexpr gint64 SAVER_SETTLE_US = 2000000;
+
 }  // namespace
 
 IdleDaemon::IdleDaemon(DaemonCommand command, std::string saver)
@@ -100,6 +104,7 @@ void IdleDaemon::startSaver() {
         return;
     }
     state_ = State::Saving;
+    saverStarted_ = g_get_monotonic_time();
     if (settings_.lockAfter > 0 && !lockTimer_)
         lockTimer_ = g_timeout_add_seconds(guint(settings_.lockAfter), +[](gpointer self) {
             auto* me = static_cast<IdleDaemon*>(self);
@@ -135,6 +140,7 @@ void IdleDaemon::onIdle() {
 void IdleDaemon::onActive() {
     switch (state_) {
     case State::Saving:
+        if (g_get_monotonic_time() - saverStarted_ < SAVER_SETTLE_US) break;
         state_ = State::Ending;
         child_.stop();  // onSaverEnded arms again
         break;

@@ -55,6 +55,7 @@ private:
     State state_ = State::Watching;
     int status_ = 0;
     int lastAnnounced_ = -1;
+    long long saverStarted_ = 0;  // monotonic microseconds
     GMainLoop* loop_ = nullptr;
     unsigned lockTimer_ = 0;
     std::unique_ptr<IdleSource> source_;

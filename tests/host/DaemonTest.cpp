@@ -156,3 +156,18 @@ TEST_F(Daemon, MainScreenOnlyFromTheStoreInHomeLeavesTheOtherMonitorBlack) {
     writeStore("mainScreenOnly=true\n");
     blankAndExit(true, "daemon-main-screen-only");
 }
+
+// Where the xscreensaver daemon runs the display's saver, Zorvan's own idle daemon steps
+// aside at once and says where to pick Zorvan instead.
+TEST_F(Daemon, ZorvansIdleDaemonStepsAsideForIt) {
+    startDaemon();
+    ASSERT_TRUE(command("-version")) << daemonLog();
+    const test::TempDir runtime("idle-runtime");
+    const auto run = test::runProcess("/usr/bin/env", {"DISPLAY=" + x_.name(), "XDG_RUNTIME_DIR=" + runtime.path(),
+                                                       "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+                                                       test::zorvanPath(), "--daemon"},
+                                      {"WAYLAND_DISPLAY"}, 15);
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_EQ(run.err, "zorvan: the xscreensaver daemon runs this display's saver: pick Zorvan in "
+                       "xscreensaver-settings instead\n");
+}

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/HeadlessCage.h"
 #include "support/HeadlessKwin.h"
 #include "support/HeadlessMutter.h"
 #include "support/HeadlessSway.h"
@@ -33,6 +34,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int HALF = TwoMonitorDisplay::MONITOR_WIDTH;
+// How long after the saver shows the daemon leaves input to the saver alone.
+constexpr double SETTLED = 2.0;
 
 // Whether a process runs (a zombie that nobody reaps does not).
 bool alive(int pid) {
@@ -147,6 +150,9 @@ TEST(IdleDaemonX11, SaverComesAfterTheIdleTimeOnBothMonitorsAndGoesAtInput) {
     EXPECT_TRUE(x.waitForLit(HALF, 0, HALF, 1024, MOTES, 2)) << "right monitor";
     x.screenshot("idle-daemon-x11");
 
+    // A small motion, which the saver itself lets pass: the daemon ends it (once the
+    // saver has settled: input in its first seconds is the saver's own to judge).
+    pause(SETTLED);
     ASSERT_TRUE(xdotool({"mousemove_relative", "--", "7", "7"}));
     EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
     EXPECT_TRUE(waitUntil([&] { return x.litPixels(0, 0, 2 * HALF, 1024) == 0; }, 3, 0.05)) << "the screen is bare";
@@ -360,6 +366,7 @@ TEST(IdleDaemonSway, InhibitorThenSaverOnBothOutputsThenInputEndsIt) {
     EXPECT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 5));
     sway.screenshot("idle-daemon-sway");
 
+    pause(SETTLED);
     ASSERT_TRUE(sway.move(20, 20)) << sway.error();
     EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
     pause(1);
@@ -375,6 +382,23 @@ TEST(IdleDaemonWeston, RefusesWithoutAnIdleProtocol) {
     EXPECT_EQ(run.exitCode, 2) << run.err;
     EXPECT_EQ(lines(run.err), 1) << run.err;
     EXPECT_NE(run.err.find("tells no idle time"), std::string::npos) << run.err;
+}
+
+// cage tells the idle time as sway does (wlroots), and counts the saver's own new surface
+// as activity: the saver stays all the same, fills the output, and --deactivate ends it.
+TEST(IdleDaemonCage, SaverFillsTheKioskAndDeactivateEndsIt) {
+    HeadlessCage cage;
+    if (!cage.available()) GTEST_SKIP() << cage.why();
+    auto daemon = daemonOn(cage, {"--saver-after", "1s"}, false);
+    ASSERT_TRUE(daemon->ready()) << daemon->log();
+    EXPECT_TRUE(daemon->waitSaving(true, 5)) << daemon->log();
+    EXPECT_TRUE(cage.waitForLit(MOTES, 10)) << daemon->log() << cage.error();
+    pause(2.5);
+    EXPECT_TRUE(daemon->saving()) << "the saver's own surface is no input\n" << daemon->log();
+    ChildSetup setup;
+    setup.env = cage.clientEnv();
+    EXPECT_EQ(runChild(zorvanPath(), {"--deactivate"}, setup, 10).exitCode, 0);
+    EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
 }
 
 // KWin: Plasma's own lock time shortens the wait; PowerDevil's inhibition (a mock) keeps
@@ -457,6 +481,7 @@ TEST(IdleDaemonGnome, IdleDelayInhibitionSaverAndInput) {
         10))
         << "black with motes on both outputs\n" << daemon->log();
     mutter.screenshot("idle-daemon-gnome");
+    pause(SETTLED);
     ASSERT_TRUE(mutter.move(5, 5));
     EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
 }
