@@ -236,6 +236,26 @@ TEST(IdleDaemonX11, ASaverThatFailsIsToldOnceAndWaitsForTheNextIdlePeriod) {
     EXPECT_TRUE(waitUntil([&] { return lines(readFile(runs)) == 2; }, 5, 0.05)) << "the next idle period";
 }
 
+// A lock command of the user's own (sway has no logind lock): run once the saver has run
+// for the lock time and has ended, so that the locker is what shows.
+TEST(IdleDaemonX11, LockCommandRunsAfterTheSaverHasEnded) {
+    START_X(x);
+    X11Session session;
+    const std::string seen = session.dir().file("locked");
+    // The locker writes its own pid and the daemon's children at that moment: itself alone.
+    auto daemon = session.start({"--saver-after", "1s", "--lock-after", "2s", "--lock-command",
+                                 "echo \"$$:$(cat /proc/$PPID/task/$PPID/children)\" > " + seen});
+    ASSERT_TRUE(daemon->ready()) << daemon->log();
+    ASSERT_TRUE(daemon->waitSaving(true, 5)) << daemon->log();
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(seen) && lines(readFile(seen)) == 1; }, 8, 0.05)) << daemon->log();
+    std::string text = readFile(seen);
+    text.erase(text.find_last_not_of(" \n") + 1);
+    const std::string locker = text.substr(0, text.find(':'));
+    EXPECT_EQ(text, locker + ":" + locker) << "a saver still ran when the lock came";
+    pause(1.5);
+    EXPECT_FALSE(daemon->saving()) << "locked: no saver until the user is back";
+}
+
 // logind (a mock on a private system bus): an idle inhibitor lock keeps the saver away;
 // lock-after ends the saver and then locks the session; before sleep the saver ends and
 // the session locks under a delay lock, which is taken again after resume.
@@ -401,9 +421,10 @@ TEST(IdleDaemonCage, SaverFillsTheKioskAndDeactivateEndsIt) {
     EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
 }
 
-// KWin: Plasma's own lock time shortens the wait; PowerDevil's inhibition (a mock) keeps
-// the saver away until it is lifted; --deactivate ends the saver.
-TEST(IdleDaemonKwin, PlasmaLockTimePowerDevilInhibitionAndDeactivate) {
+// KWin: Plasma's own lock time shortens the wait; PowerDevil's inhibition (a mock) and a
+// window's idle inhibitor keep the saver away until both are gone; --deactivate ends the
+// saver.
+TEST(IdleDaemonKwin, PlasmaLockTimeInhibitorsAndDeactivate) {
     HeadlessKwin kwin(640, 480, 1);
     if (!kwin.available()) GTEST_SKIP() << kwin.why();
     const std::vector<std::string> plasma = {"XDG_CURRENT_DESKTOP=KDE"};
@@ -417,15 +438,24 @@ TEST(IdleDaemonKwin, PlasmaLockTimePowerDevilInhibitionAndDeactivate) {
             << early->log();
         EXPECT_EQ(early->end(SIGTERM), 0);
     }
+    // A video player's window: an idle inhibitor on a visible surface, and PowerDevil's
+    // inhibition, which the player also asks for; PowerDevil's goes first.
+    ChildSetup quiet;
+    quiet.outPath = kwin.file("inhibitor.out");
+    const int player = kwin.startClient(ZORVAN_TEST_INHIBITOR, {}, quiet);
+    ASSERT_TRUE(waitUntil([&] { return readFile(quiet.outPath) == "ready\n"; }, 10, 0.05));
     ASSERT_TRUE(mockOnBus(kwin, "powerdevil", "{\"inhibited\": true}", "org.kde.Solid.PowerManagement.PolicyAgent"));
     auto daemon = daemonOn(kwin, {"--saver-after", "2s"}, true, plasma);
     ASSERT_TRUE(daemon->ready()) << daemon->log();
     pause(4);
-    EXPECT_FALSE(daemon->saving()) << "PowerDevil holds an inhibition";
+    EXPECT_FALSE(daemon->saving()) << "PowerDevil and the window inhibit idle";
     EXPECT_EQ(onBus(kwin, "/usr/bin/gdbus", {"call", "--session", "--dest", "org.kde.Solid.PowerManagement.PolicyAgent",
                                              "--object-path", "/org/kde/Solid/PowerManagement/PolicyAgent", "--method",
                                              "org.freedesktop.DBus.Mock.SetInhibited", "false"}),
               0);
+    pause(4);
+    EXPECT_FALSE(daemon->saving()) << "the window inhibits idle";
+    kill(player, SIGTERM);
     EXPECT_TRUE(daemon->waitSaving(true, 6)) << daemon->log();
     EXPECT_TRUE(kwin.waitForLit(MOTES, 10)) << daemon->log();
     kwin.screenshot("idle-daemon-kwin");
