@@ -99,6 +99,8 @@ private:
 std::unique_ptr<IdleSource> openMutterIdle(IdleSource::Events events) {
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) return nullptr;
+    // A bus that goes away is mutter's end, told in one line, not a silent SIGTERM.
+    g_dbus_connection_set_exit_on_close(bus, FALSE);
     gboolean owned = FALSE;
     if (GVariant* reply = g_dbus_connection_call_sync(
             bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",

@@ -64,6 +64,9 @@ struct SessionSignals {
 SessionServices::SessionServices(Events events) : events_(std::move(events)) {
     system_ = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
     session_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    // The daemon outlives either bus: a bus that goes away only takes its services along.
+    for (GDBusConnection* bus : {system_, session_})
+        if (bus) g_dbus_connection_set_exit_on_close(bus, FALSE);
     if (system_)
         sleepSignal_ = g_dbus_connection_signal_subscribe(system_, LOGIND, MANAGER, "PrepareForSleep", LOGIND_PATH,
                                                           nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &SessionSignals::onSignal,

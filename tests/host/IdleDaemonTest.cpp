@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -80,6 +81,10 @@ public:
     // Ends it with `signal`; its exit status (-1 when a signal ended it).
     int end(int signal, double seconds = 5) {
         kill(pid_, signal);
+        return ended(seconds);
+    }
+    // Waits for it to end by itself; its exit status, or -1 when it did not in time.
+    int ended(double seconds) {
         const int status = waitProcess(pid_, seconds);
         pid_ = -1;
         return status;
@@ -197,11 +202,20 @@ TEST(IdleDaemonX11, OneDaemonASessionItsCommandsAndNoSaverLeftBehind) {
     EXPECT_NE(kill(saver, 0), 0) << "the saver ended with it";
 
     // SIGKILL: the saver follows its daemon.
-    auto killed = session.start({"--saver-after", "1h"});
+    auto killed = session.start({"--saver-after", "1h", "--span"});
     ASSERT_TRUE(killed->ready()) << killed->log();
     EXPECT_EQ(session.zorvan({"--activate"}).exitCode, 0);
     ASSERT_TRUE(killed->waitSaving(true, 3));
     const int orphan = killed->savers().front();
+    std::string command;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            command = readFile("/proc/" + std::to_string(orphan) + "/cmdline");
+            std::replace(command.begin(), command.end(), '\0', ' ');
+            return command.find(" --fullscreen --span ") != std::string::npos;
+        },
+        3, 0.01))
+        << command;
     killed->end(SIGKILL);
     EXPECT_TRUE(waitUntil([&] { return !alive(orphan); }, 3, 0.02)) << "a saver outlived its killed daemon";
     EXPECT_TRUE(waitUntil([&] { return x.litPixels(0, 0, 2 * HALF, 1024) == 0; }, 3, 0.05)) << "the screen is bare";
@@ -236,16 +250,21 @@ TEST(IdleDaemonX11, ASaverThatFailsIsToldOnceAndWaitsForTheNextIdlePeriod) {
     EXPECT_TRUE(waitUntil([&] { return lines(readFile(runs)) == 2; }, 5, 0.05)) << "the next idle period";
 }
 
-// A lock command of the user's own (sway has no logind lock): run once the saver has run
-// for the lock time and has ended, so that the locker is what shows.
-TEST(IdleDaemonX11, LockCommandRunsAfterTheSaverHasEnded) {
+// The settings as the pane stores them, a lock command of the user's own (sway has no
+// logind lock) run once the saver has run for the lock time and has ended, so that the
+// locker is what shows; and SIGHUP, after which the daemon reads its settings again.
+TEST(IdleDaemonX11, StoredSettingsLockCommandAfterTheSaverAndReloading) {
     START_X(x);
     X11Session session;
     const std::string seen = session.dir().file("locked");
+    const std::string store = session.dir().file("config/zorvan/ZorvanDaemon.conf");
+    fs::create_directories(fs::path(store).parent_path());
     // The locker writes its own pid and the daemon's children at that moment: itself alone.
-    auto daemon = session.start({"--saver-after", "1s", "--lock-after", "2s", "--lock-command",
-                                 "echo \"$$:$(cat /proc/$PPID/task/$PPID/children)\" > " + seen});
+    std::ofstream(store) << "[ZorvanDaemon]\nsaverAfter=1\nlockAfter=2\n"
+                         << "lockCommand=echo \"$$:$(cat /proc/$PPID/task/$PPID/children)\" > " << seen << "\n";
+    auto daemon = session.start({});
     ASSERT_TRUE(daemon->ready()) << daemon->log();
+    EXPECT_NE(daemon->log().find("the saver starts after 1s idle"), std::string::npos) << daemon->log();
     ASSERT_TRUE(daemon->waitSaving(true, 5)) << daemon->log();
     ASSERT_TRUE(waitUntil([&] { return fs::exists(seen) && lines(readFile(seen)) == 1; }, 8, 0.05)) << daemon->log();
     std::string text = readFile(seen);
@@ -254,6 +273,13 @@ TEST(IdleDaemonX11, LockCommandRunsAfterTheSaverHasEnded) {
     EXPECT_EQ(text, locker + ":" + locker) << "a saver still ran when the lock came";
     pause(1.5);
     EXPECT_FALSE(daemon->saving()) << "locked: no saver until the user is back";
+
+    std::ofstream(store) << "[ZorvanDaemon]\nsaverAfter=3600\n";
+    kill(daemon->pid(), SIGHUP);
+    EXPECT_EQ(session.zorvan({"--deactivate"}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return daemon->log().find("the saver starts after 1h idle") != std::string::npos; }, 5,
+                          0.05))
+        << daemon->log();
 }
 
 // logind (a mock on a private system bus): an idle inhibitor lock keeps the saver away;
@@ -377,7 +403,9 @@ TEST(IdleDaemonSway, InhibitorThenSaverOnBothOutputsThenInputEndsIt) {
 
     auto daemon = daemonOn(sway, {"--saver-after", "2s"}, false);
     ASSERT_TRUE(daemon->ready()) << daemon->log();
-    EXPECT_NE(daemon->log().find("idle"), std::string::npos);
+    // Another idle client, which must see the session idle under the saver too.
+    const std::string idled = sway.file("idled");
+    ASSERT_GT(sway.startClient("swayidle", {"-w", "timeout", "5", "touch " + idled}), 0);
     pause(4);
     EXPECT_FALSE(daemon->saving()) << "the window inhibits idle";
     kill(window, SIGTERM);
@@ -385,13 +413,18 @@ TEST(IdleDaemonSway, InhibitorThenSaverOnBothOutputsThenInputEndsIt) {
     EXPECT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 5)) << daemon->log();
     EXPECT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 5));
     sway.screenshot("idle-daemon-sway");
+    EXPECT_TRUE(waitUntil([&] { return fs::exists(idled); }, 6, 0.05)) << "the saver inhibits idle";
 
     pause(SETTLED);
     ASSERT_TRUE(sway.move(20, 20)) << sway.error();
     EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
     pause(1);
     EXPECT_FALSE(daemon->saving()) << "idle counts afresh from the input";
-    EXPECT_EQ(daemon->end(SIGTERM), 0);
+
+    // The compositor goes: one line, status 1, at once.
+    sway.kill();
+    EXPECT_EQ(daemon->ended(3), 1) << daemon->log();
+    EXPECT_NE(daemon->log().find("zorvan: the Wayland compositor went away\n"), std::string::npos) << daemon->log();
 }
 
 // weston tells no idle time: the daemon refuses at once, in one line.
@@ -514,6 +547,11 @@ TEST(IdleDaemonGnome, IdleDelayInhibitionSaverAndInput) {
     pause(SETTLED);
     ASSERT_TRUE(mutter.move(5, 5));
     EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
+
+    // mutter goes, and its idle monitor with it: one line, status 1, at once.
+    mutter.kill();
+    EXPECT_EQ(daemon->ended(3), 1) << daemon->log();
+    EXPECT_EQ(lines(daemon->log()), 2) << daemon->log();
 }
 
 }  // namespace
