@@ -4,7 +4,8 @@
 //   - its resident memory then, beside swayidle's on the same compositor where swayidle
 //     runs (sway, KWin; swayidle has nothing to watch on GNOME);
 //   - the time from the idle timeout to the saver's motes in a picture of the screen
-//     (pictures are taken back to back, so the figure includes up to one picture's time).
+//     (pictures are taken back to back, so the figure includes up to one picture's time);
+//   - the time from SIGTERM to the daemon until both it and its saver are gone.
 //   build/bin/zorvan-idle-daemon [SECONDS]      (default 60)
 #include "host/Process.h"
 #include "support/HeadlessKwin.h"
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +49,13 @@ long residentKb(int pid) {
     for (std::string line; std::getline(in, line);)
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return -1;
+}
+
+// Whether a process runs (a zombie nobody reaps does not).
+bool alive(int pid) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && stat.compare(close + 2, 1, "Z") != 0;
 }
 
 int start(HeadlessCompositor& c, const std::string& program, const std::vector<std::string>& args, bool onBus,
@@ -92,10 +101,17 @@ void measure(const char* desktop, HeadlessCompositor& c, bool onBus, bool swayid
     const auto armed = std::chrono::steady_clock::now();
     const bool shown = c.waitFor(motes, SAVER_AFTER + 10);
     const double late = secondsSince(armed) - SAVER_AFTER;
+    std::istringstream children(
+        readFile("/proc/" + std::to_string(daemon) + "/task/" + std::to_string(daemon) + "/children"));
+    int saver = -1;
+    children >> saver;
+    const auto stopped = std::chrono::steady_clock::now();
     stop(daemon);
+    waitUntil([&] { return saver <= 0 || !alive(saver); }, 5, 0.001);
+    const double stopMs = secondsSince(stopped) * 1000;
     std::printf("%-6s over %.0f s idle: %ld ticks; resident %ld kB (swayidle %s); saver's motes %.2f s after the "
-                "timeout%s\n",
-                desktop, seconds, idleTicks, memory, theirs.c_str(), late, shown ? "" : " [none came]");
+                "timeout%s; SIGTERM to both gone %.0f ms\n",
+                desktop, seconds, idleTicks, memory, theirs.c_str(), late, shown ? "" : " [none came]", stopMs);
     std::fflush(stdout);
 }
 

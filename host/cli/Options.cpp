@@ -1,6 +1,7 @@
 #include "host/cli/Options.h"
 
 #include "host/cli/ColourText.h"
+#include "host/cli/OptionName.h"
 #include "host/daemon/DaemonSettings.h"
 #include "settings/SettingsTable.h"
 
@@ -377,17 +378,6 @@ const OptionSpec* findOption(const std::string& name) {
     return nullptr;
 }
 
-// The name of an argument spelled as an option (-x, --x, --x=value), without dashes
-// and value; empty when the argument is not spelled as one.
-std::string optionName(const std::string& arg) {
-    size_t start = 0;
-    if (arg.rfind("--", 0) == 0) start = 2;
-    else if (arg.size() > 1 && arg[0] == '-') start = 1;
-    else return {};
-    return arg.substr(start, arg.find('=') == std::string::npos ? std::string::npos
-                                                                 : arg.find('=') - start);
-}
-
 // The checks between options, once all are read.
 std::optional<std::string> checkCombination(ParseState& s) {
     Options& o = s.options;
@@ -488,36 +478,30 @@ std::string usage() {
         "screen-saver daemon hands over, as a Wayland wallpaper, or renders it to a PNG\n"
         "picture. In a Wayland session (WAYLAND_DISPLAY) it draws as a Wayland client.\n"
         "\n";
-    constexpr size_t COLUMN = 22;
+    // One option's lines: its spelling, then its help from COLUMN on.
+    static constexpr size_t COLUMN = 22;
+    const auto list = [&text](const char* name, const char* alias, const char* value, const char* help) {
+        std::string head = "  --" + std::string(name);
+        if (alias) head = "  -" + std::string(alias) + ", --" + name;
+        if (value) head += " " + std::string(value);
+        head.resize(std::max(head.size() + 2, COLUMN), ' ');
+        text += head;
+        for (const char* c = help; *c; ++c) {
+            text += *c;
+            if (*c == '\n') text += std::string(COLUMN, ' ');
+        }
+        text += '\n';
+    };
     std::string firstSetting, lastSetting;
     for (const OptionSpec& spec : options()) {
         if (spec.setting) {
             if (firstSetting.empty()) firstSetting = spec.name;
             lastSetting = spec.name;
         }
-        std::string head = "  --" + std::string(spec.name);
-        if (spec.alias) head = "  -" + std::string(spec.alias) + ", --" + spec.name;
-        if (spec.value) head += " " + std::string(spec.value);
-        head.resize(std::max(head.size() + 2, COLUMN), ' ');
-        text += head;
-        for (const char* c = spec.help; *c; ++c) {
-            text += *c;
-            if (*c == '\n') text += std::string(COLUMN, ' ');
-        }
-        text += '\n';
+        list(spec.name, spec.alias, spec.value, spec.help);
     }
     text += "\nZorvan as the session's screen saver (GNOME, KDE Plasma, sway, X11):\n";
-    for (const daemon::DaemonOption& o : daemon::daemonOptions()) {
-        std::string head = "  --" + std::string(o.name);
-        if (o.value) head += " " + std::string(o.value);
-        head.resize(std::max(head.size() + 2, COLUMN), ' ');
-        text += head;
-        for (const char* c = o.help; *c; ++c) {
-            text += *c;
-            if (*c == '\n') text += std::string(COLUMN, ' ');
-        }
-        text += '\n';
-    }
+    for (const daemon::DaemonOption& o : daemon::daemonOptions()) list(o.name, nullptr, o.value, o.help);
     text +=
         "The daemon keeps its settings beside the saver's; SIGHUP makes it read them again.\n";
     text +=

@@ -1,10 +1,13 @@
 #include "host/daemon/DaemonSettings.h"
 
+#include "host/cli/OptionName.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 
 #include <cstdint>
 
 namespace zorvan::daemon {
+
+using host::optionName;
 
 namespace {
 
@@ -40,15 +43,6 @@ std::optional<uint64_t> digits(const std::string& text) {
 }
 
 bool inRange(int seconds) { return seconds >= MIN_SECONDS && seconds <= MAX_SECONDS; }
-
-// The option named `arg` (-x, --x, --x=value), without dashes and value; empty when the
-// argument is not spelled as an option.
-std::string optionName(const std::string& arg) {
-    size_t start = arg.rfind("--", 0) == 0 ? 2 : arg.size() > 1 && arg[0] == '-' ? 1 : 0;
-    if (start == 0) return {};
-    const size_t eq = arg.find('=');
-    return arg.substr(start, eq == std::string::npos ? std::string::npos : eq - start);
-}
 
 const DaemonOption* find(const std::string& name) {
     for (const DaemonOption& o : OPTIONS)

@@ -1,0 +1,20 @@
+// How zorvan's programs read an argument spelled as an option: one dash or two, and a
+// value after '=' (-root, --root, --size=800x600).
+#pragma once
+
+#include <string>
+
+namespace zorvan::host {
+
+// The name of an argument spelled as an option (-x, --x, --x=value), without dashes
+// and value; empty when the argument is not spelled as one.
+inline std::string optionName(const std::string& arg) {
+    size_t start = 0;
+    if (arg.rfind("--", 0) == 0) start = 2;
+    else if (arg.size() > 1 && arg[0] == '-') start = 1;
+    else return {};
+    const size_t eq = arg.find('=');
+    return arg.substr(start, eq == std::string::npos ? std::string::npos : eq - start);
+}
+
+}  // namespace zorvan::host
