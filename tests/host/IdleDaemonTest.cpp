@@ -350,8 +350,24 @@ TEST(IdleDaemonLogind, InhibitorLockAfterAndSleep) {
 // bus of the machine's.
 const std::vector<std::string> NO_SYSTEM_BUS = {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent"};
 
+// The program where the compositor's user may run it: zorvan, the idle daemon and the
+// resources copied into the compositor's own folder (the build tree may be closed to
+// that user), laid out as installed.
+std::string installedIn(HeadlessCompositor& c) {
+    const fs::path tree = c.file("zorvan"), built = fs::path(ZORVAN_BIN_DIR).parent_path();
+    if (!fs::exists(tree / "bin" / "zorvan")) {
+        fs::create_directories(tree / "bin");
+        fs::create_directories(tree / "libexec" / "zorvan");
+        fs::copy_file(zorvanPath(), tree / "bin" / "zorvan");
+        fs::copy_file(built / "libexec" / "zorvan" / "zorvan-daemon", tree / "libexec" / "zorvan" / "zorvan-daemon");
+        fs::copy(built / "share", tree / "share", fs::copy_options::recursive);
+    }
+    return (tree / "bin" / "zorvan").string();
+}
+
 // zorvan --daemon on a compositor, as a plain client (sway) or as a client of its
-// session bus too (KWin, mutter); its stderr in the compositor's folder.
+// session bus too (KWin, mutter, as the compositor's user); its stderr in the
+// compositor's folder.
 std::unique_ptr<DaemonRun> daemonOn(HeadlessCompositor& c, const std::vector<std::string>& args, bool onBus,
                                     const std::vector<std::string>& env = {}) {
     static int runs = 0;
@@ -361,7 +377,7 @@ std::unique_ptr<DaemonRun> daemonOn(HeadlessCompositor& c, const std::vector<std
     setup.env.insert(setup.env.end(), env.begin(), env.end());
     std::vector<std::string> all = {"--daemon"};
     all.insert(all.end(), args.begin(), args.end());
-    const int pid = onBus ? c.startBusClient(zorvanPath(), all, setup) : c.startClient(zorvanPath(), all, setup);
+    const int pid = onBus ? c.startBusClient(installedIn(c), all, setup) : c.startClient(zorvanPath(), all, setup);
     return std::make_unique<DaemonRun>(pid, setup.errPath);
 }
 
@@ -373,12 +389,13 @@ int onBus(HeadlessCompositor& c, const std::string& program, const std::vector<s
     return pid > 0 ? waitProcess(pid, 15) : -1;
 }
 
-// A dbusmock template of ours on a compositor's session bus; true once it answers.
+// A dbusmock template of ours (copied where the compositor's user may read it) on a
+// compositor's session bus; true once it answers.
 bool mockOnBus(HeadlessCompositor& c, const std::string& name, const std::string& parameters, const char* busName) {
-    if (c.startBusClient(SYSTEM_PYTHON, {"-m", "dbusmock", "--template",
-                                          std::string(ZORVAN_TEST_DATA_DIR) + "/dbusmock/" + name + ".py", "-p",
-                                          parameters}) <= 0)
-        return false;
+    const std::string copy = c.file(name + ".py");
+    fs::copy_file(std::string(ZORVAN_TEST_DATA_DIR) + "/dbusmock/" + name + ".py", copy,
+                  fs::copy_options::overwrite_existing);
+    if (c.startBusClient(SYSTEM_PYTHON, {"-m", "dbusmock", "--template", copy, "-p", parameters}) <= 0) return false;
     return waitUntil(
         [&] {
             return onBus(c, "/usr/bin/gdbus", {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
@@ -494,7 +511,7 @@ TEST(IdleDaemonKwin, PlasmaLockTimeInhibitorsAndDeactivate) {
     kwin.screenshot("idle-daemon-kwin");
     ChildSetup setup;
     setup.quiet = true;
-    EXPECT_EQ(waitProcess(kwin.startBusClient(zorvanPath(), {"--deactivate"}, setup), 10), 0);
+    EXPECT_EQ(waitProcess(kwin.startBusClient(installedIn(kwin), {"--deactivate"}, setup), 10), 0);
     EXPECT_TRUE(daemon->waitSaving(false, 3));
 }
 
