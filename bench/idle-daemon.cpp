@@ -15,6 +15,7 @@
 #include "support/WaylandRuns.h"
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -49,6 +50,23 @@ long residentKb(int pid) {
     for (std::string line; std::getline(in, line);)
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return -1;
+}
+
+// Seconds since boot, as /proc's start times count them.
+double bootSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// When a process started, in seconds since boot (to a clock tick).
+double startedAt(int pid) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field;)
+        if (i++ == 22) return double(std::stoull(field)) / double(sysconf(_SC_CLK_TCK));
+    return 0;
 }
 
 // Whether a process runs (a zombie nobody reaps does not).
@@ -98,6 +116,7 @@ void measure(const char* desktop, HeadlessCompositor& c, bool onBus, bool swayid
     const std::string log2 = c.file("daemon2.log");
     daemon = start(c, zorvanPath(), {"--daemon", "--saver-after", std::to_string(SAVER_AFTER) + "s"}, onBus, log2);
     waitUntil([&] { return readFile(log2).find("watching") != std::string::npos; }, 20, 0.002);
+    const double armedBoot = bootSeconds();
     const auto armed = std::chrono::steady_clock::now();
     const bool shown = c.waitFor(motes, SAVER_AFTER + 10);
     const double late = secondsSince(armed) - SAVER_AFTER;
@@ -105,13 +124,18 @@ void measure(const char* desktop, HeadlessCompositor& c, bool onBus, bool swayid
         readFile("/proc/" + std::to_string(daemon) + "/task/" + std::to_string(daemon) + "/children"));
     int saver = -1;
     children >> saver;
+    const double started = startedAt(saver) - armedBoot - SAVER_AFTER;
+    const auto picture = std::chrono::steady_clock::now();
+    c.screenshot();
+    const double pictureTime = secondsSince(picture);
     const auto stopped = std::chrono::steady_clock::now();
     stop(daemon);
     waitUntil([&] { return saver <= 0 || !alive(saver); }, 5, 0.001);
     const double stopMs = secondsSince(stopped) * 1000;
     std::printf("%-6s over %.0f s idle: %ld ticks; resident %ld kB (swayidle %s); saver's motes %.2f s after the "
-                "timeout%s; SIGTERM to both gone %.0f ms\n",
-                desktop, seconds, idleTicks, memory, theirs.c_str(), late, shown ? "" : " [none came]", stopMs);
+                "timeout (its process %.2f s after it; a picture takes %.2f s)%s; SIGTERM to both gone %.0f ms\n",
+                desktop, seconds, idleTicks, memory, theirs.c_str(), late, started, pictureTime,
+                shown ? "" : " [none came]", stopMs);
     std::fflush(stdout);
 }
 
