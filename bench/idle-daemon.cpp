@@ -96,8 +96,14 @@ void measure(const char* desktop, HeadlessCompositor& c, bool onBus, bool swayid
         return;
     }
     const std::string log = c.file("daemon.log");
-    int daemon = start(c, zorvanPath(), {"--daemon", "--saver-after", "1h"}, onBus, log);
-    waitUntil([&] { return readFile(log).find("watching") != std::string::npos; }, 20, 0.05);
+    // The session bus's clients run as the compositor's user: a copy of zorvan it can reach.
+    const std::string program = onBus ? installedIn(c) : zorvanPath();
+    int daemon = start(c, program, {"--daemon", "--saver-after", "1h"}, onBus, log);
+    if (!waitUntil([&] { return readFile(log).find("watching") != std::string::npos; }, 20, 0.05)) {
+        std::printf("%-6s the daemon did not start: %s\n", desktop, readFile(log).c_str());
+        stop(daemon);
+        return;
+    }
     settle(2.0);
     const long before = ticks(daemon);
     settle(seconds);
@@ -114,7 +120,7 @@ void measure(const char* desktop, HeadlessCompositor& c, bool onBus, bool swayid
 
     // The saver's first frame after the timeout.
     const std::string log2 = c.file("daemon2.log");
-    daemon = start(c, zorvanPath(), {"--daemon", "--saver-after", std::to_string(SAVER_AFTER) + "s"}, onBus, log2);
+    daemon = start(c, program, {"--daemon", "--saver-after", std::to_string(SAVER_AFTER) + "s"}, onBus, log2);
     waitUntil([&] { return readFile(log2).find("watching") != std::string::npos; }, 20, 0.002);
     const double armedBoot = bootSeconds();
     const auto armed = std::chrono::steady_clock::now();

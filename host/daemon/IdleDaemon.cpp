@@ -97,8 +97,10 @@ void IdleDaemon::rearm() {
 }
 
 void IdleDaemon::startSaver() {
-    std::vector<std::string> args = {"--fullscreen"};
-    if (settings_.span) args.push_back("--span");
+    // Built whole: GCC 14 warns (-Warray-bounds, wrongly) at a push_back onto a vector
+    // made from a one-element list.
+    const std::vector<std::string> args =
+        settings_.span ? std::vector<std::string>{"--fullscreen", "--span"} : std::vector<std::string>{"--fullscreen"};
     if (!child_.start(saver_, args)) {
         state_ = State::Failed;
         return;

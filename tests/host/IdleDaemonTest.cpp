@@ -350,21 +350,6 @@ TEST(IdleDaemonLogind, InhibitorLockAfterAndSleep) {
 // bus of the machine's.
 const std::vector<std::string> NO_SYSTEM_BUS = {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent"};
 
-// The program where the compositor's user may run it: zorvan, the idle daemon and the
-// resources copied into the compositor's own folder (the build tree may be closed to
-// that user), laid out as installed.
-std::string installedIn(HeadlessCompositor& c) {
-    const fs::path tree = c.file("zorvan"), built = fs::path(ZORVAN_BIN_DIR).parent_path();
-    if (!fs::exists(tree / "bin" / "zorvan")) {
-        fs::create_directories(tree / "bin");
-        fs::create_directories(tree / "libexec" / "zorvan");
-        fs::copy_file(zorvanPath(), tree / "bin" / "zorvan");
-        fs::copy_file(built / "libexec" / "zorvan" / "zorvan-daemon", tree / "libexec" / "zorvan" / "zorvan-daemon");
-        fs::copy(built / "share", tree / "share", fs::copy_options::recursive);
-    }
-    return (tree / "bin" / "zorvan").string();
-}
-
 // zorvan --daemon on a compositor, as a plain client (sway) or as a client of its
 // session bus too (KWin, mutter, as the compositor's user); its stderr in the
 // compositor's folder.

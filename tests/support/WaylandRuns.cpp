@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
+
+namespace fs = std::filesystem;
 
 namespace zorvan::test {
 
@@ -14,6 +17,18 @@ void settle(double seconds) { std::this_thread::sleep_for(std::chrono::duration<
 bool running(int pid) {
     siginfo_t info{};
     return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
+std::string installedIn(HeadlessCompositor& compositor) {
+    const fs::path tree = compositor.file("zorvan"), built = fs::path(ZORVAN_BIN_DIR).parent_path();
+    if (!fs::exists(tree / "bin" / "zorvan")) {
+        fs::create_directories(tree / "bin");
+        fs::create_directories(tree / "libexec" / "zorvan");
+        fs::copy_file(zorvanPath(), tree / "bin" / "zorvan");
+        fs::copy_file(built / "libexec" / "zorvan" / "zorvan-daemon", tree / "libexec" / "zorvan" / "zorvan-daemon");
+        fs::copy(built / "share", tree / "share", fs::copy_options::recursive);
+    }
+    return (tree / "bin" / "zorvan").string();
 }
 
 int startZorvan(HeadlessCompositor& compositor, std::vector<std::string> args, const std::string& err) {

@@ -23,6 +23,11 @@ void settle(double seconds);
 // Whether the child `pid` has not ended (one that has is left to be waited for).
 bool running(int pid);
 
+// The program where the compositor's user may run it (as the clients of its session bus
+// do): zorvan, the idle daemon and the resources copied into the compositor's own folder
+// (the build tree may be closed to that user), laid out as installed; the program's path.
+std::string installedIn(HeadlessCompositor& compositor);
+
 // Starts the program with `args` and a fixed seed on `compositor`, its stderr in the file
 // `err` of the compositor's folder when named.
 int startZorvan(HeadlessCompositor& compositor, std::vector<std::string> args, const std::string& err = "");
