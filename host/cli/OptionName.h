@@ -1,5 +1,5 @@
-// How zorvan's programs read an argument spelled as an option: one dash or two, and a
-// value after '=' (-root, --root, --size=800x600).
+// How zorvan's programs read an argument spelled as an option (one dash or two, and a
+// value after '=': -root, --root, --size=800x600), and show one in an error line.
 #pragma once
 
 #include <string>
@@ -15,6 +15,23 @@ inline std::string optionName(const std::string& arg) {
     else return {};
     const size_t eq = arg.find('=');
     return arg.substr(start, eq == std::string::npos ? std::string::npos : eq - start);
+}
+
+// An argument quoted for an error line; control characters (a newline, an escape) are
+// shown as \xNN so the message stays one plain line.
+inline std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "'";
 }
 
 }  // namespace zorvan::host

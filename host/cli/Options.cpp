@@ -31,23 +31,6 @@ std::optional<uint64_t> parseCount(const std::string& text, uint64_t max) {
     return value;
 }
 
-// An argument quoted for an error line; control characters (a newline, an escape) are
-// shown as \xNN so the message stays one plain line.
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7f) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "'";
-}
-
 // What the parse gathers besides the options themselves.
 struct ParseState {
     Options options;

@@ -8,6 +8,7 @@
 namespace zorvan::daemon {
 
 using host::optionName;
+using host::quoted;
 
 namespace {
 
@@ -102,7 +103,7 @@ DaemonParse parseDaemonCommandLine(const std::vector<std::string>& args) {
         const std::string name = optionName(arg);
         const size_t eq = arg.find('=');
         const std::string spelled = arg.substr(0, eq);
-        if (name.empty()) return fail("unexpected argument '" + arg + "' (see --help)");
+        if (name.empty()) return fail("unexpected argument " + quoted(arg) + " (see --help)");
         if (name == "span") {
             if (eq != std::string::npos) return fail(spelled + " takes no value");
             command.span = true;
@@ -110,7 +111,7 @@ DaemonParse parseDaemonCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         const DaemonOption* option = find(name);
-        if (!option) return fail(spelled + " cannot go with --daemon, --activate or --deactivate (see --help)");
+        if (!option) return fail(quoted(spelled) + " cannot go with --daemon, --activate or --deactivate (see --help)");
         std::string value;
         if (!option->value) {
             if (eq != std::string::npos) return fail(spelled + " takes no value");
@@ -129,7 +130,7 @@ DaemonParse parseDaemonCommandLine(const std::vector<std::string>& args) {
             const bool lock = name == "lock-after";
             const auto seconds = parseDuration(value, lock);
             if (!seconds)
-                return fail("bad " + spelled + " '" + value + "': want minutes (5) or a time with a unit (90s, 5m, 1h), 1s..24h" +
+                return fail("bad " + spelled + " " + quoted(value) + ": want minutes (5) or a time with a unit (90s, 5m, 1h), 1s..24h" +
                             (lock ? ", or never" : ""));
             (lock ? command.lockAfter : command.saverAfter) = *seconds;
         }

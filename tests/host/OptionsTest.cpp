@@ -1,4 +1,5 @@
 #include "host/cli/Options.h"
+#include "host/daemon/DaemonSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -231,4 +232,33 @@ TEST(Options, SettingsBecomeStoreValuesAndVersionIsAnAction) {
     EXPECT_EQ(parsed({"--colours", "default", "--colours", "custom"}).settings.size(), 2u);
     EXPECT_EQ(parsed({"--render", "a.png", "--version"}).action, Options::Action::Version);
     EXPECT_EQ(zorvan::host::versionText().rfind("zorvan ", 0), 0u);
+}
+
+// The idle daemon's command lines: times as people write them, each error one line, the
+// settings with --daemon only, exactly one of the three actions.
+TEST(Options, IdleDaemonCommandLines) {
+    using namespace zorvan::daemon;
+    const auto command = [](std::vector<std::string> args) { return parseDaemonCommandLine(args); };
+    EXPECT_EQ(parsed({"--daemon"}).action, Options::Action::Daemon);
+    EXPECT_EQ(parsed({"-activate"}).action, Options::Action::Daemon);
+    for (const auto& [text, seconds] : std::vector<std::pair<std::string, int>>{
+             {"5", 300}, {"90s", 90}, {"5m", 300}, {"1h", 3600}, {"24h", 86400}, {"1s", 1}}) {
+        const auto c = command({"--daemon", "--saver-after", text});
+        ASSERT_TRUE(c.command) << text << ": " << c.error;
+        EXPECT_EQ(c.command->saverAfter, seconds) << text;
+        EXPECT_EQ(parseDuration(formatDuration(seconds), false), seconds) << "written back and read again";
+    }
+    EXPECT_EQ(command({"--daemon", "--lock-after=never"}).command->lockAfter, 0);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--daemon", "--saver-after", "0"}, {"--daemon", "--saver-after", "never"},
+          {"--daemon", "--saver-after", "25h"}, {"--daemon", "--saver-after", "5x"},
+          {"--daemon", "--saver-after", "-5"}, {"--daemon", "--lock-after", "1\n2"}, {"--saver-after", "5"},
+          {"--activate", "--span"}, {"--daemon", "--deactivate"}, {"--daemon", "--fps"},
+          {"--daemon", "--\x1b[2J"}, {"--daemon", "--lock-command"}}) {
+        const auto result = parseOptions(bad);
+        EXPECT_FALSE(result.options) << bad.back();
+        EXPECT_EQ(result.error.find('\n'), std::string::npos) << result.error;
+        EXPECT_EQ(result.error.find('\x1b'), std::string::npos) << result.error;
+    }
+    EXPECT_EQ(parseOptions({"--saver-after", "5"}).error, "--saver-after goes with --daemon only");
 }
