@@ -131,7 +131,7 @@ void IdleDaemon::lockNow() {
 void IdleDaemon::onIdle() {
     if (state_ != State::Watching && state_ != State::Inhibited) return;
     if (services_->idleInhibited()) {
-        // Looked at again after another idle period, or when PowerDevil's change.
+        // Looked at again after another idle period, or when PowerDevil's inhibitions change.
         state_ = State::Inhibited;
         source_->arm(unsigned(DesktopLockTiming::saverAfter(settings_.saverAfter, timing_->desktopLock())) * 1000u);
         return;
