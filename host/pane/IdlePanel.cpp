@@ -41,7 +41,13 @@ struct IdlePanel::Impl {
     static void onEnabled(GObject* widget, GParamSpec*, gpointer data) {
         auto* me = static_cast<Impl*>(data);
         const bool on = gtk_switch_get_active(GTK_SWITCH(widget));
-        if (!setAutostart(on, me->program)) return;
+        if (!setAutostart(on, me->program)) {
+            // Told on stderr; the switch goes back to what holds.
+            g_signal_handlers_block_by_func(widget, reinterpret_cast<gpointer>(&Impl::onEnabled), data);
+            gtk_switch_set_active(GTK_SWITCH(widget), autostartEnabled());
+            g_signal_handlers_unblock_by_func(widget, reinterpret_cast<gpointer>(&Impl::onEnabled), data);
+            return;
+        }
         if (on) me->startDaemon();
         else DaemonInstance::tell(SIGTERM);
     }

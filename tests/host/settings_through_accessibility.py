@@ -212,6 +212,15 @@ def idle_daemon_switch(zorvan, folder):
                           lambda: find(app, "toggle button", "Start Zorvan when the computer is idle"))
         if switch.getState().contains(pyatspi.STATE_CHECKED) or os.path.exists(entry):
             fail("the idle switch starts on without an autostart entry")
+        # Where the entry cannot be written (a file in the folder's place), the switch goes
+        # back off and no daemon starts.
+        blocker = os.path.dirname(entry)
+        open(blocker, "w").close()
+        click(switch, "the idle switch")
+        time.sleep(1.0)
+        if switch.getState().contains(pyatspi.STATE_CHECKED) or daemon_runs():
+            fail("the idle switch stayed on though the autostart entry could not be written")
+        os.remove(blocker)
         click(switch, "the idle switch")
         wait_for("the autostart entry", lambda: os.path.exists(entry)
                  and "\nExec=%s --daemon\n" % zorvan in open(entry).read())
