@@ -1,5 +1,7 @@
 #include "host/daemon/Autostart.h"
 
+#include "platform/prefs/ScreenSaverDefaults.h"
+
 #include <glib.h>
 #include <glib/gstdio.h>
 
@@ -9,15 +11,7 @@
 
 namespace zorvan::daemon {
 
-std::string autostartPath() {
-    // Read each time rather than g_get_user_config_dir(), which is fixed at first use.
-    const char* xdg = g_getenv("XDG_CONFIG_HOME");
-    const char* home = g_getenv("HOME");
-    const std::string base = xdg && g_path_is_absolute(xdg) ? std::string(xdg)
-                             : home && *home                ? std::string(home) + "/.config"
-                                                            : std::string(g_get_home_dir()) + "/.config";
-    return base + "/autostart/zorvan-daemon.desktop";
-}
+std::string autostartPath() { return ScreenSaverDefaults::configFolder() + "/autostart/zorvan-daemon.desktop"; }
 
 namespace {
 

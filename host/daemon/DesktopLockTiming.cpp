@@ -4,6 +4,8 @@
 // (sway's swayidle, xss-lock), whose times the user sets alongside ours.
 #include "host/daemon/DesktopLockTiming.h"
 
+#include "platform/prefs/ScreenSaverDefaults.h"
+
 #include <gio/gio.h>
 
 #include <algorithm>
@@ -49,14 +51,11 @@ std::optional<DesktopLockTiming::Lock> DesktopLockTiming::desktopLock() const {
     }
     const char* desktop = g_getenv("XDG_CURRENT_DESKTOP");
     if (!desktop || !std::strstr(desktop, "KDE")) return std::nullopt;
-    const char* xdg = g_getenv("XDG_CONFIG_HOME");
-    const char* home = g_getenv("HOME");
-    const std::string folder = xdg && g_path_is_absolute(xdg) ? xdg : std::string(home ? home : g_get_home_dir()) + "/.config";
     GKeyFile* file = g_key_file_new();
     // Plasma's defaults hold where the file or a key is missing.
     bool autolock = true;
     int minutes = 5;
-    if (g_key_file_load_from_file(file, (folder + "/kscreenlockerrc").c_str(), G_KEY_FILE_NONE, nullptr)) {
+    if (g_key_file_load_from_file(file, (ScreenSaverDefaults::configFolder() + "/kscreenlockerrc").c_str(), G_KEY_FILE_NONE, nullptr)) {
         GError* error = nullptr;
         const gboolean on = g_key_file_get_boolean(file, "Daemon", "Autolock", &error);
         if (!error) autolock = on;

@@ -33,23 +33,18 @@ IdleDaemon::~IdleDaemon() {
 
 int IdleDaemon::run() {
     loop_ = g_main_loop_new(nullptr, FALSE);
-    for (int stop : {SIGTERM, SIGINT})
-        g_unix_signal_add(stop, +[](gpointer self) {
-            static_cast<IdleDaemon*>(self)->quit(0);
+    // Each signal's work, done on the main loop.
+    static const std::pair<int, void (IdleDaemon::*)()> SIGNALS[] = {
+        {SIGTERM, &IdleDaemon::stop},        {SIGINT, &IdleDaemon::stop},
+        {SIGHUP, &IdleDaemon::reload},       {SIGUSR1, &IdleDaemon::activate},
+        {SIGUSR2, &IdleDaemon::deactivate}};
+    for (const auto& [number, work] : SIGNALS) signalWork_.push_back({this, work});
+    for (size_t i = 0; i < signalWork_.size(); ++i)
+        g_unix_signal_add(SIGNALS[i].first, +[](gpointer data) {
+            const auto* w = static_cast<SignalWork*>(data);
+            (w->daemon->*w->work)();
             return gboolean(G_SOURCE_CONTINUE);
-        }, this);
-    g_unix_signal_add(SIGHUP, +[](gpointer self) {
-        static_cast<IdleDaemon*>(self)->reload();
-        return gboolean(G_SOURCE_CONTINUE);
-    }, this);
-    g_unix_signal_add(SIGUSR1, +[](gpointer self) {
-        static_cast<IdleDaemon*>(self)->activate();
-        return gboolean(G_SOURCE_CONTINUE);
-    }, this);
-    g_unix_signal_add(SIGUSR2, +[](gpointer self) {
-        static_cast<IdleDaemon*>(self)->deactivate();
-        return gboolean(G_SOURCE_CONTINUE);
-    }, this);
+        }, &signalWork_[i]);
 
     // The stop signals were blocked until now (zorvan blocks them across exec).
     sigset_t stops;
@@ -71,7 +66,7 @@ int IdleDaemon::run() {
             if (state_ == State::Inhibited) rearm();
         },
         [this](bool start) { onSleep(start); }});
-    timing_ = std::make_unique<DesktopLockTiming>(source_->name() == "GNOME's idle monitor", [this] {
+    timing_ = std::make_unique<DesktopLockTiming>(source_->gnome(), [this] {
         if (state_ == State::Watching || state_ == State::Inhibited) rearm();
     });
     if (settings_.lockAfter > 0) services_->takeSleepDelay();
@@ -215,6 +210,8 @@ void IdleDaemon::onLost(const std::string& why) {
     say(why);
     quit(1);
 }
+
+void IdleDaemon::stop() { quit(0); }
 
 void IdleDaemon::quit(int status) {
     status_ = status;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 typedef struct _GMainLoop GMainLoop;
 
@@ -47,6 +48,7 @@ private:
     void activate();
     void deactivate();
     void reload();
+    void stop();  // SIGTERM, SIGINT
     void quit(int status);
 
     DaemonCommand command_;
@@ -62,6 +64,11 @@ private:
     std::unique_ptr<SessionServices> services_;
     std::unique_ptr<DesktopLockTiming> timing_;
     SaverChild child_;
+    struct SignalWork {
+        IdleDaemon* daemon;
+        void (IdleDaemon::*work)();
+    };
+    std::vector<SignalWork> signalWork_;  // filled once; the signal handlers point into it
 };
 
 }  // namespace zorvan::daemon

@@ -21,6 +21,8 @@ public:
     virtual ~IdleSource() = default;
     // What gives the idle time, for messages: "GNOME's idle monitor", ...
     virtual std::string name() const = 0;
+    // Whether the idle time is GNOME's, whose own lock time then applies.
+    virtual bool gnome() const { return false; }
     // Calls idle() once the session has had no input for `ms` milliseconds counted from
     // now, then active() at the next input. Arming again starts afresh and drops the
     // watch before.

@@ -34,6 +34,7 @@ public:
     }
 
     std::string name() const override { return "GNOME's idle monitor"; }
+    bool gnome() const override { return true; }
 
     void arm(unsigned ms) override {
         drop(idleWatch_);

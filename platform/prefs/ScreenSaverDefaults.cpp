@@ -22,18 +22,8 @@ namespace zorvan {
 
 namespace {
 
-// The folder that holds the stores by default: $XDG_CONFIG_HOME when it is an absolute
-// path (relative ones are to be ignored), else $HOME/.config.
-std::string configDir() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && g_path_is_absolute(xdg)) return xdg;
-    const char* home = std::getenv("HOME");
-    std::string base = (home && *home) ? home : g_get_home_dir();
-    return base + "/.config";
-}
-
 std::string defaultPathFor(const std::string& moduleName) {
-    return configDir() + "/zorvan/" + moduleName + ".conf";
+    return ScreenSaverDefaults::configFolder() + "/zorvan/" + moduleName + ".conf";
 }
 
 std::string absolutePath(const std::string& path) {
@@ -258,6 +248,14 @@ ScreenSaverDefaults::ScreenSaverDefaults(std::string moduleName, std::string pat
 }
 
 ScreenSaverDefaults::~ScreenSaverDefaults() = default;
+
+std::string ScreenSaverDefaults::configFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && g_path_is_absolute(xdg)) return xdg;
+    const char* home = std::getenv("HOME");
+    std::string base = (home && *home) ? home : g_get_home_dir();
+    return base + "/.config";
+}
 
 ScreenSaverDefaults* ScreenSaverDefaults::defaultsForModuleWithName(const std::string& moduleName) {
     auto& all = stores();

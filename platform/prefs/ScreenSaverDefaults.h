@@ -73,6 +73,12 @@ public:
     // The file this store reads and writes.
     const std::string& path() const;
 
+    // The user's configuration folder, read afresh each time: $XDG_CONFIG_HOME when it is
+    // an absolute path (relative ones are to be ignored), else $HOME/.config. The stores
+    // live in its zorvan/ folder; the idle daemon's autostart entry and Plasma's lock
+    // settings are found there too.
+    static std::string configFolder();
+
     // The text a float is stored as: the shortest decimal that reads back as `value`.
     static std::string formatFloat(float value);
 

@@ -374,6 +374,15 @@ int onBus(HeadlessCompositor& c, const std::string& program, const std::vector<s
     return pid > 0 ? waitProcess(pid, 15) : -1;
 }
 
+// Calls a method of `path` at `name` on a compositor's session bus with gdbus; its exit
+// status.
+int callOnBus(HeadlessCompositor& c, const char* name, const char* path, const char* method,
+              const std::vector<std::string>& args) {
+    std::vector<std::string> call = {"call", "--session", "--dest", name, "--object-path", path, "--method", method};
+    call.insert(call.end(), args.begin(), args.end());
+    return onBus(c, "/usr/bin/gdbus", call);
+}
+
 // A dbusmock template of ours (copied where the compositor's user may read it) on a
 // compositor's session bus; true once it answers.
 bool mockOnBus(HeadlessCompositor& c, const std::string& name, const std::string& parameters, const char* busName) {
@@ -383,9 +392,8 @@ bool mockOnBus(HeadlessCompositor& c, const std::string& name, const std::string
     if (c.startBusClient(SYSTEM_PYTHON, {"-m", "dbusmock", "--template", copy, "-p", parameters}) <= 0) return false;
     return waitUntil(
         [&] {
-            return onBus(c, "/usr/bin/gdbus", {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
-                                               "/org/freedesktop/DBus", "--method",
-                                               "org.freedesktop.DBus.GetNameOwner", busName}) == 0;
+            return callOnBus(c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.GetNameOwner",
+                             {busName}) == 0;
         },
         15, 0.2);
 }
@@ -484,9 +492,8 @@ TEST(IdleDaemonKwin, PlasmaLockTimeInhibitorsAndDeactivate) {
     ASSERT_TRUE(daemon->ready()) << daemon->log();
     pause(4);
     EXPECT_FALSE(daemon->saving()) << "PowerDevil and the window inhibit idle";
-    EXPECT_EQ(onBus(kwin, "/usr/bin/gdbus", {"call", "--session", "--dest", "org.kde.Solid.PowerManagement.PolicyAgent",
-                                             "--object-path", "/org/kde/Solid/PowerManagement/PolicyAgent", "--method",
-                                             "org.freedesktop.DBus.Mock.SetInhibited", "false"}),
+    EXPECT_EQ(callOnBus(kwin, "org.kde.Solid.PowerManagement.PolicyAgent", "/org/kde/Solid/PowerManagement/PolicyAgent",
+                        "org.freedesktop.DBus.Mock.SetInhibited", {"false"}),
               0);
     pause(4);
     EXPECT_FALSE(daemon->saving()) << "the window inhibits idle";
@@ -533,10 +540,8 @@ TEST(IdleDaemonGnome, IdleDelayInhibitionSaverAndInput) {
     ASSERT_TRUE(daemon->ready()) << daemon->log();
     pause(4);
     EXPECT_FALSE(daemon->saving()) << "gnome-session inhibits idle";
-    EXPECT_EQ(onBus(mutter, "/usr/bin/gdbus", {"call", "--session", "--dest", "org.gnome.SessionManager",
-                                               "--object-path", "/org/gnome/SessionManager", "--method",
-                                               "org.freedesktop.DBus.Properties.Set", "org.gnome.SessionManager",
-                                               "InhibitedActions", "<uint32 0>"}),
+    EXPECT_EQ(callOnBus(mutter, "org.gnome.SessionManager", "/org/gnome/SessionManager",
+                        "org.freedesktop.DBus.Properties.Set", {"org.gnome.SessionManager", "InhibitedActions", "<uint32 0>"}),
               0);
     EXPECT_TRUE(daemon->waitSaving(true, 8)) << daemon->log();
     EXPECT_TRUE(mutter.waitFor(
