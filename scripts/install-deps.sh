@@ -21,6 +21,8 @@ RUN=(
   # The idle daemon asks the X server for the idle time (MIT-SCREEN-SAVER).
   libxss-dev
   libmagick++-dev libglib2.0-dev libpng-dev
+  # --record: FFmpeg's libraries (with libx264, libvpx and libwebp in Debian's build).
+  libavformat-dev libavcodec-dev libavfilter-dev libswscale-dev libavutil-dev
   # The settings pane.
   libgtk-3-dev
   # The Wayland backend: EGL on wl_surfaces, keys through xkbcommon, protocol code from
@@ -41,6 +43,9 @@ TEST=(
   xvfb xauth x11-utils
   # xrandr splits the tests' X server into two monitors; the daemon runs Zorvan in them.
   x11-xserver-utils xscreensaver
+  # The recordings' tests read animated WebP back with libwebp; bench/record-cost.sh
+  # measures the ffmpeg program beside --record.
+  libwebp-dev ffmpeg
   # The Debian package's test (dpkg-deb, dpkg-shlibdeps) and the man page's.
   dpkg-dev man-db
   # The settings pane through the accessibility tree, its logo picture made by convert.

@@ -1,6 +1,7 @@
 #include "host/cli/Options.h"
 
 #include "host/cli/ColourText.h"
+#include "host/backends/offscreen/VideoFormats.h"
 #include "host/cli/OptionName.h"
 #include "host/daemon/DaemonSettings.h"
 #include "settings/SettingsTable.h"
@@ -18,6 +19,8 @@ namespace zorvan::host {
 namespace {
 
 constexpr long MAX_FRAMES = 1000000000L;
+// The longest --seconds: over eleven days of frames.
+constexpr double MAX_SECONDS = 1000000.0;
 
 // A plain decimal number of digits only (no sign, no blanks) up to `max`.
 std::optional<uint64_t> parseCount(const std::string& text, uint64_t max) {
@@ -34,7 +37,7 @@ std::optional<uint64_t> parseCount(const std::string& text, uint64_t max) {
 // What the parse gathers besides the options themselves.
 struct ParseState {
     Options options;
-    bool render = false, resources = false, help = false, version = false, settingsPane = false;
+    bool render = false, record = false, quality = false, resources = false, help = false, version = false, settingsPane = false;
     bool ownWindow = false, root = false, windowId = false, power = false;
 };
 
@@ -233,6 +236,29 @@ const OptionSpec OPTIONS[] = {
          s.options.renderPath = file;
          return std::nullopt;
      }},
+    {"record", nullptr, "FILE",
+     "render offscreen and write every frame to FILE as a video;\n"
+     "its extension picks the format: .mp4 (H.264), .webm (VP9),\n"
+     ".webp (animated WebP), .gif or .mkv (FFV1, lossless). The\n"
+     "frame rate is 60 a second, or 1000000 / --delay",
+     [](ParseState& s, const std::string&, const std::string& file) -> std::optional<std::string> {
+         if (!videoFormatFor(file))
+             return "cannot record to " + quoted(file) + ": the extension picks the format, one of " +
+                    videoExtensions();
+         s.record = true;
+         s.options.recordPath = file;
+         return std::nullopt;
+     }},
+    {"quality", nullptr, "N",
+     "with --record: 1 (smallest file) .. 5 (closest to the frames),\n"
+     "3 by default; .mkv is always lossless",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         uint64_t n = 0;
+         if (auto error = number(spelled, text, MAX_QUALITY, n, MIN_QUALITY)) return error;
+         s.quality = true;
+         s.options.quality = static_cast<int>(n);
+         return std::nullopt;
+     }},
     {"size", nullptr, "WxH",
      "view size in pixels, each side 1..16384 (window 1280x720,\n"
      "--render 800x600 by default)",
@@ -271,6 +297,18 @@ const OptionSpec OPTIONS[] = {
          uint64_t n = 0;
          if (auto error = number(spelled, text, MAX_FRAMES, n)) return error;
          s.options.frames = static_cast<long>(n);
+         return std::nullopt;
+     }},
+    {"seconds", nullptr, "S",
+     "as --frames, in seconds of frames at the frame rate: with\n"
+     "--record 2.5 is 150 frames (a decimal number over 0)",
+     [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
+         double n = 0.0;
+         const char* end = text.data() + text.size();
+         const auto [stop, ec] = std::from_chars(text.data(), end, n, std::chars_format::fixed);
+         if (ec != std::errc() || stop != end || !(n > 0.0 && n <= MAX_SECONDS))
+             return "bad " + spelled + " " + quoted(text) + ": want a number of seconds over 0, up to 1000000";
+         s.options.seconds = n;
          return std::nullopt;
      }},
     {"dump-motes", nullptr, "FILE",
@@ -385,9 +423,8 @@ std::optional<std::string> checkCombination(ParseState& s) {
         o.action = Options::Action::Settings;
         // The pane makes its own window and preview; only the settings file, the seed
         // and a held mode carry over.
-        if (s.render || given || s.ownWindow || o.fullscreen || o.wallpaper || o.span || o.x11 || o.fps ||
-            o.delayMicros ||
-            s.power || o.width || o.frames || o.dumpPath)
+        if (s.render || s.record || given || s.ownWindow || o.fullscreen || o.wallpaper || o.span || o.x11 ||
+            o.fps || o.delayMicros || s.power || o.width || o.frames || o.seconds || o.dumpPath || s.quality)
             return std::string("--settings opens its own window; it takes only --prefs, --seed and --mode");
         // The pane edits and saves the stored settings: values for one run only would
         // end up saved by its sheet.
@@ -395,21 +432,30 @@ std::optional<std::string> checkCombination(ParseState& s) {
             return std::string("--settings edits the stored settings; settings for one run cannot go with it");
         return std::nullopt;
     }
-    if (s.render) {
+    if (o.frames && o.seconds) return "--frames and --seconds cannot go together: both say how long to run";
+    if (o.seconds && o.delayMicros == 0L) return "--seconds needs a frame rate, which --delay 0 does not have";
+    if (s.quality && !s.record) return "--quality goes with --record";
+    if (s.render && s.record) return "--render and --record cannot go together";
+    if (s.render || s.record) {
         o.action = Options::Action::Render;
+        const char* offscreen = s.record ? "--record" : "--render";
         const char* windowOnly = o.fullscreen ? "--fullscreen" : o.wallpaper ? "--wallpaper"
                                  : o.span                          ? "--span"
                                  : o.x11                           ? "--x11"
                                  : given                           ? given
                                  : s.ownWindow                     ? "--window"
                                  : o.fps                           ? "--fps"
-                                 : o.delayMicros                   ? "--delay"
+                                 : o.delayMicros && !s.record      ? "--delay"
                                                                    : nullptr;
-        if (windowOnly) return std::string(windowOnly) + " needs a window; it cannot go with --render";
+        if (windowOnly) return std::string(windowOnly) + " needs a window; it cannot go with " + offscreen;
+        // A recording's frame rate is 1000000 / --delay.
+        if (o.delayMicros == 0L) return std::string("--delay 0 gives a recording no frame rate: want 1..") +
+                                        std::to_string(MAX_DELAY_US);
         return std::nullopt;
     }
     o.action = Options::Action::Window;
-    if (o.dumpPath && !o.frames) return "--dump-motes in a window needs --frames N: it is written after the last frame";
+    if (o.dumpPath && !o.frames && !o.seconds)
+        return "--dump-motes in a window needs --frames N or --seconds S: it is written after the last frame";
     // Under a screen-saver daemon each monitor's window gets a process of its own.
     if (o.span && given)
         return std::string("--span cannot go with ") + given +
@@ -458,8 +504,9 @@ std::string usage() {
     std::string text =
         "Usage: zorvan [OPTION]...\n"
         "Shows the Zorvan mote swarm in a window, on every monitor, on a window that a\n"
-        "screen-saver daemon hands over, as a Wayland wallpaper, or renders it to a PNG\n"
-        "picture. In a Wayland session (WAYLAND_DISPLAY) it draws as a Wayland client.\n"
+        "screen-saver daemon hands over, as a Wayland wallpaper, or renders it offscreen\n"
+        "to a PNG picture or a video. In a Wayland session (WAYLAND_DISPLAY) it draws as\n"
+        "a Wayland client.\n"
         "\n";
     // One option's lines: its spelling, then its help from COLUMN on.
     static constexpr size_t COLUMN = 22;

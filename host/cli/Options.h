@@ -57,8 +57,13 @@ struct Options {
     // run until closed).
     std::optional<long> frames;
 
-    std::string renderPath;                // --render
-    std::optional<std::string> dumpPath;  // --dump-motes, after the last frame
+    // --seconds: the frames to run as seconds of frames at the frame rate (as --frames).
+    std::optional<double> seconds;
+
+    std::string renderPath;                 // --render
+    std::optional<std::string> recordPath;  // --record (then the action is Render too)
+    int quality = 3;                        // --record's --quality, 1..5
+    std::optional<std::string> dumpPath;    // --dump-motes, after the last frame
 };
 
 struct ParseResult {

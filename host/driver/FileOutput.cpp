@@ -40,45 +40,75 @@ bool writeAll(int fd, const void* data, size_t size) {
 
 }  // namespace
 
-bool writeWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
-                    std::string& error) {
-    const std::string name = what.empty() ? path : what + " " + path;
-    auto fail = [&](const char* reason) {
-        error = "cannot write " + name + ": " + reason;
-        return false;
-    };
+PendingFile::~PendingFile() { discard(); }
 
-    // An existing target must be a regular file (through any symbolic links); the new
-    // file replaces the file the links lead to, with that file's permissions.
-    std::string target = path;
-    mode_t mode = 0;
+std::string PendingFile::failure(const std::string& reason) const {
+    return "cannot write " + name_ + ": " + reason;
+}
+
+void PendingFile::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+bool PendingFile::open(const std::string& path, const std::string& what, std::string& error) {
+    discard();
+    name_ = what.empty() ? path : what + " " + path;
+    target_ = path;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return fail("not a regular file");
+        if (!S_ISREG(st.st_mode)) {
+            error = failure("not a regular file");
+            return false;
+        }
         char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved)) target = resolved;
-        mode = st.st_mode & 07777;
+        if (::realpath(path.c_str(), resolved)) target_ = resolved;
+        mode_ = st.st_mode & 07777;
     } else if (errno != ENOENT) {
-        return fail(std::strerror(errno));
+        error = failure(std::strerror(errno));
+        return false;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode = 0666 & ~mask;
+        mode_ = 0666 & ~mask;
     }
-
-    std::string temp = folderOf(target) + "/.zorvan-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(std::strerror(errno));
-
-    const bool written = writeAll(fd, data, size) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
-        const int reason = !written ? writeErrno : errno;
-        ::unlink(temp.c_str());
-        return fail(std::strerror(reason));
+    std::string temp = folderOf(target_) + "/.zorvan-XXXXXX";
+    fd_ = ::mkstemp(temp.data());
+    if (fd_ < 0) {
+        error = failure(std::strerror(errno));
+        return false;
     }
+    temp_ = temp;
     return true;
+}
+
+bool PendingFile::commit(std::string& error) {
+    const bool flushed = ::fchmod(fd_, mode_) == 0 && ::fsync(fd_) == 0;
+    int reason = errno;
+    const bool closed = ::close(fd_) == 0;
+    if (flushed && !closed) reason = errno;
+    fd_ = -1;
+    if (flushed && closed && ::rename(temp_.c_str(), target_.c_str()) == 0) {
+        temp_.clear();
+        return true;
+    }
+    if (flushed && closed) reason = errno;
+    error = failure(std::strerror(reason));
+    discard();
+    return false;
+}
+
+bool writeWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
+                    std::string& error) {
+    PendingFile file;
+    if (!file.open(path, what, error)) return false;
+    if (!writeAll(file.fd(), data, size)) {
+        error = file.failure(std::strerror(errno));
+        return false;
+    }
+    return file.commit(error);
 }
 
 }  // namespace zorvan::host

@@ -106,6 +106,13 @@ bool FrameDriver::start(std::string& error) {
     if (options_.fullscreen) presence_ = SaverPresence::announce();
     startClock();
     frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
+    if (options_.seconds)
+        frameLimit_ = std::clamp(std::llround(*options_.seconds / interval_), 1LL, 1000000000LL);
+    if (!system_.framesBegin(interval_)) {
+        failureStatus_ = 1;
+        return false;
+    }
+    if (!system_.paced() && frameLimit_) progress_.emplace(*frameLimit_);
     return true;
 }
 
@@ -149,8 +156,8 @@ void FrameDriver::startClock() {
     if (anyDrawing && options_.delayMicros) interval = double(*options_.delayMicros) / 1e6;
     if (anyDrawing && std::isfinite(interval) && interval >= 0.0 && (interval > 0.0 || options_.delayMicros)) {
         // (An hour at most: a longer interval would overflow the clock's arithmetic.)
-        period_ = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(std::min(interval, 3600.0)));
+        interval_ = std::min(interval, 3600.0);
+        period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
         clock_.emplace(period_);
     }
 }
@@ -253,6 +260,8 @@ void FrameDriver::drawFrame() {
         if (screens_[i].view && system_.visible(i)) screens_[i].view->animateOneFrame();
     if (meter_) meter_->endFrame();
     ++framesDrawn_;
+    if (!system_.frameDrawn()) ended_ = EndReason::Failed;
+    if (progress_) progress_->update(framesDrawn_);
 }
 
 // What the run leaves behind once its frames are drawn: the backend's (the picture),
@@ -279,6 +288,7 @@ int FrameDriver::run() {
         if (ended_ == EndReason::NotYet) system_.wait(next);     // then wait
     }
     if (stop_) stop_->setExitAtOnce(false);
+    progress_.reset();  // the line goes before what the end has to say
     const bool written = writeOutput();
     for (Screen& screen : screens_) release(screen);  // before the backend lets their GL views go
     const int status = system_.end(ended_);

@@ -2,8 +2,8 @@
 // backend. It makes a view for each of the backend's screens in the module's order
 // (created, sized, then started), keeps the frame clock on absolute deadlines (what a
 // stall missed is skipped, not caught up), stops after --frames, ticks the --fps meter
-// and draws its text over every view's frame, writes the mote dump after the last
-// frame, and ends the run for the backend's reasons or a stop signal. With --power auto
+// and draws its text over every view's frame, keeps a progress line on a terminal while
+// frames are drawn offscreen, writes the mote dump after the last frame, and ends the run for the backend's reasons or a stop signal. With --power auto
 // the clock follows the machine's power: half the rate on battery or in power-saver
 // mode, and no new frames at a critical battery until the power comes back.
 #pragma once
@@ -11,6 +11,7 @@
 #include "host/cli/Options.h"
 #include "host/driver/FpsOverlay.h"
 #include "host/driver/PowerWatch.h"
+#include "host/driver/ProgressLine.h"
 #include "host/driver/SaverPresence.h"
 #include "host/driver/WindowSystem.h"
 
@@ -94,9 +95,11 @@ private:
     std::optional<FpsMeter> meter_;
     std::optional<FrameClock> clock_;  // none when no view animates
     Clock::duration period_{};         // the clock's period at full rate
+    double interval_ = 1.0 / 60.0;     // the frames' interval in seconds, as the clock keeps it
     std::optional<PowerWatch> power_;  // with --power auto, where frames keep a clock
     bool resting_ = false;             // no frames until the power comes back
     std::optional<long> frameLimit_;
+    std::optional<ProgressLine> progress_;  // offscreen, towards the frame limit
     long framesDrawn_ = 0;
     int failureStatus_ = 1;
     EndReason ended_ = EndReason::NotYet;

@@ -2,7 +2,7 @@
 // deadline, and the steps before the first frame and after the last. One backend per
 // window system, each in a folder of its own under host/backends/ and a row in the
 // table there: X11 (a window of its own, --fullscreen, --root, --window-id), offscreen
-// (--render), Wayland (a window, --fullscreen and --wallpaper on every output); the
+// (--render, --record), Wayland (a window, --fullscreen and --wallpaper on every output); the
 // settings pane's preview (host/pane/) is one too. A backend knows nothing of the
 // saver's views: it makes and keeps the GL views they draw on, which present their own
 // frames.
@@ -85,6 +85,13 @@ public:
     // start: showing the windows, taking the input.
     virtual bool beforeStart(bool /*fade*/) { return true; }
     virtual void afterStart() {}
+    // Before the first frame, with the interval between frames in seconds (--delay's
+    // or the views'): a recording opens its file. False when that failed; the backend
+    // has reported why.
+    virtual bool framesBegin(double /*interval*/) { return true; }
+    // After each frame is drawn and presented: a recording takes it. False ends the run
+    // as failed; the backend has reported why.
+    virtual bool frameDrawn() { return true; }
 
     // The events so far, without waiting: a reason to end, or NotYet.
     virtual EndReason poll() = 0;
