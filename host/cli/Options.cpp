@@ -1,7 +1,7 @@
 #include "host/cli/Options.h"
 
 #include "host/cli/ColourText.h"
-#include "host/backends/offscreen/VideoFormats.h"
+#include "host/record/VideoFormats.h"
 #include "host/cli/OptionName.h"
 #include "host/daemon/DaemonSettings.h"
 #include "settings/SettingsTable.h"
@@ -21,6 +21,8 @@ namespace {
 constexpr long MAX_FRAMES = 1000000000L;
 // The longest --seconds: over eleven days of frames.
 constexpr double MAX_SECONDS = 1000000.0;
+// How long a recording runs when not told.
+constexpr double DEFAULT_RECORD_SECONDS = 5.0;
 
 // A plain decimal number of digits only (no sign, no blanks) up to `max`.
 std::optional<uint64_t> parseCount(const std::string& text, uint64_t max) {
@@ -240,7 +242,8 @@ const OptionSpec OPTIONS[] = {
      "render offscreen and write every frame to FILE as a video;\n"
      "its extension picks the format: .mp4 (H.264), .webm (VP9),\n"
      ".webp (animated WebP), .gif or .mkv (FFV1, lossless). The\n"
-     "frame rate is 60 a second, or 1000000 / --delay",
+     "frame rate is 60 a second, or 1000000 / --delay; 5 seconds\n"
+     "unless --frames or --seconds say otherwise",
      [](ParseState& s, const std::string&, const std::string& file) -> std::optional<std::string> {
          if (!videoFormatFor(file))
              return "cannot record to " + quoted(file) + ": the extension picks the format, one of " +
@@ -250,8 +253,8 @@ const OptionSpec OPTIONS[] = {
          return std::nullopt;
      }},
     {"quality", nullptr, "N",
-     "with --record: 1 (smallest file) .. 5 (closest to the frames),\n"
-     "3 by default; .mkv is always lossless",
+     "with --record: 1 (smallest file) .. 5 (nearest the\n"
+     "frames), 3 by default; .mkv is always lossless",
      [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
          uint64_t n = 0;
          if (auto error = number(spelled, text, MAX_QUALITY, n, MIN_QUALITY)) return error;
@@ -261,7 +264,7 @@ const OptionSpec OPTIONS[] = {
      }},
     {"size", nullptr, "WxH",
      "view size in pixels, each side 1..16384 (window 1280x720,\n"
-     "--render 800x600 by default)",
+     "--render and --record 800x600 by default)",
      [](ParseState& s, const std::string& spelled, const std::string& text) -> std::optional<std::string> {
          const size_t x = text.find('x');
          std::optional<uint64_t> w, h;
@@ -448,6 +451,7 @@ std::optional<std::string> checkCombination(ParseState& s) {
                                  : o.delayMicros && !s.record      ? "--delay"
                                                                    : nullptr;
         if (windowOnly) return std::string(windowOnly) + " needs a window; it cannot go with " + offscreen;
+        if (s.record && !o.frames && !o.seconds) o.seconds = DEFAULT_RECORD_SECONDS;
         // A recording's frame rate is 1000000 / --delay.
         if (o.delayMicros == 0L) return std::string("--delay 0 gives a recording no frame rate: want 1..") +
                                         std::to_string(MAX_DELAY_US);
@@ -540,8 +544,8 @@ std::string usage() {
         "run only; they are never saved. Every option may also be written with one\n"
         "dash (-root, -window-id 0x2a00007); a value may follow '=' (--size=800x600).\n"
         "In a window, Esc or q quits.\n"
-        "SIGTERM, SIGINT and SIGHUP end a run. Exit status: 0 done, 1 failure while\n"
-        "running, 2 bad arguments or no display.\n";
+        "SIGTERM, SIGINT and SIGHUP end a run; a recording keeps the frames so far.\n"
+        "Exit status: 0 done, 1 failure while running, 2 bad arguments or no display.\n";
     return text;
 }
 

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Runs libexec/zorvan/<name> beside the program's bin/ in this process.
-int runHelper(const char* name, char** argv) {
+// `what` names it in the error line.
+int runHelper(const char* name, const char* what, char** argv) {
     std::error_code ec;
     const fs::path program =
         fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "libexec" / "zorvan" / name;
@@ -31,15 +32,16 @@ int runHelper(const char* name, char** argv) {
     execv(program.c_str(), argv);
     const int error = errno;
     sigprocmask(SIG_UNBLOCK, &stops, nullptr);
-    reportError(std::string("cannot run the ") + (std::strcmp(name, "zorvan-settings") ? "idle daemon " : "settings program ") +
-                program.string() + ": " + std::strerror(error));
+    reportError(std::string("cannot run the ") + what + " " + program.string() + ": " + std::strerror(error));
     return 1;
 }
 
 }  // namespace
 
-int runSettingsProgram(char** argv) { return runHelper("zorvan-settings", argv); }
+int runSettingsProgram(char** argv) { return runHelper("zorvan-settings", "settings program", argv); }
 
-int runDaemonProgram(char** argv) { return runHelper("zorvan-daemon", argv); }
+int runDaemonProgram(char** argv) { return runHelper("zorvan-daemon", "idle daemon", argv); }
+
+int runRecordProgram(char** argv) { return runHelper("zorvan-record", "recording program", argv); }
 
 }  // namespace zorvan::host

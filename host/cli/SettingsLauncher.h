@@ -1,5 +1,6 @@
-// --settings: the settings pane is a program of its own, the one that loads GTK; and
-// --daemon, the idle daemon, one that loads none of the saver's libraries.
+// --settings: the settings pane is a program of its own, the one that loads GTK;
+// --daemon, the idle daemon, one that loads none of the saver's libraries; and
+// --record, the one that loads FFmpeg's.
 #pragma once
 
 namespace zorvan::host {
@@ -12,5 +13,8 @@ int runSettingsProgram(char** argv);
 // The same for the idle daemon (libexec/zorvan/zorvan-daemon): --daemon, --activate and
 // --deactivate.
 int runDaemonProgram(char** argv);
+
+// The same for videos (libexec/zorvan/zorvan-record): --record.
+int runRecordProgram(char** argv);
 
 }  // namespace zorvan::host

@@ -1,6 +1,6 @@
-// zorvan: the mote swarm in a window, or rendered offscreen to a picture. The command
-// line picks the form; the table of backends picks the window system that draws it;
-// the frame driver runs the views on it.
+// zorvan: the mote swarm in a window, or rendered offscreen to a picture (or a video,
+// through zorvan-record). The command line picks the form; the table of backends picks
+// the window system that draws it; the frame driver runs the views on it.
 #include "host/backends/Backends.h"
 #include "host/cli/CommandLine.h"
 #include "host/cli/Resources.h"
@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     case Options::Action::Daemon:
         return runDaemonProgram(argv);
     case Options::Action::Render:
+        if (options.recordPath) return runRecordProgram(argv);
+        break;
     case Options::Action::Window:
         break;
     }

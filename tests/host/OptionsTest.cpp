@@ -44,6 +44,20 @@ TEST(Options, RenderWithEveryValue) {
     EXPECT_EQ(o.dumpPath, "d.txt");
 }
 
+TEST(Options, RecordIsAnOffscreenRunWithAFrameRate) {
+    const Options o = parsed({"--record", "Swarm.GIF", "--delay", "40000", "--seconds", "2.5", "--quality", "5"});
+    EXPECT_EQ(o.action, Options::Action::Render);
+    EXPECT_EQ(o.recordPath, "Swarm.GIF");
+    EXPECT_EQ(o.delayMicros, 40000);
+    EXPECT_EQ(o.seconds, 2.5);
+    EXPECT_EQ(o.quality, 5);
+    EXPECT_EQ(parsed({"--record", "a.webm"}).quality, 3);
+    EXPECT_EQ(parsed({"--record", "a.webm"}).seconds, 5.0);
+    EXPECT_FALSE(parsed({"--record", "a.webm", "--frames", "9"}).seconds);
+    // --seconds counts frames wherever --frames does.
+    EXPECT_EQ(parsed({"--dump-motes", "d.txt", "--seconds", "1"}).seconds, 1.0);
+}
+
 TEST(Options, SizeLimitsAreInclusive) {
     EXPECT_EQ(parsed({"--size", "1x16384"}).height, 16384);
     EXPECT_EQ(parsed({"--size=16384x1"}).width, 16384);
@@ -126,6 +140,19 @@ TEST(Options, BadArgumentsGiveOneLineNamingTheProblem) {
         {{"--settings", "--x11"}, "--settings"},
         {{"--power", "half"}, "--power 'half': want auto, save or full"},
         {{"--settings", "--power", "full"}, "--settings"},
+        {{"--record", "a.mov"}, "one of .mp4, .webm, .webp, .gif or .mkv"},
+        {{"--record", "mp4"}, "'mp4'"},
+        {{"--record", "a.mp4", "--fullscreen"}, "--fullscreen needs a window; it cannot go with --record"},
+        {{"--record", "a.mp4", "--render", "a.png"}, "--render and --record"},
+        {{"--record", "a.mp4", "--delay", "0"}, "--delay 0"},
+        {{"--record", "a.mp4", "--quality", "6"}, "--quality"},
+        {{"--render", "a.png", "--quality", "2"}, "--quality goes with --record"},
+        {{"--record", "a.gif", "--frames", "5", "--seconds", "2"}, "--frames and --seconds"},
+        {{"--seconds", "0"}, "--seconds"},
+        {{"--seconds", "1e3"}, "--seconds"},
+        {{"--seconds", "inf"}, "--seconds"},
+        {{"--delay", "0", "--seconds", "3"}, "--delay 0"},
+        {{"--settings", "--record", "a.mkv"}, "--settings"},
         // Control characters in an argument are shown escaped: still one line.
         {{"-\n"}, "'-\\x0a'"},
         {{"--size", "8\x1b[2Jx6"}, "'8\\x1b[2Jx6'"},

@@ -158,6 +158,7 @@ const std::set<std::string> LAYOUT = {
     "/usr", "/usr/bin", "/usr/bin/zorvan",
     "/usr/libexec", "/usr/libexec/xscreensaver", "/usr/libexec/xscreensaver/zorvan",
     "/usr/libexec/zorvan", "/usr/libexec/zorvan/zorvan-settings", "/usr/libexec/zorvan/zorvan-daemon",
+    "/usr/libexec/zorvan/zorvan-record",
     "/usr/lib", "/usr/lib/systemd", "/usr/lib/systemd/user", "/usr/lib/systemd/user/zorvan-daemon.service",
     "/usr/share", "/usr/share/zorvan", "/usr/share/zorvan/zorvan.pict",
     "/usr/share/zorvan/Zorvan.nib",
@@ -355,11 +356,13 @@ TEST(Packaging, DebianPackageHoldsTheLayoutAndComputedDependencies) {
     EXPECT_NE(fields.out.find("Architecture: amd64\n"), std::string::npos) << fields.out;
     // Found from the libraries the program links: the packages of this release that hold
     // them (Magick++ 6 on Debian 12, 7 on Debian 13; GLib's name changed with 64-bit
-    // time), with the versions the system has.
+    // time; FFmpeg 5.1 or 7.1 for --record), with the versions the system has.
     const auto depends = runProcess("/usr/bin/dpkg-deb", {"-f", deb, "Depends"});
     const std::set<std::string> dependsOn = packagesIn(depends.out);
-    for (const char* library : {"libMagick++-", "libX11.so.", "libglib-2.0.so."}) {
-        const std::string package = packageOfLibrary(test::zorvanPath(), library);
+    const std::string recorder = fs::path(test::zorvanPath()).parent_path().parent_path() / "libexec/zorvan/zorvan-record";
+    for (const char* library : {"libMagick++-", "libX11.so.", "libglib-2.0.so.", "libavcodec.so.", "libavformat.so."}) {
+        const std::string package =
+            packageOfLibrary(std::string(library).starts_with("libav") ? recorder : test::zorvanPath(), library);
         ASSERT_NE(package, "") << library << ": not loaded by the program, or in no package";
         EXPECT_TRUE(dependsOn.count(package)) << package << ": " << depends.out;
     }

@@ -1,7 +1,7 @@
 // The table of --record's formats. The defaults (quality 3) are those of FFmpeg's own
 // tools for each encoder; the scale around them moves the codecs' constant-quality
 // setting, so a recording of the swarm stays small at every step.
-#include "host/backends/offscreen/VideoFormats.h"
+#include "host/record/VideoFormats.h"
 
 #include <algorithm>
 #include <cctype>

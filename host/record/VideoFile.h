@@ -4,7 +4,7 @@
 // in place only when finished: a failed recording leaves nothing.
 #pragma once
 
-#include "host/backends/offscreen/VideoFormats.h"
+#include "host/record/VideoFormats.h"
 #include "host/driver/FileOutput.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // converted by libswscale straight into the encoder's frame; GIF's goes through a
 // palettegen/paletteuse graph, which holds the clip until its palette is made. Packets
 // go to the muxer as they come; a write error ends the recording at once.
-#include "host/backends/offscreen/VideoFile.h"
+#include "host/record/VideoFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
