@@ -88,8 +88,7 @@ public:
             char rate[32];
             std::snprintf(rate, sizeof rate, "%g", double(shape.rateNum) / shape.rateDen / every);
             reportError("warning: " + std::string(format.codec) + " plays at most " + std::to_string(format.maxRate) +
-                        " frames a second: every " + std::to_string(every) +
-                        (every == 2 ? "nd" : every == 3 ? "rd" : "th") + " frame is kept, " + rate + " a second");
+                        " frames a second: 1 frame in " + std::to_string(every) + " is kept, " + rate + " a second");
         }
         return true;
     }
