@@ -18,7 +18,6 @@ namespace zorvan::host {
 
 namespace {
 
-constexpr long MAX_FRAMES = 1000000000L;
 // The longest --seconds: over eleven days of frames.
 constexpr double MAX_SECONDS = 1000000.0;
 // How long a recording runs when not told.

@@ -11,6 +11,8 @@ namespace zorvan::host {
 
 // The largest side of a view, in window or offscreen.
 inline constexpr int MAX_SIDE = 16384;
+// The most frames that --frames (or --seconds) runs.
+inline constexpr long MAX_FRAMES = 1000000000L;
 // The longest frame interval that --delay accepts, in microseconds (10 s).
 inline constexpr long MAX_DELAY_US = 10000000L;
 

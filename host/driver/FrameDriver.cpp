@@ -107,7 +107,7 @@ bool FrameDriver::start(std::string& error) {
     startClock();
     frameLimit_ = options_.frames ? options_.frames : system_.defaultFrames();
     if (options_.seconds)
-        frameLimit_ = std::clamp(std::llround(*options_.seconds / interval_), 1LL, 1000000000LL);
+        frameLimit_ = std::clamp<long long>(std::llround(*options_.seconds / interval_), 1, MAX_FRAMES);
     if (!system_.framesBegin(interval_)) {
         failureStatus_ = 1;
         return false;

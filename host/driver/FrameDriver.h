@@ -3,9 +3,10 @@
 // (created, sized, then started), keeps the frame clock on absolute deadlines (what a
 // stall missed is skipped, not caught up), stops after --frames, ticks the --fps meter
 // and draws its text over every view's frame, keeps a progress line on a terminal while
-// frames are drawn offscreen, writes the mote dump after the last frame, and ends the run for the backend's reasons or a stop signal. With --power auto
-// the clock follows the machine's power: half the rate on battery or in power-saver
-// mode, and no new frames at a critical battery until the power comes back.
+// frames are drawn offscreen, writes the mote dump after the last frame, and ends the
+// run for the backend's reasons or a stop signal. With --power auto the clock follows
+// the machine's power: half the rate on battery or in power-saver mode, and no new
+// frames at a critical battery until the power comes back.
 #pragma once
 
 #include "host/cli/Options.h"
@@ -95,7 +96,8 @@ private:
     std::optional<FpsMeter> meter_;
     std::optional<FrameClock> clock_;  // none when no view animates
     Clock::duration period_{};         // the clock's period at full rate
-    double interval_ = 1.0 / 60.0;     // the frames' interval in seconds, as the clock keeps it
+    // The frames' interval in seconds, exact (--delay's, the views'): the period is rounded.
+    double interval_ = 1.0 / 60.0;
     std::optional<PowerWatch> power_;  // with --power auto, where frames keep a clock
     bool resting_ = false;             // no frames until the power comes back
     std::optional<long> frameLimit_;
