@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
-# The README's two commands on a fresh, minimal Debian 12 or 13: makes a root of that
+# The README's two commands on a fresh, minimal Debian 12, 13 or testing: makes a root of that
 # release with debootstrap (minbase), clones this checkout's committed HEAD into
 # /root/zorvan there, and runs, as root in a chroot, scripts/run.sh with no display (the
 # offscreen render) and then scripts/test.sh. Prints the time of each, the render's size
 # and the tests passed, skipped and failed; exits non-zero when either command fails.
-#   scripts/test-release.sh 12|13 [--keep DIR]
+#   scripts/test-release.sh 12|13|testing [--keep DIR]
 # The root lies in a temporary folder, removed at the end; --keep DIR keeps it in DIR
 # and reuses the root already there (no debootstrap, its packages already installed).
 # Everything runs in private mount and process namespaces: the mounts (/proc, /sys, /dev,
 # /dev/pts, /dev/shm, /run) and any process left running end with the script.
+# A mirror may serve the testing suite as a snapshot whose Release file has expired: the
+# root's apt is then told to take it (Acquire::Check-Valid-Until "false"), and the script
+# says so.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 
-usage() { echo "usage: scripts/test-release.sh 12|13 [--keep DIR]" >&2; exit 2; }
+usage() { echo "usage: scripts/test-release.sh 12|13|testing [--keep DIR]" >&2; exit 2; }
 release="" keep=""
 while [ $# -gt 0 ]; do
   case "$1" in
     12 | bookworm) release=bookworm ;;
     13 | trixie) release=trixie ;;
+    testing | forky) release=forky ;;
     --keep) [ $# -ge 2 ] || usage; keep="$2"; shift ;;
     *) usage ;;
   esac
@@ -56,6 +60,15 @@ else
   debootstrap --variant=minbase "$release" "$root" >"$logs/debootstrap.log" 2>&1 \
     || { tail -n 20 "$logs/debootstrap.log" >&2; exit 1; }
   echo "debootstrap $((SECONDS - start)) s" >"$logs/times"
+fi
+
+# An expired Release file (a mirror's snapshot of testing) is taken as it is.
+mirror="$(awk '$1 == "deb" { print $2; exit }' "$root/etc/apt/sources.list" 2>/dev/null || true)"
+validUntil="$(curl -fsS -m 60 "${mirror:-http://deb.debian.org/debian}/dists/$release/Release" 2>/dev/null \
+  | sed -n 's/^Valid-Until: //p' || true)"
+if [ -n "$validUntil" ] && [ "$(date -d "$validUntil" +%s 2>/dev/null || echo 0)" -lt "$(date +%s)" ]; then
+  echo "test-release: the mirror's $release Release expired on $validUntil; apt in the root ignores that (Acquire::Check-Valid-Until \"false\")" >&2
+  printf 'Acquire::Check-Valid-Until "false";\n' >"$root/etc/apt/apt.conf.d/99zorvan-expired-release"
 fi
 
 rm -rf "$root/root/zorvan"
