@@ -57,7 +57,11 @@ if [ -x "$root/usr/bin/apt-get" ] && [ ! -d "$root/debootstrap" ]; then
 else
   echo "test-release: debootstrap $release into $root" >&2
   start=$SECONDS
-  debootstrap --variant=minbase "$release" "$root" >"$logs/debootstrap.log" 2>&1 \
+  # An older debootstrap knows no script for a newer release: every Debian release since
+  # buster takes sid's.
+  script=()
+  [ -e "/usr/share/debootstrap/scripts/$release" ] || script=(http://deb.debian.org/debian /usr/share/debootstrap/scripts/sid)
+  debootstrap --variant=minbase "$release" "$root" "${script[@]}" >"$logs/debootstrap.log" 2>&1 \
     || { tail -n 20 "$logs/debootstrap.log" >&2; exit 1; }
   echo "debootstrap $((SECONDS - start)) s" >"$logs/times"
 fi
