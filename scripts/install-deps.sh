@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages (Debian 12 or 13) of one of two sets:
+# Installs the Debian packages (Debian 12, 13 or testing) of one of two sets:
 #   scripts/install-deps.sh run     building and running zorvan and zorvan-settings
 #   scripts/install-deps.sh [test]  the run set, and what the test suite, the benchmarks
 #                                   and the sanitizer and fuzz builds need (the default)
@@ -60,11 +60,18 @@ TEST=(
   weston kwin-wayland kwin-style-breeze cage mutter wayland-utils libglib2.0-bin
 )
 
-# Every name above is the same on Debian 12 and 13; elsewhere they are tried as they are.
+# Every name above is the same on Debian 12, 13 and testing; the releases differ in what
+# they have besides.
 release="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")"
 case "$release" in
-  bookworm | trixie) ;;
-  *) echo "install-deps: not Debian 12 or 13 (${release:-unknown release}); trying Debian 13's package names" >&2 ;;
+  bookworm) ;;
+  # labwc (the desktop of Raspberry Pi OS), headless for the tests, its outputs set with
+  # wlr-randr; neither is in Debian 12.
+  trixie | forky) TEST+=(labwc wlr-randr) ;;
+  *)
+    echo "install-deps: not Debian 12, 13 or testing (${release:-unknown release}); trying the testing release's package names" >&2
+    TEST+=(labwc wlr-randr)
+    ;;
 esac
 
 PACKAGES=("${RUN[@]}")
