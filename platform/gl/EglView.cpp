@@ -5,6 +5,7 @@
 #include <wayland-egl.h>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace zorvan {
 
@@ -14,10 +15,16 @@ EGLDisplay eglDisplayOf(const EglConnection& c) { return static_cast<EGLDisplay>
 
 }  // namespace
 
-std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, std::string& error) {
+std::unique_ptr<EglConnection> EglConnection::open(wl_display* display, bool gpuBuffers, std::string& error) {
     EGLDisplay egl = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
     EGLint major = 0, minor = 0;
-    if (egl == EGL_NO_DISPLAY || !eglInitialize(egl, &major, &minor)) {
+    // Mesa reads LIBGL_ALWAYS_SOFTWARE as it initialises a display; a choice the user made
+    // stands, and ours is gone again once the display is up.
+    const bool software = !gpuBuffers && !std::getenv("LIBGL_ALWAYS_SOFTWARE");
+    if (software) setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    const bool initialised = egl != EGL_NO_DISPLAY && eglInitialize(egl, &major, &minor);
+    if (software) unsetenv("LIBGL_ALWAYS_SOFTWARE");
+    if (!initialised) {
         error = "EGL cannot draw on this Wayland display";
         return nullptr;
     }

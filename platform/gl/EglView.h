@@ -28,7 +28,11 @@ namespace zorvan {
 class EglConnection {
 public:
     // Null, with `error` set to one line, when EGL offers no desktop GL on `display`.
-    static std::unique_ptr<EglConnection> open(wl_display* display, std::string& error);
+    // `gpuBuffers` says whether the compositor takes buffers from a GPU at all (it offers
+    // linux-dmabuf or wl_drm); where it does not, the driver goes straight to software
+    // drawing into shared memory, instead of trying each GPU driver first and printing
+    // why each failed.
+    static std::unique_ptr<EglConnection> open(wl_display* display, bool gpuBuffers, std::string& error);
     ~EglConnection();
     EglConnection(const EglConnection&) = delete;
     EglConnection& operator=(const EglConnection&) = delete;

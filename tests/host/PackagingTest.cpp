@@ -104,10 +104,13 @@ std::set<std::string> optionsIn(const std::string& text) {
 }
 
 // The entry of a rendered man page for `option`: its line and its text, up to the next
-// option's line; empty when there is none.
+// option's line; empty when there is none. Entries are indented alike, by how much depends
+// on the formatter (7 columns up to groff 1.23, 5 from 1.24 on).
 std::string entryOf(const std::string& page, const std::string& option) {
-    const size_t at = page.find("\n       " + option);
-    return at == std::string::npos ? "" : page.substr(at, page.find("\n       -", at + 1) - at);
+    std::smatch line;
+    if (!std::regex_search(page, line, std::regex("\n( {1,8})" + option + "(?=[ \n])"))) return "";
+    const size_t at = size_t(line.position(0));
+    return page.substr(at, page.find("\n" + line[1].str() + "-", at + 1) - at);
 }
 
 // Every file, link and folder under `root`, as "/usr/..." paths.

@@ -147,7 +147,7 @@ public:
         if (form_ == Form::Wallpaper && !layerShell_)  // as for no display: nowhere to draw a wallpaper
             return fail("the Wayland compositor offers no layer shell, which --wallpaper needs", 2);
         std::string error;
-        egl_ = EglConnection::open(display_, error);
+        egl_ = EglConnection::open(display_, gpuBuffers_, error);
         if (!egl_) return fail(error);
 
         if (form_ == Form::Window) {
@@ -288,6 +288,8 @@ public:
                                                           if (s && s->surface == surface && s->output)
                                                               x = s->output->logical.x, y = s->output->logical.y;
                                                   });
+        } else if (iface == "zwp_linux_dmabuf_v1" || iface == "wl_drm") {
+            gpuBuffers_ = true;  // EGL binds these itself
         } else if (iface == wl_output_interface.name) {
             outputs_.push_back(
                 WaylandOutput::bind(registry_, name, version, [this](WaylandOutput& o) { outputDescribed(o); }));
@@ -547,6 +549,7 @@ private:
     const std::string unreachable_;
     const Form form_;
     wl_registry* registry_ = nullptr;
+    bool gpuBuffers_ = false;  // the compositor takes GPU buffers (linux-dmabuf or wl_drm)
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
     xdg_wm_base* wmBase_ = nullptr;
