@@ -113,7 +113,7 @@ pngSize() {
   echo "$(((b[0] << 24) + (b[1] << 16) + (b[2] << 8) + b[3]))x$(((b[4] << 24) + (b[5] << 16) + (b[6] << 8) + b[7]))"
 }
 
-echo "test-release: Debian $(. "$root/etc/os-release" && echo "$VERSION_ID ($VERSION_CODENAME)"), commit $commit; logs in $logs"
+echo "test-release: Debian $(. "$root/etc/os-release" && echo "${VERSION_ID:-testing} ($VERSION_CODENAME)"), commit $commit; logs in $logs"
 failed=0
 [ -f "$logs/debootstrap.log" ] && echo "  $(grep '^debootstrap' "$logs/times")"
 while read -r step seconds _ status; do

@@ -108,7 +108,7 @@ std::set<std::string> optionsIn(const std::string& text) {
 // on the formatter (7 columns up to groff 1.23, 5 from 1.24 on).
 std::string entryOf(const std::string& page, const std::string& option) {
     std::smatch line;
-    if (!std::regex_search(page, line, std::regex("\n( {1,8})" + option + "(?=[ \n])"))) return "";
+    if (!std::regex_search(page, line, std::regex("\n( {1,8})" + option + "(?![a-z-])"))) return "";
     const size_t at = size_t(line.position(0));
     return page.substr(at, page.find("\n" + line[1].str() + "-", at + 1) - at);
 }

@@ -37,6 +37,19 @@ long field(const std::string& reply, const std::string& name) {
     return std::sscanf(reply.c_str() + at, "%ld", &value) == 1 ? value : -1;
 }
 
+// An Xcursor file of one transparent pixel: a header, one table entry and one image.
+std::string blankCursor() {
+    std::string bytes = "Xcur";
+    auto word = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes += char((v >> (8 * i)) & 0xff);
+    };
+    const uint32_t IMAGE = 0xfffd0002, SIZE = 24;
+    for (uint32_t v : {16u, 0x10000u, 1u}) word(v);           // header size, version, entries
+    for (uint32_t v : {IMAGE, SIZE, 28u}) word(v);            // the entry: type, size, position
+    for (uint32_t v : {36u, IMAGE, SIZE, 1u, 1u, 1u, 0u, 0u, 0u, 0u}) word(v);  // the image, its pixel
+    return bytes;
+}
+
 }  // namespace
 
 HeadlessKwin::HeadlessKwin(int width, int height, double scale) : width_(width), height_(height), scale_(scale) {
@@ -108,6 +121,12 @@ bool HeadlessKwin::launchKwin() {
                   "}]},\n"
                   " {\"name\": \"setups\", \"data\": [{\"lidClosed\": false, \"outputs\": [{\"enabled\": true, "
                   "\"outputIndex\": 0, \"position\": {\"x\": 0, \"y\": 0}, \"priority\": 0}]}]}]\n");
+    // An invisible pointer: KWin 6.7 draws the pointer into its pictures whatever they
+    // ask, and at scales above 1 stretched over much of the output.
+    for (const char* name : {"default", "left_ptr"})
+        writeFile(std::string("home/.local/share/icons/zorvan-blank/cursors/") + name, blankCursor());
+    writeFile("home/.local/share/icons/zorvan-blank/index.theme", "[Icon Theme]\nName=zorvan-blank\n");
+    writeFile("home/.config/kcminputrc", "[Mouse]\ncursorTheme=zorvan-blank\n");
     std::vector<std::string> command = {file("kwin_wayland")};
     if (x_) command.insert(command.end(), {"--x11-display", x_->name()});
     else command.push_back("--virtual");
@@ -115,7 +134,8 @@ bool HeadlessKwin::launchKwin() {
                                    scale.str(), "--socket", SOCKET, "--no-lockscreen", "--no-global-shortcuts",
                                    "--no-kactivities"});
     // The scripts' print() goes to KWin's log, where activeWindow() reads it.
-    std::vector<std::string> env = {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1", "QT_LOGGING_RULES=kwin_scripting=true"};
+    std::vector<std::string> env = {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1", "QT_LOGGING_RULES=kwin_scripting=true",
+                                    "XCURSOR_THEME=zorvan-blank", "XCURSOR_PATH=" + file("home/.local/share/icons")};
     if (x_) env.push_back("DISPLAY=" + x_->name());
     return launchOnBus(command, env, 20, SOCKET);
 }
@@ -139,7 +159,7 @@ std::string HeadlessKwin::compositingType(double seconds) {
 }
 
 Shot HeadlessKwin::screenshot(const std::string& name) {
-    if (!x_) return capture("CaptureActiveScreen", "{'native-resolution': <true>}", name);
+    if (!x_) return capture("CaptureActiveScreen", "{'native-resolution': <true>, 'include-cursor': <false>}", name);
     const Shot shot = readScreen(x_->display());
     if (shot.rgb.empty()) error_ = "cannot read the X server's screen";
     else if (!name.empty()) writeShot(shot, shotPath(name));
@@ -149,7 +169,7 @@ Shot HeadlessKwin::screenshot(const std::string& name) {
 Shot HeadlessKwin::windowShot(bool decoration, const std::string& name) {
     if (!x_)
         return capture("CaptureActiveWindow",
-                       std::string("{'native-resolution': <true>, 'include-decoration': <") +
+                       std::string("{'native-resolution': <true>, 'include-cursor': <false>, 'include-decoration': <") +
                            (decoration ? "true" : "false") + ">}",
                        name);
     Box box;
@@ -163,7 +183,11 @@ Shot HeadlessKwin::windowShot(bool decoration, const std::string& name) {
 bool HeadlessKwin::activeWindow(bool decoration, Box& box) {
     const std::string tag = "zorvan-window-" + std::to_string(++scripts_);
     const std::string script = writeFile(
-        tag + ".js", "const w = workspace.activeWindow || workspace.activeClient;\n"
+        // Zorvan's window by its app id; else the active one (KWin 6.7 nested in an X server
+        // leaves a new window inactive).
+        tag + ".js", "const all = workspace.windowList ? workspace.windowList() : workspace.clientList();\n"
+                     "const w = all.find(c => String(c.resourceClass) == 'zorvan') ||\n"
+                     "          workspace.activeWindow || workspace.activeClient;\n"
                      "if (w) print('" + tag + "', w.frameGeometry.x, w.frameGeometry.y, w.frameGeometry.width,\n"
                      "              w.frameGeometry.height, w.clientGeometry.x, w.clientGeometry.y,\n"
                      "              w.clientGeometry.width, w.clientGeometry.height);\n"
