@@ -43,7 +43,7 @@ double cpuOver(int pid, double seconds) {
 
 // The saver on both outputs, ended by input, as on sway. With HEADLESS-1 at scale 1.5
 // (1920x1080 pixels for 1280x720 points) it draws that output at its full resolution
-// from the first frame that shows.
+// from the first frame that shows. swayidle starts it on labwc's idle protocol.
 TEST(LabwcSaver, EveryOutputEndedByInputAndScale1_5) {
     START_LABWC(labwc);
     expectSaverOnEveryOutputEndedByInput(labwc, "labwc-fullscreen");
@@ -59,6 +59,15 @@ TEST(LabwcSaver, EveryOutputEndedByInputAndScale1_5) {
     writeShot(shot, shotFile("labwc-fullscreen-1.5"));
     EXPECT_TRUE(labwc.waitForLit("HEADLESS-2", MOTES, 15));
     expectPromptStop(pid);
+
+    ASSERT_TRUE(waitUntil([&] { return litPixels(labwc.outputShot("HEADLESS-1")) < MOTES; }, 10, 0.05));
+    ChildSetup group;
+    group.ownGroup = true;  // swayidle and the saver it starts end together
+    group.errPath = labwc.file("swayidle.err");
+    const int idle = labwc.startClient("swayidle", {"-w", "timeout", "1", zorvanPath() + " --fullscreen"}, group);
+    ASSERT_GT(idle, 0);
+    EXPECT_TRUE(labwc.waitForLit("HEADLESS-1", MOTES, 15)) << "swayidle did not start the saver "
+                                                           << readFile(group.errPath);
 }
 
 // A plain run is a window under labwc's title bar, with motes under the bar and nothing
