@@ -122,6 +122,7 @@ TEST(LabwcDesktop, TitledWindowWallpaperAndRestUnderTheSaver) {
     EXPECT_LT(covered, 0.04) << "the window drew under the saver; drawing took " << drawing << " s a second";
     EXPECT_GT(drawing, 4 * covered);
     EXPECT_LT(under, 0.04) << "the wallpaper drew under the saver; drawing took " << behind << " s a second";
+    EXPECT_GT(behind, 4 * under);
     expectPromptStop(saver);
     ASSERT_TRUE(labwc.key("space")) << labwc.error();  // any other key leaves the window
     settle(0.3);

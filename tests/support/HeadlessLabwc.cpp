@@ -5,7 +5,8 @@ namespace zorvan::test {
 
 namespace {
 
-// labwc's defaults; without a file it says so in its log, and nothing else changes.
+// labwc's defaults, whatever the machine keeps in /etc/xdg/labwc: labwc reads the first
+// rc.xml it finds, and the private config folder comes first.
 const char RC[] = "<?xml version=\"1.0\"?>\n<labwc_config></labwc_config>\n";
 
 const std::vector<std::string> LAYOUT = {"--output", "HEADLESS-1", "--pos", "0,0", "--output", "HEADLESS-2",
@@ -36,6 +37,7 @@ bool HeadlessLabwc::start() {
         why_ = error_;
         return false;
     }
+    // Black but for the cursor, which is on HEADLESS-1.
     if (!waitUntil([&] { return litPixels("HEADLESS-2") == 0; }, 10, 0.05)) {
         why_ = "HEADLESS-2 did not turn black: " + error_;
         return false;
