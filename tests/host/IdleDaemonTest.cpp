@@ -1,9 +1,10 @@
 // `zorvan --daemon` end to end on each kind of desktop it watches: a private X server
 // without a saver daemon (MIT-SCREEN-SAVER), headless sway (org_kde_kwin_idle on 1.7,
-// ext-idle-notify later), KWin (ext-idle-notify, PowerDevil's inhibitions on a mock),
-// nested mutter (GNOME's idle monitor, gnome-session's inhibition on a mock), weston
-// (none: refused), and logind on a mock system bus (idle inhibitor locks, the session's
-// lock, sleep). Times are seconds here; the daemon reads them as a person writes them.
+// ext-idle-notify later) and labwc (ext-idle-notify), KWin (ext-idle-notify, PowerDevil's
+// inhibitions on a mock), nested mutter (GNOME's idle monitor, gnome-session's inhibition
+// on a mock), weston (none: refused), and logind on a mock system bus (idle inhibitor
+// locks, the session's lock, sleep). Times are seconds here; the daemon reads them as a
+// person writes them.
 #include "host/Process.h"
 #include "host/TwoMonitorDisplay.h"
 
@@ -11,6 +12,7 @@
 
 #include "support/HeadlessCage.h"
 #include "support/HeadlessKwin.h"
+#include "support/HeadlessLabwc.h"
 #include "support/HeadlessMutter.h"
 #include "support/HeadlessSway.h"
 #include "support/HeadlessWeston.h"
@@ -398,6 +400,15 @@ bool mockOnBus(HeadlessCompositor& c, const std::string& name, const std::string
         15, 0.2);
 }
 
+// On a wlroots desktop, idle soon starts the saver, which covers both outputs; the
+// picture kept as test-shots/<name>.png.
+void expectSaverOnBothOutputs(const DaemonRun& daemon, HeadlessWlroots& desktop, const std::string& name) {
+    EXPECT_TRUE(daemon.waitSaving(true, 6)) << daemon.log();
+    EXPECT_TRUE(desktop.waitForLit("HEADLESS-1", MOTES, 5)) << daemon.log();
+    EXPECT_TRUE(desktop.waitForLit("HEADLESS-2", MOTES, 5));
+    desktop.screenshot(name);
+}
+
 #define START_SWAY(sway)     \
     HeadlessSway sway;       \
     if (!sway.available()) GTEST_SKIP() << sway.why()
@@ -419,10 +430,7 @@ TEST(IdleDaemonSway, InhibitorThenSaverOnBothOutputsThenInputEndsIt) {
     pause(4);
     EXPECT_FALSE(daemon->saving()) << "the window inhibits idle";
     kill(window, SIGTERM);
-    EXPECT_TRUE(daemon->waitSaving(true, 6)) << daemon->log();
-    EXPECT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 5)) << daemon->log();
-    EXPECT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 5));
-    sway.screenshot("idle-daemon-sway");
+    expectSaverOnBothOutputs(*daemon, sway, "idle-daemon-sway");
     EXPECT_TRUE(waitUntil([&] { return fs::exists(idled); }, 6, 0.05)) << "the saver inhibits idle";
 
     pause(SETTLED);
@@ -435,6 +443,29 @@ TEST(IdleDaemonSway, InhibitorThenSaverOnBothOutputsThenInputEndsIt) {
     sway.kill();
     EXPECT_EQ(daemon->ended(3), 1) << daemon->log();
     EXPECT_NE(daemon->log().find("zorvan: the Wayland compositor went away\n"), std::string::npos) << daemon->log();
+}
+
+// labwc: the compositor's idle protocol (ext-idle-notify); a window's idle inhibitor
+// keeps the saver away until it goes; the saver covers both outputs and goes at a key.
+TEST(IdleDaemonLabwc, InhibitorThenSaverOnBothOutputsThenInputEndsIt) {
+    HeadlessLabwc labwc;
+    if (!labwc.available()) GTEST_SKIP() << labwc.why();
+    ChildSetup quiet;
+    quiet.outPath = labwc.file("inhibitor.out");
+    const int player = labwc.startClient(ZORVAN_TEST_INHIBITOR, {}, quiet);
+    ASSERT_TRUE(waitUntil([&] { return readFile(quiet.outPath) == "ready\n"; }, 10, 0.05));
+    auto daemon = daemonOn(labwc, {"--saver-after", "2s"}, false);
+    ASSERT_TRUE(daemon->ready()) << daemon->log();
+    EXPECT_NE(daemon->log().find("ext-idle-notify"), std::string::npos) << daemon->log();
+    pause(4);
+    EXPECT_FALSE(daemon->saving()) << "the window inhibits idle";
+    kill(player, SIGTERM);
+    expectSaverOnBothOutputs(*daemon, labwc, "idle-daemon-labwc");
+
+    pause(SETTLED);
+    EXPECT_TRUE(daemon->saving()) << "the saver's own surface is no input\n" << daemon->log();
+    ASSERT_TRUE(labwc.key("space")) << labwc.error();
+    EXPECT_TRUE(daemon->waitSaving(false, 3)) << daemon->log();
 }
 
 // weston tells no idle time: the daemon refuses at once, in one line.

@@ -4,6 +4,7 @@
 // resolution). The pictures are taken between the first frame and the second, which a
 // long --delay keeps seconds apart; the dump is written after the second.
 #include "host/Process.h"
+#include "support/HeadlessLabwc.h"
 #include "support/HeadlessSway.h"
 #include "support/WaylandRuns.h"
 
@@ -48,6 +49,26 @@ Render renderBox(const TempDir& dir, int width, int height, int scale = 1) {
     return {readShot(dir.file("r.png")), readFile(dir.file("render.txt"))};
 }
 
+// The layout of the wlroots desktops: HEADLESS-2 at scale 2 is 400x300 points beside
+// 1280x720, a box of 1680x720. Its 800x600 pixels are the scene drawn at twice the
+// resolution.
+void expectScale2Span(HeadlessWlroots& desktop, const std::string& name) {
+    TempDir dir;
+    std::vector<std::string> args = {"--fullscreen", "--span", "--dump-motes", desktop.file("span.txt")};
+    args.insert(args.end(), TWO_FRAMES.begin(), TWO_FRAMES.end());
+    const int pid = desktop.startClient(zorvanPath(), args);
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-1", MOTES, 15)) << desktop.log();
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-2", MOTES / 4, 15)) << desktop.log();
+    const Shot left = desktop.outputShot("HEADLESS-1"), scaled = desktop.outputShot("HEADLESS-2", name);
+    EXPECT_EQ(waitProcess(pid, 15), 0);
+
+    const Render render = renderBox(dir, 1680, 720, 2);
+    EXPECT_EQ(readFile(desktop.file("span.txt")), render.dump);
+    EXPECT_EQ(differences(scaled, render.picture, 2 * 1280, 0), 0);
+    const Render plain = renderBox(dir, 1680, 720);
+    EXPECT_EQ(differences(left, plain.picture, 0, 0), 0);
+}
+
 #define START_SWAY(sway)     \
     test::HeadlessSway sway; \
     if (!sway.available()) GTEST_SKIP() << sway.why()
@@ -76,24 +97,18 @@ TEST(SpanSway, TwoOutputsShowTheirRectanglesOfOneScene) {
     EXPECT_EQ(differences(right, render.picture, 1280, 0), 0);  // top-aligned, as sway places it
 }
 
-// Sway's own layout: HEADLESS-2 at scale 2 is 400x300 points beside 1280x720, a box of
-// 1680x720. Its 800x600 pixels are the scene drawn at twice the resolution.
+// Sway's own layout.
 TEST(SpanSway, AScale2OutputShowsTheSceneAtItsResolution) {
     START_SWAY(sway);
-    TempDir dir;
-    std::vector<std::string> args = {"--fullscreen", "--span", "--dump-motes", sway.file("span.txt")};
-    args.insert(args.end(), TWO_FRAMES.begin(), TWO_FRAMES.end());
-    const int pid = sway.startClient(zorvanPath(), args);
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES / 4, 15)) << sway.log();
-    const Shot left = sway.outputShot("HEADLESS-1"), scaled = sway.outputShot("HEADLESS-2", "span-sway-scale-2");
-    EXPECT_EQ(waitProcess(pid, 15), 0);
+    expectScale2Span(sway, "span-sway-scale-2");
+}
 
-    const Render render = renderBox(dir, 1680, 720, 2);
-    EXPECT_EQ(readFile(sway.file("span.txt")), render.dump);
-    EXPECT_EQ(differences(scaled, render.picture, 2 * 1280, 0), 0);
-    const Render plain = renderBox(dir, 1680, 720);
-    EXPECT_EQ(differences(left, plain.picture, 0, 0), 0);
+// labwc lays the outputs out as sway does; its cursor, parked on HEADLESS-1, is hidden by
+// the saver.
+TEST(SpanLabwc, AScale2OutputShowsTheSceneAtItsResolution) {
+    HeadlessLabwc labwc;
+    if (!labwc.available()) GTEST_SKIP() << labwc.why();
+    expectScale2Span(labwc, "span-labwc-scale-2");
 }
 
 // Two outputs of 1280x720 side by side: in the motion mode that gathers the motes into

@@ -29,31 +29,7 @@ namespace {
 // motion beyond the slack (not within it), a click and SIGTERM each end it with 0.
 TEST(WaylandSaver, CoversEveryOutputAndEndsOnInput) {
     START_SWAY(sway);
-    int pid = startZorvan(sway, {"--fullscreen"});
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << sway.log();
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15)) << sway.log();
-    EXPECT_GT(mixedBlocks(sway.outputShot("HEADLESS-2", "wayland-fullscreen-2")), 200);
-    sway.outputShot("HEADLESS-1", "wayland-fullscreen-1");
-    ASSERT_TRUE(sway.key("space")) << sway.error();
-    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
-
-    ASSERT_TRUE(sway.moveTo(300, 300)) << sway.error();
-    pid = startZorvan(sway, {"--fullscreen"});
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
-    ASSERT_TRUE(sway.move(4, -3)) << sway.error();  // within the slack
-    settle(0.5);
-    EXPECT_TRUE(running(pid));
-    ASSERT_TRUE(sway.move(40, 0));
-    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
-
-    pid = startZorvan(sway, {"--fullscreen"});
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
-    ASSERT_TRUE(sway.click());
-    EXPECT_EQ(test::waitProcess(pid, 10.0), 0);
-
-    pid = startZorvan(sway, {"--fullscreen"});
-    ASSERT_TRUE(sway.waitForLit("HEADLESS-2", MOTES, 15));
-    expectPromptStop(pid);
+    expectSaverOnEveryOutputEndedByInput(sway, "wayland-fullscreen");
 }
 
 // The wallpaper draws on both outputs (with the --fps text) and on one plugged in while

@@ -119,4 +119,20 @@ bool reachesEveryEdge(const Shot& shot) {
            20 * lit.top < shot.height && 20 * (lit.bottom - 1) >= 19 * shot.height;
 }
 
+Band titleBand(const Shot& shot) {
+    Band band;
+    for (size_t y = 0; y < shot.height; ++y) {
+        size_t run = 0;
+        for (size_t x = 0; x < shot.width && run < 100; ++x) {
+            const unsigned char* p = shot.at(x, y);
+            run = !isLit(p) ? 0 : x > 0 && std::equal(p, p + 3, shot.at(x - 1, y)) ? run + 1 : 1;
+        }
+        if (run < 100 && band.rows) break;  // below the bar: a window's bottom edge may be one colour too
+        if (run < 100) continue;
+        if (band.rows++ == 0) band.top = y;
+        band.bottom = y + 1;
+    }
+    return band;
+}
+
 }  // namespace zorvan::test

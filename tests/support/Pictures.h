@@ -56,6 +56,14 @@ long mixedBlocks(const Shot& shot);
 // next to none.
 long softPixels(const Shot& shot);
 
+// The first band of rows that each hold a run of 100 pixels of one lit colour: a title
+// bar's. Motes never line up so.
+struct Band {
+    size_t top = 0, bottom = 0;  // rows [top, bottom)
+    long rows = 0;
+};
+Band titleBand(const Shot& shot);
+
 // Whether the lit pixels reach within a twentieth of every edge: the drawing covers the
 // output, not a window on part of it.
 bool reachesEveryEdge(const Shot& shot);

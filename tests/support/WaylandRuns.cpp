@@ -60,4 +60,32 @@ void expectEndsWithCompositor(HeadlessCompositor& compositor, int pid, const std
     EXPECT_EQ(lines(said), 1) << said;
 }
 
+void expectSaverOnEveryOutputEndedByInput(HeadlessWlroots& desktop, const std::string& name) {
+    int pid = startZorvan(desktop, {"--fullscreen"});
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-1", MOTES, 15)) << desktop.log();
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-2", MOTES, 15)) << desktop.log();
+    EXPECT_GT(mixedBlocks(desktop.outputShot("HEADLESS-2", name + "-2")), 200);
+    desktop.outputShot("HEADLESS-1", name + "-1");
+    ASSERT_TRUE(desktop.key("space")) << desktop.error();
+    EXPECT_EQ(waitProcess(pid, 10.0), 0);
+
+    ASSERT_TRUE(desktop.moveTo(300, 300)) << desktop.error();
+    pid = startZorvan(desktop, {"--fullscreen"});
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-1", MOTES, 15));
+    ASSERT_TRUE(desktop.move(4, -3)) << desktop.error();  // within the slack
+    settle(0.5);
+    EXPECT_TRUE(running(pid));
+    ASSERT_TRUE(desktop.move(40, 0));
+    EXPECT_EQ(waitProcess(pid, 10.0), 0);
+
+    pid = startZorvan(desktop, {"--fullscreen"});
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-1", MOTES, 15));
+    ASSERT_TRUE(desktop.click());
+    EXPECT_EQ(waitProcess(pid, 10.0), 0);
+
+    pid = startZorvan(desktop, {"--fullscreen"});
+    ASSERT_TRUE(desktop.waitForLit("HEADLESS-2", MOTES, 15));
+    expectPromptStop(pid);
+}
+
 }  // namespace zorvan::test

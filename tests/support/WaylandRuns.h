@@ -3,6 +3,7 @@
 #pragma once
 
 #include "support/HeadlessCompositor.h"
+#include "support/HeadlessWlroots.h"
 
 #include <string>
 #include <vector>
@@ -38,5 +39,10 @@ void expectPromptStop(int pid, const std::string& form = "");
 // Killing `compositor` under run `pid` ends it at once with 1 and one line on its
 // stderr, the file `err` of the compositor's folder.
 void expectEndsWithCompositor(HeadlessCompositor& compositor, int pid, const std::string& err);
+
+// On a wlroots desktop: the saver covers both outputs, the scale-2 one at its full
+// resolution (kept as test-shots/<name>-1.png and -2.png); a key, pointer motion beyond
+// the slack (not within it) and a click each end it with 0, SIGTERM at once.
+void expectSaverOnEveryOutputEndedByInput(HeadlessWlroots& desktop, const std::string& name);
 
 }  // namespace zorvan::test
