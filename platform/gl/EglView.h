@@ -29,9 +29,9 @@ class EglConnection {
 public:
     // Null, with `error` set to one line, when EGL offers no desktop GL on `display`.
     // `gpuBuffers` says whether the compositor takes buffers from a GPU at all (it offers
-    // linux-dmabuf or wl_drm); where it does not, the driver goes straight to software
-    // drawing into shared memory, instead of trying each GPU driver first and printing
-    // why each failed.
+    // linux-dmabuf 4 or wl_drm, which name its device); where it does not, the driver goes
+    // straight to software drawing into shared memory, instead of trying each GPU driver
+    // first and printing why each failed.
     static std::unique_ptr<EglConnection> open(wl_display* display, bool gpuBuffers, std::string& error);
     ~EglConnection();
     EglConnection(const EglConnection&) = delete;

@@ -1,9 +1,9 @@
-// The program as a native Wayland client of GNOME's compositor: a private mutter nested
-// in an Xvfb, with two outputs of 800x600 real pixels, the second at scale 2. Mutter
-// offers no layer shell and no server-side decorations: the saver is a full-screen
-// toplevel per output and the window draws its own title bar. Mutter draws through
-// llvmpipe here, so each test starts it once. Skipped where mutter, Xvfb or xdotool are
-// not installed.
+// The program as a native Wayland client of GNOME's compositor: a private mutter (nested
+// in an Xvfb, or headless where mutter no longer nests) with two outputs, the first of
+// 800x600 real pixels, the second at scale 2. Mutter offers no layer shell and no
+// server-side decorations: the saver is a full-screen toplevel per output and the window
+// draws its own title bar. Mutter draws through llvmpipe here, so each test starts it
+// once. Skipped where mutter or the tools that reach it are not installed.
 #include "support/HeadlessMutter.h"
 #include "support/WaylandRuns.h"
 
@@ -164,14 +164,15 @@ TEST(Gnome, SaverCoversBothOutputsAndOutlivesOne) {
     ASSERT_TRUE(waitForMotes(mutter, 0, 15) && waitForMotes(mutter, 1, 15)) << mutter.log();
     expectPromptStop(pid, "--fullscreen");
 
-    // Last: LVDS2 cannot come back at scale 2 (mutter allows it only on larger modes).
+    // Last: the second output cannot come back at scale 2 (nested, mutter allows it only on
+    // larger modes).
     ASSERT_TRUE(mutter.waitForDesktop(10));
     pid = startZorvan(mutter, {"--fullscreen"});
     ASSERT_TRUE(waitForMotes(mutter, 0, 15) && waitForMotes(mutter, 1, 15)) << mutter.log();
     const test::Shot before = HeadlessMutter::output(mutter.screenshot(), 0);
     ASSERT_TRUE(mutter.removeOutput()) << mutter.error();
-    // The nested mutter moves its pointer to the surface now under it on its next X event;
-    // a nudge within the slack brings that.
+    // Nested mutter moves its pointer to the surface now under it on its next X event; a
+    // nudge within the slack brings that.
     ASSERT_TRUE(mutter.move(1, 0)) << mutter.error();
     const bool drawing = mutter.waitFor(
         [&](const test::Shot& s) {

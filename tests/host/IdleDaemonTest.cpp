@@ -1,10 +1,10 @@
 // `zorvan --daemon` end to end on each kind of desktop it watches: a private X server
 // without a saver daemon (MIT-SCREEN-SAVER), headless sway (org_kde_kwin_idle on 1.7,
 // ext-idle-notify later) and labwc (ext-idle-notify), KWin (ext-idle-notify, PowerDevil's
-// inhibitions on a mock), nested mutter (GNOME's idle monitor, gnome-session's inhibition
-// on a mock), weston (none: refused), and logind on a mock system bus (idle inhibitor
-// locks, the session's lock, sleep). Times are seconds here; the daemon reads them as a
-// person writes them.
+// inhibitions on a mock), a private mutter (GNOME's idle monitor, gnome-session's
+// inhibition on a mock), weston (none: refused), and logind on a mock system bus (idle
+// inhibitor locks, the session's lock, sleep). Times are seconds here; the daemon reads
+// them as a person writes them.
 #include "host/Process.h"
 #include "host/TwoMonitorDisplay.h"
 

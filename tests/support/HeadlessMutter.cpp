@@ -1,19 +1,32 @@
 #include "support/HeadlessMutter.h"
 
+#include "support/MockSystemBus.h"
 #include "support/XPixels.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace zorvan::test {
 
 namespace {
 
-// The dummy outputs' mode that mutter starts them in.
+// The first output's mode, nested and headless alike.
 const char MODE[] = "800x600@60.000";
 
-const std::initializer_list<const char*> TOOLS = {"mutter", "Xvfb", "xdotool", "dbus-run-session", "gdbus"};
+const std::initializer_list<const char*> NESTED_TOOLS = {"mutter", "Xvfb", "xdotool", "dbus-run-session", "gdbus"};
+const std::initializer_list<const char*> HEADLESS_TOOLS = {"mutter", "pipewire", "wireplumber", "dbus-run-session",
+                                                           "gdbus"};
+
+// The remote desktop client's name and method prefix on mutter's bus.
+const char REMOTE[] = "org.zorvan.MutterRemote";
 
 }  // namespace
+
+bool HeadlessMutter::nested() {
+    static const bool offered =
+        runProcess("mutter", {"--help"}, {}, 10).out.find("--nested") != std::string::npos;
+    return offered;
+}
 
 HeadlessMutter::HeadlessMutter() {
     if (!start() && why_.empty()) why_ = "mutter did not start";
@@ -23,7 +36,10 @@ HeadlessMutter::~HeadlessMutter() {
     kill();  // mutter goes before its X server
 }
 
-std::string HeadlessMutter::missing() { return HeadlessCompositor::missing(TOOLS); }
+std::string HeadlessMutter::missing() {
+    if (onPath("mutter").empty()) return "mutter";
+    return HeadlessCompositor::missing(nested() ? NESTED_TOOLS : HEADLESS_TOOLS);
+}
 
 Box blackBox(const Shot& shot) {
     return boxOf(shot, [](const unsigned char* p) { return !isLit(p); });
@@ -32,7 +48,8 @@ Box blackBox(const Shot& shot) {
 long motes(const Shot& shot) { return litPixels(shot, blackBox(shot)); }
 
 bool HeadlessMutter::start() {
-    if (!prepare("mutter", TOOLS)) return false;
+    if (!nested()) return startHeadless();
+    if (!prepare("mutter", NESTED_TOOLS)) return false;
     x_ = std::make_unique<TwoMonitorDisplay>(2 * OUTPUT_WIDTH, OUTPUT_HEIGHT);
     if (!x_->ok()) {
         why_ = x_->why();
@@ -44,6 +61,49 @@ bool HeadlessMutter::start() {
                      20))
         return false;
     // The socket comes before the first frame.
+    if (!waitForDesktop(20)) {
+        why_ = "mutter drew no outputs:\n" + log();
+        return false;
+    }
+    return true;
+}
+
+bool HeadlessMutter::startHeadless() {
+    if (!prepare("mutter", HEADLESS_TOOLS)) return false;
+    if (!launchOnBus({"mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor", "800x600",
+                      "--virtual-monitor", "1600x1200"},
+                     {}, 20))
+        return false;
+    const std::string layout = std::string("[(0, 0, 1.0, 0, true, [('Meta-0', '") + MODE +
+                               "', @a{sv} {})]), (800, 0, 2.0, 0, false, [('Meta-1', '1600x1200@60.000', @a{sv} {})])]";
+    if (!applyLayout(layout)) {
+        why_ = "mutter took no scale 2: " + error_;
+        return false;
+    }
+    // PipeWire for the screen casts, WirePlumber to link them to the client.
+    for (const char* daemon : {"pipewire", "wireplumber"}) {
+        ChildSetup setup;
+        setup.outPath = setup.errPath = file(std::string(daemon) + ".log");
+        if (startBusClient(daemon, {}, setup) <= 0) {
+            why_ = std::string("cannot start ") + daemon;
+            return false;
+        }
+    }
+    const std::string client = file("mutter_remote.py");
+    std::filesystem::copy_file(std::string(ZORVAN_TEST_DATA_DIR) + "/mutter_remote.py", client);
+    ChildSetup setup;
+    setup.outPath = setup.errPath = file("remote.log");
+    if (startBusClient(SYSTEM_PYTHON, {client, "Meta-0", "Meta-1"}, setup) <= 0 ||
+        !waitUntil(
+            [&] {
+                return busCall({"--dest", "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus",
+                                "--method", "org.freedesktop.DBus.GetNameOwner", REMOTE})
+                           .exitCode == 0;
+            },
+            20, 0.1)) {
+        why_ = "no pictures of mutter's outputs:\n" + readFile(file("remote.log")) + readFile(file("pipewire.log"));
+        return false;
+    }
     if (!waitForDesktop(20)) {
         why_ = "mutter drew no outputs:\n" + log();
         return false;
@@ -65,16 +125,19 @@ bool HeadlessMutter::waitForDesktop(double seconds) {
 }
 
 Shot HeadlessMutter::screenshot(const std::string& name) {
-    Display* display = x_ ? x_->display() : nullptr;
-    if (!display) return {};
-    const Shot shot = readScreen(display);
+    Shot shot;
+    if (x_) {
+        if (x_->display()) shot = readScreen(x_->display());
+    } else if (remote("Shot", {file("shot.ppm")})) {
+        shot = readShot(file("shot.ppm"));
+    }
     if (!name.empty() && !shot.rgb.empty()) writeShot(shot, shotPath(name));
     return shot;
 }
 
 Shot HeadlessMutter::output(const Shot& shot, int index) {
-    const size_t left = size_t(index) * OUTPUT_WIDTH;
-    return part(shot, {left, 0, left + OUTPUT_WIDTH, OUTPUT_HEIGHT});
+    return index == 0 ? part(shot, {0, 0, OUTPUT_WIDTH, OUTPUT_HEIGHT})
+                      : part(shot, {OUTPUT_WIDTH, 0, shot.width, shot.height});
 }
 
 bool HeadlessMutter::xdotool(const std::vector<std::string>& args) {
@@ -86,15 +149,33 @@ bool HeadlessMutter::xdotool(const std::vector<std::string>& args) {
     return false;
 }
 
-bool HeadlessMutter::key(const std::string& name) { return xdotool({"key", name}); }
-
-bool HeadlessMutter::moveTo(int x, int y) { return xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
-
-bool HeadlessMutter::move(int dx, int dy) {
-    return xdotool({"mousemove_relative", "--", std::to_string(dx), std::to_string(dy)});
+bool HeadlessMutter::remote(const std::string& method, const std::vector<std::string>& args) {
+    std::vector<std::string> call = {"--dest", REMOTE, "--object-path", "/", "--method",
+                                     std::string(REMOTE) + "." + method, "--"};
+    call.insert(call.end(), args.begin(), args.end());
+    return busCall(call).exitCode == 0;
 }
 
-bool HeadlessMutter::click() { return xdotool({"click", "1"}); }
+bool HeadlessMutter::key(const std::string& name) { return x_ ? xdotool({"key", name}) : remote("Key", {name}); }
+
+bool HeadlessMutter::moveTo(int x, int y) {
+    if (x_) return xdotool({"mousemove", std::to_string(x), std::to_string(y)});
+    // Absolute motion wants a screen cast of the remote desktop session itself; relative
+    // motion does not: into the top left corner, where mutter stops the pointer, then on
+    // to the point in logical pixels (half the shot's on output 1).
+    if (x >= OUTPUT_WIDTH) {
+        x = OUTPUT_WIDTH + (x - OUTPUT_WIDTH) / 2;
+        y /= 2;
+    }
+    return move(-100000, -100000) && move(x, y);
+}
+
+bool HeadlessMutter::move(int dx, int dy) {
+    if (x_) return xdotool({"mousemove_relative", "--", std::to_string(dx), std::to_string(dy)});
+    return remote("Move", {std::to_string(dx), std::to_string(dy)});
+}
+
+bool HeadlessMutter::click() { return x_ ? xdotool({"click", "1"}) : remote("Click"); }
 
 ProcessResult HeadlessMutter::displayConfig(const std::string& method, const std::vector<std::string>& args) {
     std::vector<std::string> call = {"--dest", "org.gnome.Mutter.DisplayConfig", "--object-path",
@@ -104,14 +185,18 @@ ProcessResult HeadlessMutter::displayConfig(const std::string& method, const std
     return busCall(call);
 }
 
-bool HeadlessMutter::removeOutput() {
+bool HeadlessMutter::applyLayout(const std::string& layout) {
     // A new layout names the serial of the state it was made from: "(uint32 N, [...".
     const ProcessResult state = displayConfig("GetCurrentState", {});
     unsigned serial = 0;
     if (state.exitCode != 0 || std::sscanf(state.out.c_str(), "(uint32 %u,", &serial) != 1) return false;
     // Method 1 applies the layout for this session, without asking to keep it.
-    const std::string layout = std::string("[(0, 0, 1.0, 0, true, [('LVDS1', '") + MODE + "', @a{sv} {})])]";
     return displayConfig("ApplyMonitorsConfig", {std::to_string(serial), "1", layout, "@a{sv} {}"}).exitCode == 0;
+}
+
+bool HeadlessMutter::removeOutput() {
+    return applyLayout(std::string("[(0, 0, 1.0, 0, true, [('") + (x_ ? "LVDS1" : "Meta-0") + "', '" + MODE +
+                       "', @a{sv} {})])]");
 }
 
 }  // namespace zorvan::test

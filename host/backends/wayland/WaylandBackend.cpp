@@ -288,8 +288,10 @@ public:
                                                           if (s && s->surface == surface && s->output)
                                                               x = s->output->logical.x, y = s->output->logical.y;
                                                   });
-        } else if (iface == "zwp_linux_dmabuf_v1" || iface == "wl_drm") {
-            gpuBuffers_ = true;  // EGL binds these itself
+        } else if ((iface == "zwp_linux_dmabuf_v1" && version >= 4) || iface == "wl_drm") {
+            // EGL binds these itself. A linux-dmabuf before 4 names no device to draw with
+            // (headless mutter without a GPU offers 3).
+            gpuBuffers_ = true;
         } else if (iface == wl_output_interface.name) {
             outputs_.push_back(
                 WaylandOutput::bind(registry_, name, version, [this](WaylandOutput& o) { outputDescribed(o); }));
@@ -549,7 +551,7 @@ private:
     const std::string unreachable_;
     const Form form_;
     wl_registry* registry_ = nullptr;
-    bool gpuBuffers_ = false;  // the compositor takes GPU buffers (linux-dmabuf or wl_drm)
+    bool gpuBuffers_ = false;  // the compositor takes GPU buffers (linux-dmabuf 4 or wl_drm)
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
     xdg_wm_base* wmBase_ = nullptr;
