@@ -67,10 +67,13 @@ case "$release" in
   bookworm) ;;
   # labwc (the desktop of Raspberry Pi OS), headless for the tests, its outputs set with
   # wlr-randr; neither is in Debian 12.
-  trixie | forky) TEST+=(labwc wlr-randr) ;;
+  trixie) TEST+=(labwc wlr-randr) ;;
+  # mutter 49 and later run only headless: the GNOME tests read its screencasts through
+  # PipeWire and GStreamer.
   *)
-    echo "install-deps: not Debian 12, 13 or testing (${release:-unknown release}); trying the testing release's package names" >&2
-    TEST+=(labwc wlr-randr)
+    [ "$release" = forky ] ||
+      echo "install-deps: not Debian 12, 13 or testing (${release:-unknown release}); trying the testing release's package names" >&2
+    TEST+=(labwc wlr-randr pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-plugins-base gir1.2-gstreamer-1.0)
     ;;
 esac
 
