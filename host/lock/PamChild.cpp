@@ -84,7 +84,7 @@ std::optional<PamEvent> PamChild::next() {
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     ssize_t got;
-    do got = recvmsg(fd_, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    do got = recvmsg(fd_, &message, MSG_DONTWAIT);
     while (got < 0 && errno == EINTR);
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return std::nullopt;
     if (got <= 0) return died("");

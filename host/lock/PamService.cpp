@@ -156,7 +156,7 @@ void servePam(int fd) {
         msghdr message{};
         message.msg_iov = parts;
         message.msg_iovlen = 2;
-        const ssize_t got = recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
+        const ssize_t got = recvmsg(fd, &message, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;  // the screen has gone
         if (type != protocol::CHECK || (message.msg_flags & MSG_TRUNC) || !password.adopt(size_t(got) - 1))
