@@ -30,6 +30,8 @@ RUN=(
   libwayland-dev libxkbcommon-dev wayland-protocols libdecor-0-dev libdecor-0-plugin-1-cairo
   # The --fps text.
   fonts-dejavu-core
+  # The lock screen's authentication (security/pam_appl.h, libpam).
+  libpam0g-dev
   # The README's `cpack -G DEB`: CPack finds the programs to ask dpkg-shlibdeps about with it.
   file
 )
@@ -58,6 +60,9 @@ TEST=(
   sway swayidle grim wtype
   # The other desktops' compositors, headless, for the same tests.
   weston kwin-wayland kwin-style-breeze cage mutter wayland-utils libglib2.0-bin
+  # The lock tests: real PAM through pam_wrapper and pam_matrix, and gcore for the core
+  # dump that must not hold the password.
+  libpam-wrapper gdb
 )
 
 # Every name above is the same on Debian 12, 13 and testing; the releases differ in what

@@ -169,7 +169,8 @@ const std::set<std::string> LAYOUT = {
     "/usr/share/xscreensaver/config/zorvan.xml",
     "/usr/share/applications", "/usr/share/applications/screensavers",
     "/usr/share/applications/screensavers/zorvan.desktop",
-    "/usr/share/man", "/usr/share/man/man6", "/usr/share/man/man6/zorvan.6"};
+    "/usr/share/man", "/usr/share/man/man6", "/usr/share/man/man6/zorvan.6",
+    "/etc", "/etc/pam.d", "/etc/pam.d/zorvan"};
 
 }  // namespace
 
@@ -304,6 +305,14 @@ TEST(Packaging, InstallLaysOutTheSaverForTheDaemonAndMate) {
                              "\nCategories=Screensaver;\n", "\nOnlyShowIn=MATE;\n"})
         EXPECT_NE(desktop.find(line), std::string::npos) << line << desktop;
 
+    // The lock screen's PAM service: the login's password and account checks.
+    const fs::path pam = dest / "etc/pam.d/zorvan";
+    EXPECT_EQ(test::readFile(pam.string()), test::readFile(ZORVAN_SOURCE_DIR "/packaging/pam.d/zorvan"));
+    for (const char* line : {"\n@include common-auth\n", "\n@include common-account\n"})
+        EXPECT_NE(test::readFile(pam.string()).find(line), std::string::npos) << line;
+    EXPECT_EQ(fs::status(pam).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+
     // Started as the daemon starts it, the program finds the installed resources.
     const auto where = runProcess(saver.string(), {"--resources"});
     EXPECT_EQ(where.exitCode, 0) << where.err;
@@ -352,6 +361,9 @@ TEST(Packaging, DebianPackageHoldsTheLayoutAndComputedDependencies) {
     }
     paths.erase("/");
     EXPECT_EQ(paths, LAYOUT);
+
+    // dpkg keeps an administrator's changes to the PAM service.
+    EXPECT_EQ(runProcess("/usr/bin/dpkg-deb", {"-I", deb, "conffiles"}).out, "/etc/pam.d/zorvan\n");
 
     const auto fields = runProcess("/usr/bin/dpkg-deb", {"-f", deb, "Package", "Version", "Architecture"});
     EXPECT_NE(fields.out.find("Package: zorvan\n"), std::string::npos) << fields.out;
