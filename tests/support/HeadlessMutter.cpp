@@ -100,7 +100,7 @@ bool HeadlessMutter::startHeadless() {
                                 "--method", "org.freedesktop.DBus.GetNameOwner", REMOTE})
                            .exitCode == 0;
             },
-            20, 0.1)) {
+            40, 0.1)) {
         why_ = "no pictures of mutter's outputs:\n" + readFile(file("remote.log")) + readFile(file("pipewire.log"));
         return false;
     }
