@@ -107,10 +107,15 @@ std::set<std::string> optionsIn(const std::string& text) {
 // option's line; empty when there is none. Entries are indented alike, by how much depends
 // on the formatter (7 columns up to groff 1.23, 5 from 1.24 on).
 std::string entryOf(const std::string& page, const std::string& option) {
-    std::smatch line;
-    if (!std::regex_search(page, line, std::regex("\n( {1,8})" + option + "(?![a-z-])"))) return "";
-    const size_t at = size_t(line.position(0));
-    return page.substr(at, page.find("\n" + line[1].str() + "-", at + 1) - at);
+    for (size_t at = page.find('\n'); at != std::string::npos; at = page.find('\n', at + 1)) {
+        const size_t name = page.find_first_not_of(' ', at + 1);
+        if (name == std::string::npos || name == at + 1 || name > at + 9 || page.compare(name, option.size(), option) != 0)
+            continue;
+        const char after = name + option.size() < page.size() ? page[name + option.size()] : '\n';
+        if ((after >= 'a' && after <= 'z') || after == '-') continue;  // a longer option's name
+        return page.substr(at, page.find("\n" + std::string(name - at - 1, ' ') + "-", at + 1) - at);
+    }
+    return "";
 }
 
 // Every file, link and folder under `root`, as "/usr/..." paths.
