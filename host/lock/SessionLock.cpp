@@ -1,0 +1,216 @@
+#include "host/lock/SessionLock.h"
+
+#include "ext-session-lock-v1-client-protocol.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace zorvan::lock {
+
+// An output and its lock surface.
+struct LockOutput {
+    SessionLock* owner = nullptr;
+    uint32_t name = 0;  // the registry's
+    wl_output* output = nullptr;
+    wl_surface* surface = nullptr;
+    ext_session_lock_surface_v1* lockSurface = nullptr;
+    wl_buffer* buffer = nullptr;
+    uint32_t width = 0, height = 0;  // the buffer's
+};
+
+namespace {
+
+SessionLock* lockOf(void* data) { return static_cast<SessionLock*>(data); }
+
+const wl_registry_listener registryListener = {
+    [](void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
+        lockOf(data)->global(name, interface, version);
+    },
+    [](void* data, wl_registry*, uint32_t name) { lockOf(data)->globalRemoved(name); },
+};
+
+const ext_session_lock_v1_listener lockListener = {
+    [](void* data, ext_session_lock_v1*) { lockOf(data)->setLocked(); },
+    [](void* data, ext_session_lock_v1*) { lockOf(data)->setFinished(); },
+};
+
+const ext_session_lock_surface_v1_listener lockSurfaceListener = {
+    [](void* data, ext_session_lock_surface_v1*, uint32_t serial, uint32_t width, uint32_t height) {
+        auto* output = static_cast<LockOutput*>(data);
+        output->owner->configure(*output, serial, width, height);
+    },
+};
+
+// Forgets a proxy on this side only: nothing is sent, so that no way out but the unlock
+// tells the compositor anything.
+template <typename Proxy>
+void forget(Proxy*& proxy) {
+    if (proxy) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(proxy));
+    proxy = nullptr;
+}
+
+// An opaque black buffer of width x height pixels: a fresh shared memory file reads as
+// zeros, XRGB black. Null when no memory could be had.
+wl_buffer* blackBuffer(wl_shm* shm, uint32_t width, uint32_t height) {
+    const size_t stride = size_t(width) * 4, size = stride * height;
+    if (size == 0 || size > (size_t(1) << 31) - 1) return nullptr;
+    const int fd = memfd_create("zorvan-lock", MFD_CLOEXEC);
+    if (fd < 0) return nullptr;
+    wl_buffer* buffer = nullptr;
+    if (ftruncate(fd, off_t(size)) == 0) {
+        wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(size));
+        buffer = wl_shm_pool_create_buffer(pool, 0, int32_t(width), int32_t(height), int32_t(stride),
+                                           WL_SHM_FORMAT_XRGB8888);
+        wl_shm_pool_destroy(pool);
+    }
+    close(fd);
+    return buffer;
+}
+
+}  // namespace
+
+SessionLock::SessionLock() = default;
+
+SessionLock::~SessionLock() {
+    if (!display_) return;
+    seat_.reset();  // releases the keyboard and pointer: allowed whether locked or not
+    for (auto& output : outputs_) {
+        forget(output->buffer);
+        forget(output->lockSurface);
+        forget(output->surface);
+        forget(output->output);
+    }
+    forget(lock_);
+    forget(manager_);
+    forget(shm_);
+    forget(compositor_);
+    forget(registry_);
+    wl_display_disconnect(display_);
+}
+
+SessionLock::Opened SessionLock::open() {
+    // Only a compositor named in the environment: libwayland's own fallback (wayland-0)
+    // would guess, and complain on stderr where no runtime folder is set.
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* socket = std::getenv("WAYLAND_SOCKET");
+    if ((name && *name) || (socket && *socket)) display_ = wl_display_connect(nullptr);
+    if (!display_) return Opened::NoDisplay;
+    registry_ = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry_, &registryListener, this);
+    if (wl_display_roundtrip(display_) < 0) return Opened::Broken;
+    if (!manager_) return Opened::NoLockProtocol;
+    return compositor_ && shm_ ? Opened::Ready : Opened::Broken;
+}
+
+void SessionLock::global(uint32_t name, const char* interface, uint32_t version) {
+    auto bind = [&](const wl_interface* type, uint32_t most) {
+        return wl_registry_bind(registry_, name, type, std::min(version, most));
+    };
+    const std::string_view which = interface;
+    if (which == wl_compositor_interface.name && !compositor_) {
+        compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+    } else if (which == wl_shm_interface.name && !shm_) {
+        shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (which == ext_session_lock_manager_v1_interface.name && !manager_) {
+        manager_ = static_cast<ext_session_lock_manager_v1*>(bind(&ext_session_lock_manager_v1_interface, 1));
+    } else if (which == wl_seat_interface.name && !seatName_ && version >= 3) {
+        // Bound once the lock is asked for, with the key sink in place before any keymap.
+        seatName_ = name;
+        seatVersion_ = std::min(version, 5u);
+    } else if (which == wl_output_interface.name) {
+        auto output = std::make_unique<LockOutput>();
+        output->owner = this;
+        output->name = name;
+        output->output = static_cast<wl_output*>(bind(&wl_output_interface, 3));
+        if (lock_) addLockSurface(*output);
+        outputs_.push_back(std::move(output));
+    }
+}
+
+void SessionLock::globalRemoved(uint32_t name) {
+    auto gone = std::find_if(outputs_.begin(), outputs_.end(), [&](auto& o) { return o->name == name; });
+    if (gone == outputs_.end()) return;
+    LockOutput& output = **gone;
+    if (output.lockSurface) ext_session_lock_surface_v1_destroy(output.lockSurface);
+    if (output.surface) wl_surface_destroy(output.surface);
+    if (output.buffer) wl_buffer_destroy(output.buffer);
+    if (wl_output_get_version(output.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) wl_output_release(output.output);
+    else wl_output_destroy(output.output);
+    outputs_.erase(gone);
+}
+
+void SessionLock::lock(host::WaylandSeat::KeySink keys) {
+    lock_ = ext_session_lock_manager_v1_lock(manager_);
+    ext_session_lock_v1_add_listener(lock_, &lockListener, this);
+    for (auto& output : outputs_) addLockSurface(*output);
+    if (seatName_) {
+        auto* seat = static_cast<wl_seat*>(wl_registry_bind(registry_, seatName_, &wl_seat_interface, seatVersion_));
+        seat_ = std::make_unique<host::WaylandSeat>(seat, host::WaylandSeat::Ends::Nothing,
+                                                    [](wl_surface*, double&, double&) {});
+        seat_->setKeySink(std::move(keys));
+    }
+}
+
+void SessionLock::addLockSurface(LockOutput& output) {
+    output.surface = wl_compositor_create_surface(compositor_);
+    output.lockSurface = ext_session_lock_v1_get_lock_surface(lock_, output.surface, output.output);
+    ext_session_lock_surface_v1_add_listener(output.lockSurface, &lockSurfaceListener, &output);
+}
+
+// Every configure is answered with a buffer of exactly the size asked, as the protocol
+// wants; a buffer that cannot be had leaves the surface without one (the compositor
+// shows its own locked screen there).
+void SessionLock::configure(LockOutput& output, uint32_t serial, uint32_t width, uint32_t height) {
+    ext_session_lock_surface_v1_ack_configure(output.lockSurface, serial);
+    if (!output.buffer || output.width != width || output.height != height) {
+        if (output.buffer) wl_buffer_destroy(output.buffer);
+        output.buffer = blackBuffer(shm_, width, height);
+        output.width = width;
+        output.height = height;
+    }
+    if (!output.buffer) return;
+    wl_surface_attach(output.surface, output.buffer, 0, 0);
+    wl_surface_damage(output.surface, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_commit(output.surface);
+}
+
+int SessionLock::fd() const { return wl_display_get_fd(display_); }
+
+bool SessionLock::prepare() {
+    while (wl_display_prepare_read(display_) != 0)
+        if (wl_display_dispatch_pending(display_) < 0) return false;
+    reading_ = true;
+    if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(display_);
+        reading_ = false;
+        return false;
+    }
+    return true;
+}
+
+bool SessionLock::afterPoll(bool readable) {
+    if (reading_) {
+        reading_ = false;
+        if (readable) {
+            if (wl_display_read_events(display_) < 0) return false;
+        } else {
+            wl_display_cancel_read(display_);
+        }
+    }
+    return wl_display_dispatch_pending(display_) >= 0;
+}
+
+bool SessionLock::unlock() {
+    if (!lock_ || !locked_) return false;
+    ext_session_lock_v1_unlock_and_destroy(lock_);
+    lock_ = nullptr;
+    return wl_display_roundtrip(display_) >= 0;
+}
+
+}  // namespace zorvan::lock
