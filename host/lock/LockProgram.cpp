@@ -10,6 +10,8 @@
 #include "host/lock/PamChild.h"
 #include "host/lock/SessionLock.h"
 
+#include <xkbcommon/xkbcommon.h>
+
 #include <poll.h>
 #include <signal.h>
 
@@ -82,11 +84,19 @@ int main(int argc, char** argv) {
     }
 
     Clock::time_point lastKey = Clock::now();
+    PromptText prompt;
+    auto show = [&] {
+        prompt.dots = password->characters();
+        prompt.checking = pam->checking();
+        session.show(prompt);
+    };
     session.lock([&](xkb_state* state, unsigned keycode) {
         const KeyAction action = applyKey(state, keycode, *password);
         if (action == KeyAction::Typed || action == KeyAction::Erased) lastKey = Clock::now();
         // One check at a time: Enter while one runs does nothing.
-        if (action == KeyAction::Submit && !pam->checking()) pam->check(*password);
+        if (action == KeyAction::Submit && !pam->checking() && pam->check(*password)) prompt.message.clear();
+        prompt.capsLock = xkb_state_mod_name_is_active(state, XKB_MOD_NAME_CAPS, XKB_STATE_MODS_LOCKED) > 0;
+        show();
     });
 
     bool unlockDue = false;  // PAM said yes before the compositor had locked
@@ -123,19 +133,30 @@ int main(int argc, char** argv) {
             host::reportError("the connection to the compositor was lost; the session stays locked");
             return 1;
         }
-        if (!password->empty() && Clock::now() - lastKey >= FORGET_AFTER) password->clear();
+        if (!password->empty() && Clock::now() - lastKey >= FORGET_AFTER) {
+            password->clear();
+            show();
+        }
         while (std::optional<PamEvent> event = pam->next()) {
             switch (event->kind) {
             case PamEvent::Kind::Success:
                 unlockDue = true;
+                break;
+            case PamEvent::Kind::Failure:
+                prompt.message = "Wrong password";
+                show();
+                break;
+            case PamEvent::Kind::Info:
+            case PamEvent::Kind::Error:
+                prompt.message = event->text;
+                show();
                 break;
             case PamEvent::Kind::Died:
                 host::reportError("the authentication process ended (" + event->text +
                                   "); the session stays locked");
                 return 1;
             default:
-                // Prompts, PAM's messages and a wrong password change nothing yet: the
-                // lock screen shows no text.
+                // PAM's prompts: the box asks for the password already.
                 break;
             }
         }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace zorvan::lock {
 
@@ -18,10 +19,10 @@ struct LockOutput {
     SessionLock* owner = nullptr;
     uint32_t name = 0;  // the registry's
     wl_output* output = nullptr;
+    int scale = 1, drawnScale = 0;  // the output's, and the one its buffer was drawn at
     wl_surface* surface = nullptr;
     ext_session_lock_surface_v1* lockSurface = nullptr;
-    wl_buffer* buffer = nullptr;
-    uint32_t width = 0, height = 0;  // the buffer's
+    uint32_t width = 0, height = 0;  // the lock surface's, in points; 0 until configured
 };
 
 namespace {
@@ -55,23 +56,51 @@ void forget(Proxy*& proxy) {
     proxy = nullptr;
 }
 
-// An opaque black buffer of width x height pixels: a fresh shared memory file reads as
-// zeros, XRGB black. Null when no memory could be had.
-wl_buffer* blackBuffer(wl_shm* shm, uint32_t width, uint32_t height) {
-    const size_t stride = size_t(width) * 4, size = stride * height;
+// Buffers are drawn once and given away: each goes when the compositor releases it.
+const wl_buffer_listener bufferListener = {
+    [](void*, wl_buffer* buffer) { wl_buffer_destroy(buffer); },
+};
+
+// An opaque buffer of width x height pixels, black (a fresh shared memory file reads as
+// zeros, XRGB black) with what `paint` draws over it. Null when no memory could be had.
+wl_buffer* drawnBuffer(wl_shm* shm, int width, int height, const std::function<void(unsigned char*, int)>& paint) {
+    const size_t stride = size_t(width) * 4, size = stride * size_t(height);
     if (size == 0 || size > (size_t(1) << 31) - 1) return nullptr;
     const int fd = memfd_create("zorvan-lock", MFD_CLOEXEC);
     if (fd < 0) return nullptr;
     wl_buffer* buffer = nullptr;
-    if (ftruncate(fd, off_t(size)) == 0) {
+    bool ready = ftruncate(fd, off_t(size)) == 0;
+    if (ready && paint) {
+        void* pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        ready = pixels != MAP_FAILED;
+        if (ready) {
+            paint(static_cast<unsigned char*>(pixels), int(stride));
+            munmap(pixels, size);
+        }
+    }
+    if (ready) {
         wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(size));
-        buffer = wl_shm_pool_create_buffer(pool, 0, int32_t(width), int32_t(height), int32_t(stride),
-                                           WL_SHM_FORMAT_XRGB8888);
+        buffer = wl_shm_pool_create_buffer(pool, 0, width, height, int32_t(stride), WL_SHM_FORMAT_XRGB8888);
+        wl_buffer_add_listener(buffer, &bufferListener, nullptr);
         wl_shm_pool_destroy(pool);
     }
     close(fd);
     return buffer;
 }
+
+// The output's scale; a change is drawn once the output's description is done.
+const wl_output_listener outputListener = [] {
+    wl_output_listener l{};
+    l.geometry = [](void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
+                    int32_t) {};
+    l.mode = [](void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {};
+    l.done = [](void* data, wl_output*) {
+        auto* output = static_cast<LockOutput*>(data);
+        if (output->width && output->scale != output->drawnScale) output->owner->draw(*output);
+    };
+    l.scale = [](void* data, wl_output*, int32_t scale) { static_cast<LockOutput*>(data)->scale = std::max(1, scale); };
+    return l;
+}();
 
 }  // namespace
 
@@ -81,7 +110,6 @@ SessionLock::~SessionLock() {
     if (!display_) return;
     seat_.reset();  // releases the keyboard and pointer: allowed whether locked or not
     for (auto& output : outputs_) {
-        forget(output->buffer);
         forget(output->lockSurface);
         forget(output->surface);
         forget(output->output);
@@ -128,6 +156,7 @@ void SessionLock::global(uint32_t name, const char* interface, uint32_t version)
         output->owner = this;
         output->name = name;
         output->output = static_cast<wl_output*>(bind(&wl_output_interface, 3));
+        wl_output_add_listener(output->output, &outputListener, output.get());
         if (lock_) addLockSurface(*output);
         outputs_.push_back(std::move(output));
     }
@@ -139,10 +168,11 @@ void SessionLock::globalRemoved(uint32_t name) {
     LockOutput& output = **gone;
     if (output.lockSurface) ext_session_lock_surface_v1_destroy(output.lockSurface);
     if (output.surface) wl_surface_destroy(output.surface);
-    if (output.buffer) wl_buffer_destroy(output.buffer);
     if (wl_output_get_version(output.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) wl_output_release(output.output);
     else wl_output_destroy(output.output);
     outputs_.erase(gone);
+    // The prompt may have been on it.
+    if (LockOutput* first = promptOutput()) draw(*first);
 }
 
 void SessionLock::lock(host::WaylandSeat::KeySink keys) {
@@ -168,14 +198,33 @@ void SessionLock::addLockSurface(LockOutput& output) {
 // shows its own locked screen there).
 void SessionLock::configure(LockOutput& output, uint32_t serial, uint32_t width, uint32_t height) {
     ext_session_lock_surface_v1_ack_configure(output.lockSurface, serial);
-    if (!output.buffer || output.width != width || output.height != height) {
-        if (output.buffer) wl_buffer_destroy(output.buffer);
-        output.buffer = blackBuffer(shm_, width, height);
-        output.width = width;
-        output.height = height;
-    }
-    if (!output.buffer) return;
-    wl_surface_attach(output.surface, output.buffer, 0, 0);
+    output.width = width;
+    output.height = height;
+    draw(output);
+}
+
+// The prompt goes on the first output that has its lock surface configured.
+LockOutput* SessionLock::promptOutput() const {
+    for (auto& output : outputs_)
+        if (output->width) return output.get();
+    return nullptr;
+}
+
+void SessionLock::show(const PromptText& prompt) {
+    prompt_ = prompt;
+    if (LockOutput* output = promptOutput()) draw(*output);
+}
+
+void SessionLock::draw(LockOutput& output) {
+    const int scale = output.scale, width = int(output.width) * scale, height = int(output.height) * scale;
+    std::function<void(unsigned char*, int)> paint;
+    if (&output == promptOutput())
+        paint = [&](unsigned char* pixels, int stride) { drawPrompt(pixels, width, height, stride, scale, prompt_); };
+    wl_buffer* buffer = drawnBuffer(shm_, width, height, paint);
+    if (!buffer) return;
+    output.drawnScale = scale;
+    wl_surface_set_buffer_scale(output.surface, scale);
+    wl_surface_attach(output.surface, buffer, 0, 0);
     wl_surface_damage(output.surface, 0, 0, INT32_MAX, INT32_MAX);
     wl_surface_commit(output.surface);
 }

@@ -1,14 +1,16 @@
 // The lock screen's Wayland side: the session lock (ext-session-lock-v1) on the compositor
 // of WAYLAND_DISPLAY. It asks for the lock, gives each output a lock surface (outputs
 // plugged in while locked too; removed ones are released), answers each configure with an
-// opaque black buffer of the size asked, hands the seat's key presses to a sink, and
-// unlocks when told. The session stays locked when the program ends any other way: no
-// request is sent on the way out but the unlock.
-// Does not implement: drawing anything but black on the lock surfaces (no swarm, no
-// prompt), key repeat, more than one seat.
+// opaque black shm buffer of the size asked at the output's scale, the prompt drawn on
+// the first output's, hands the seat's key presses to a sink, and unlocks when told. The
+// session stays locked when the program ends any other way: no request is sent on the
+// way out but the unlock.
+// Does not implement: the swarm behind the prompt (the outputs are black), the prompt on
+// the output with the pointer, key repeat, more than one seat.
 #pragma once
 
 #include "host/backends/wayland/WaylandSeat.h"
+#include "host/lock/LockPrompt.h"
 
 #include <cstdint>
 #include <memory>
@@ -56,15 +58,21 @@ public:
     // the connection failed on the way.
     bool unlock();
 
+    // Shows `prompt` from now on.
+    void show(const PromptText& prompt);
+
     // The handlers of the listeners.
     void global(uint32_t name, const char* interface, uint32_t version);
     void globalRemoved(uint32_t name);
     void setLocked() { locked_ = true; }
     void setFinished() { finished_ = true; }
     void configure(LockOutput& output, uint32_t serial, uint32_t width, uint32_t height);
+    // Gives the output's lock surface a new buffer: black, with the prompt on the first.
+    void draw(LockOutput& output);
 
 private:
     void addLockSurface(LockOutput& output);
+    LockOutput* promptOutput() const;
 
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
@@ -76,6 +84,7 @@ private:
     std::unique_ptr<host::WaylandSeat> seat_;
     host::WaylandSeat::KeySink keys_;
     std::vector<std::unique_ptr<LockOutput>> outputs_;
+    PromptText prompt_;
     bool reading_ = false;
     bool locked_ = false, finished_ = false;
 };
