@@ -13,6 +13,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 
 #include <chrono>
@@ -51,6 +52,9 @@ bool onlyLockOption(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // No core dump, and no other process of the user's reads this one's memory (ptrace,
+    // /proc/PID/mem): keys pass through it on their way into the password.
+    prctl(PR_SET_DUMPABLE, 0);
     defaultStopSignals();
     if (!onlyLockOption(argc, argv)) {
         host::reportError("zorvan-lock is the lock screen: it takes zorvan's --lock and no other option");

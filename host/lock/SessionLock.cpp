@@ -1,5 +1,7 @@
 #include "host/lock/SessionLock.h"
 
+#include "host/backends/wayland/RegistryListener.h"
+
 #include "ext-session-lock-v1-client-protocol.h"
 
 #include <sys/mman.h>
@@ -28,13 +30,6 @@ struct LockOutput {
 namespace {
 
 SessionLock* lockOf(void* data) { return static_cast<SessionLock*>(data); }
-
-const wl_registry_listener registryListener = {
-    [](void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
-        lockOf(data)->global(name, interface, version);
-    },
-    [](void* data, wl_registry*, uint32_t name) { lockOf(data)->globalRemoved(name); },
-};
 
 const ext_session_lock_v1_listener lockListener = {
     [](void* data, ext_session_lock_v1*) { lockOf(data)->setLocked(); },
@@ -130,7 +125,7 @@ SessionLock::Opened SessionLock::open() {
     if ((name && *name) || (socket && *socket)) display_ = wl_display_connect(nullptr);
     if (!display_) return Opened::NoDisplay;
     registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &registryListener, this);
+    wl_registry_add_listener(registry_, &host::registryListenerOf<SessionLock>, this);
     if (wl_display_roundtrip(display_) < 0) return Opened::Broken;
     if (!manager_) return Opened::NoLockProtocol;
     return compositor_ && shm_ ? Opened::Ready : Opened::Broken;
