@@ -161,6 +161,7 @@ void SessionLock::globalRemoved(uint32_t name) {
     auto gone = std::find_if(outputs_.begin(), outputs_.end(), [&](auto& o) { return o->name == name; });
     if (gone == outputs_.end()) return;
     LockOutput& output = **gone;
+    if (output.surface == pointerSurface_) pointerSurface_ = nullptr;
     if (output.lockSurface) ext_session_lock_surface_v1_destroy(output.lockSurface);
     if (output.surface) wl_surface_destroy(output.surface);
     if (wl_output_get_version(output.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) wl_output_release(output.output);
@@ -179,6 +180,7 @@ void SessionLock::lock(host::WaylandSeat::KeySink keys) {
         seat_ = std::make_unique<host::WaylandSeat>(seat, host::WaylandSeat::Ends::Nothing,
                                                     [](wl_surface*, double&, double&) {});
         seat_->setKeySink(std::move(keys));
+        seat_->setPointerSink([this](wl_surface* surface) { pointerEntered(surface); });
     }
 }
 
@@ -198,11 +200,24 @@ void SessionLock::configure(LockOutput& output, uint32_t serial, uint32_t width,
     draw(output);
 }
 
-// The prompt goes on the first output that has its lock surface configured.
+// The prompt goes on the output with the pointer, else on the first that has its lock
+// surface configured.
 LockOutput* SessionLock::promptOutput() const {
+    for (auto& output : outputs_)
+        if (output->width && output->surface == pointerSurface_) return output.get();
     for (auto& output : outputs_)
         if (output->width) return output.get();
     return nullptr;
+}
+
+// The prompt follows the pointer: drawn anew where it goes, black where it was.
+void SessionLock::pointerEntered(wl_surface* surface) {
+    LockOutput* was = promptOutput();
+    pointerSurface_ = surface;
+    LockOutput* now = promptOutput();
+    if (now == was) return;
+    if (was) draw(*was);
+    if (now) draw(*now);
 }
 
 void SessionLock::show(const PromptText& prompt) {

@@ -2,11 +2,11 @@
 // of WAYLAND_DISPLAY. It asks for the lock, gives each output a lock surface (outputs
 // plugged in while locked too; removed ones are released), answers each configure with an
 // opaque black shm buffer of the size asked at the output's scale, the prompt drawn on
-// the first output's, hands the seat's key presses to a sink, and unlocks when told. The
+// the one with the pointer (else the first), hands the seat's key presses to a sink, and unlocks when told. The
 // session stays locked when the program ends any other way: no request is sent on the
 // way out but the unlock.
-// Does not implement: the swarm behind the prompt (the outputs are black), the prompt on
-// the output with the pointer, key repeat, more than one seat.
+// Does not implement: the swarm behind the prompt (the outputs are black), key repeat,
+// more than one seat.
 #pragma once
 
 #include "host/backends/wayland/WaylandSeat.h"
@@ -18,6 +18,7 @@
 #include <vector>
 
 struct wl_display;
+struct wl_surface;
 struct wl_registry;
 struct wl_compositor;
 struct wl_shm;
@@ -69,6 +70,7 @@ public:
     void configure(LockOutput& output, uint32_t serial, uint32_t width, uint32_t height);
     // Gives the output's lock surface a new buffer: black, with the prompt on the first.
     void draw(LockOutput& output);
+    void pointerEntered(wl_surface* surface);
 
 private:
     void addLockSurface(LockOutput& output);
@@ -85,6 +87,7 @@ private:
     host::WaylandSeat::KeySink keys_;
     std::vector<std::unique_ptr<LockOutput>> outputs_;
     PromptText prompt_;
+    wl_surface* pointerSurface_ = nullptr;  // the lock surface the pointer is on
     bool reading_ = false;
     bool locked_ = false, finished_ = false;
 };

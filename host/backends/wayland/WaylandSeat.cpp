@@ -136,6 +136,7 @@ void WaylandSeat::modifiers(unsigned depressed, unsigned latched, unsigned locke
 // position off by a hundred points. Motion counts from the first motion event after it.
 void WaylandSeat::pointerEntered(unsigned serial, wl_surface* surface) {
     pointerSurface_ = surface;
+    if (pointerSink_) pointerSink_(surface);
     if (ends_ != Ends::AnyInput) return;
     wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);  // a full-screen run shows no pointer
     pointerSeen_ = false;
