@@ -2,10 +2,11 @@
 // (sway 1.7, weston, no Wayland at all) it says so in one line and ends with 2, never
 // drawing anything. Where it does (sway 1.8 on, labwc), end to end with real PAM under
 // pam_wrapper: the lock covers every output with black and nothing of the desktop (the
-// saver as a wallpaper, motes on both outputs) but the prompt on the first; a wrong
-// password says so and changes nothing else; the prompt is on the output with the pointer; the right one ends it with 0 and the desktop is back; SIGTERM ends the program and leaves
-// the session locked, and a new zorvan --lock takes it over. Those skip where the
-// compositor has no session lock.
+// saver as a wallpaper, motes on both outputs) but the prompt, which is on the output
+// with the pointer; a second lock is turned away; a wrong password says so and changes
+// nothing else; the right one ends it with 0 and the desktop is back; SIGTERM, or the
+// authentication process killed, ends the program and leaves the session locked, and a
+// new zorvan --lock takes it over. Those skip where the compositor has no session lock.
 #include "lock/PamWrapper.h"
 #include "support/HeadlessLabwc.h"
 #include "support/HeadlessSway.h"
@@ -105,6 +106,12 @@ bool waitLocked(HeadlessWlroots& desktop, int pid, const std::string& err, bool&
     return false;
 }
 
+// The child that the lock program `pid` forked for PAM; -1 when none is found.
+int authenticationProcess(int pid) {
+    const std::string children = readFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    return children.empty() ? -1 : std::stoi(children);
+}
+
 // The whole round on a desktop with a session lock; see the opening comment.
 void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     writePassdb(PASSWORD);
@@ -129,6 +136,12 @@ void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     ASSERT_TRUE(waitUntil([&] { return promptOn(desktop, 0) && covered(desktop, true); }, 5, 0.1))
         << "the prompt did not follow the pointer";
     EXPECT_EQ(messagePixels(desktop.outputShot(OUTPUTS[0], name + "-locked-1")), 0) << "a message before any check";
+
+    // A second lock while one holds the session is turned away by the compositor.
+    const ProcessResult second = desktop.runClient(zorvanPath(), {"--lock"});
+    EXPECT_EQ(second.exitCode, 1) << second.err;
+    EXPECT_NE(second.err.find("another locker holds it"), std::string::npos) << second.err;
+    EXPECT_TRUE(running(lock));
 
     ASSERT_TRUE(desktop.type("wrong")) << desktop.error();
     ASSERT_TRUE(desktop.type(PASSWORD, false)) << desktop.error();  // typed, not sent
@@ -155,11 +168,24 @@ void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     EXPECT_TRUE(covered(desktop, false)) << "the desktop shows after the locker was stopped";
     desktop.outputShot(OUTPUTS[0], name + "-abandoned-1");
 
-    // A new lock takes it over, and unlocks it.
+    // A new lock takes it over. Its authentication process killed, it says so, ends with
+    // 1 and leaves the session locked.
     lock = startLock(desktop, "lock3.err");
     ASSERT_TRUE(waitLocked(desktop, lock, "lock3.err", refused)) << readFile(desktop.file("lock3.err"));
+    const int pam = authenticationProcess(lock);
+    ASSERT_GT(pam, 0);
+    kill(pam, SIGKILL);
+    EXPECT_EQ(waitProcess(lock, 5), 1);
+    EXPECT_NE(readFile(desktop.file("lock3.err")).find("the session stays locked"), std::string::npos)
+        << readFile(desktop.file("lock3.err"));
+    settle(1.0);
+    EXPECT_TRUE(covered(desktop, false)) << "the desktop shows after the authentication process died";
+
+    // And the next one unlocks it.
+    lock = startLock(desktop, "lock4.err");
+    ASSERT_TRUE(waitLocked(desktop, lock, "lock4.err", refused)) << readFile(desktop.file("lock4.err"));
     ASSERT_TRUE(desktop.type(PASSWORD)) << desktop.error();
-    EXPECT_EQ(waitProcess(lock, 10), 0) << readFile(desktop.file("lock3.err"));
+    EXPECT_EQ(waitProcess(lock, 10), 0) << readFile(desktop.file("lock4.err"));
     EXPECT_TRUE(desktopShows(desktop)) << "the desktop is not back after the second lock's unlock";
     expectPromptStop(wallpaper, "wallpaper");
 }
