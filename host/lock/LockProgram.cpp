@@ -94,8 +94,9 @@ int main(int argc, char** argv) {
         prompt.checking = pam->checking();
         session.show(prompt);
     };
+    LockKeys keys;
     session.lock([&](xkb_state* state, unsigned keycode) {
-        const KeyAction action = applyKey(state, keycode, *password);
+        const KeyAction action = keys.apply(state, keycode, *password);
         if (action == KeyAction::Typed || action == KeyAction::Erased) lastKey = Clock::now();
         // One check at a time: Enter while one runs does nothing.
         if (action == KeyAction::Submit && !pam->checking() && pam->check(*password)) prompt.message.clear();

@@ -4,9 +4,10 @@
 // pam_wrapper: the lock covers every output with black and nothing of the desktop (the
 // saver as a wallpaper, motes on both outputs) but the prompt, which is on the output
 // with the pointer; a second lock is turned away; a wrong password says so and changes
-// nothing else; the right one ends it with 0 and the desktop is back; SIGTERM, or the
-// authentication process killed, ends the program and leaves the session locked, and a
-// new zorvan --lock takes it over. Those skip where the compositor has no session lock.
+// nothing else; the right one ends it with 0 and the desktop is back, typed through a
+// dead key too; SIGTERM, or the authentication process killed, ends the program and
+// leaves the session locked, and a new zorvan --lock takes it over. Those skip where the
+// compositor has no session lock.
 #include "lock/PamWrapper.h"
 #include "support/HeadlessLabwc.h"
 #include "support/HeadlessSway.h"
@@ -181,10 +182,13 @@ void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     settle(1.0);
     EXPECT_TRUE(covered(desktop, false)) << "the desktop shows after the authentication process died";
 
-    // And the next one unlocks it.
+    // And the next one unlocks it, its ö typed with a dead key (the compose table of the
+    // locale, C.UTF-8 under the tests).
     lock = startLock(desktop, "lock4.err");
     ASSERT_TRUE(waitLocked(desktop, lock, "lock4.err", refused)) << readFile(desktop.file("lock4.err"));
-    ASSERT_TRUE(desktop.type(PASSWORD)) << desktop.error();
+    ASSERT_TRUE(desktop.type("sesame, ", false)) << desktop.error();
+    ASSERT_TRUE(desktop.key("dead_diaeresis")) << desktop.error();
+    ASSERT_TRUE(desktop.type("open")) << desktop.error();
     EXPECT_EQ(waitProcess(lock, 10), 0) << readFile(desktop.file("lock4.err"));
     EXPECT_TRUE(desktopShows(desktop)) << "the desktop is not back after the second lock's unlock";
     expectPromptStop(wallpaper, "wallpaper");
