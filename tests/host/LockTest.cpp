@@ -5,9 +5,10 @@
 // saver as a wallpaper, motes on both outputs) but the prompt, which is on the output
 // with the pointer; a second lock is turned away; a wrong password says so and changes
 // nothing else; the right one ends it with 0 and the desktop is back, typed through a
-// dead key too; SIGTERM, or the authentication process killed, ends the program and
-// leaves the session locked, and a new zorvan --lock takes it over. Those skip where the
-// compositor has no session lock.
+// dead key too, but not when half of it was typed 10 s before; SIGTERM, or the
+// authentication process killed, ends the program and leaves the session locked, and a
+// new zorvan --lock takes it over; on sway, an output plugged in while locked gets a
+// lock surface. Those skip where the compositor has no session lock.
 #include "lock/PamWrapper.h"
 #include "support/HeadlessLabwc.h"
 #include "support/HeadlessSway.h"
@@ -153,6 +154,13 @@ void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     EXPECT_TRUE(covered(desktop, true)) << "the desktop shows through a wrong password";
     EXPECT_GT(messagePixels(desktop.outputShot(OUTPUTS[0], name + "-wrong")), 100) << "no word of the wrong password";
 
+    // A password left half typed for 10 s is forgotten: the rest alone is wrong.
+    ASSERT_TRUE(desktop.type("sesame", false)) << desktop.error();
+    settle(10.5);
+    ASSERT_TRUE(desktop.type(", öpen")) << desktop.error();
+    settle(1.5);
+    EXPECT_TRUE(running(lock)) << "a half-typed password was kept beyond 10 s";
+
     ASSERT_TRUE(desktop.type(PASSWORD)) << desktop.error();
     EXPECT_EQ(waitProcess(lock, 10), 0) << readFile(desktop.file("lock.err"));
     // pam_wrapper may log to stderr; the program itself says nothing.
@@ -251,6 +259,24 @@ TEST(Lock, SwayLocksEveryOutputUntilThePasswordAndStaysLockedWhenStopped) {
     HeadlessSway sway;
     if (!sway.available()) GTEST_SKIP() << sway.why();
     expectLockAndUnlock(sway, "lock-sway");
+    if (HasFatalFailure() || IsSkipped()) return;
+
+    // An output plugged in while locked gets a lock surface: the prompt follows the pointer
+    // there. Unplugged again, it goes, and the lock holds.
+    const int lock = startLock(sway, "plug.err");
+    bool refused = false;
+    ASSERT_TRUE(waitLocked(sway, lock, "plug.err", refused)) << readFile(sway.file("plug.err"));
+    ASSERT_EQ(sway.swaymsg({"create_output"}).exitCode, 0);
+    ASSERT_TRUE(sway.moveTo(HeadlessWlroots::LAYOUT_WIDTH + 100, 100)) << sway.error();
+    EXPECT_TRUE(waitUntil([&] { return sway.litPixels("HEADLESS-3") > 20000; }, 5, 0.1))
+        << "no lock surface with the prompt on the new output";
+    sway.outputShot("HEADLESS-3", "lock-sway-plugged");
+    ASSERT_EQ(sway.swaymsg({"output", "HEADLESS-3", "unplug"}).exitCode, 0);
+    settle(0.5);
+    EXPECT_TRUE(running(lock)) << readFile(sway.file("plug.err"));
+    EXPECT_TRUE(covered(sway, true)) << "the prompt did not come back to a remaining output";
+    ASSERT_TRUE(sway.type(PASSWORD)) << sway.error();
+    EXPECT_EQ(waitProcess(lock, 10), 0) << readFile(sway.file("plug.err"));
 }
 
 TEST(Lock, LabwcLocksEveryOutputUntilThePasswordAndStaysLockedWhenStopped) {
