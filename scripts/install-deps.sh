@@ -30,8 +30,9 @@ RUN=(
   libwayland-dev libxkbcommon-dev wayland-protocols libdecor-0-dev libdecor-0-plugin-1-cairo
   # The --fps text.
   fonts-dejavu-core
-  # The lock screen's authentication (security/pam_appl.h, libpam).
-  libpam0g-dev
+  # The lock screen's authentication (security/pam_appl.h, libpam), and its prompt's
+  # text through Pango over cairo.
+  libpam0g-dev libpango1.0-dev libcairo2-dev
   # The README's `cpack -G DEB`: CPack finds the programs to ask dpkg-shlibdeps about with it.
   file
 )

@@ -361,6 +361,12 @@ const OptionSpec OPTIONS[] = {
          s.settingsPane = true;
          return std::nullopt;
      }},
+    {"lock", nullptr, nullptr,
+     "lock the session until the user's password is typed, where\n"
+     "the Wayland compositor offers the session lock; no other\n"
+     "option goes with it",
+     // Taken before the others are read (parseOptions).
+     [](ParseState&, const std::string&, const std::string&) -> std::optional<std::string> { return std::nullopt; }},
     {"help", "h", nullptr, "show this help and exit",
      [](ParseState& s, const std::string&, const std::string&) -> std::optional<std::string> {
          s.help = true;
@@ -561,6 +567,14 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         const daemon::DaemonParse daemonParse = daemon::parseDaemonCommandLine(args);
         if (!daemonParse.command) return fail(daemonParse.error);
         state.options.action = Options::Action::Daemon;
+        return ParseResult{state.options, {}};
+    }
+
+    // The lock screen is a program of its own, and nothing changes how it locks.
+    for (const std::string& arg : args) {
+        if (optionName(arg) != "lock") continue;
+        if (args.size() != 1) return fail("--lock goes alone: the lock screen takes no other option");
+        state.options.action = Options::Action::Lock;
         return ParseResult{state.options, {}};
     }
 

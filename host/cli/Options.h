@@ -18,7 +18,8 @@ inline constexpr long MAX_DELAY_US = 10000000L;
 
 struct Options {
     // Daemon: --daemon, --activate or --deactivate, for the idle daemon program.
-    enum class Action { Window, Render, Resources, Help, Version, Settings, Daemon };
+    // Lock: --lock, for the lock screen's program.
+    enum class Action { Window, Render, Resources, Help, Version, Settings, Daemon, Lock };
     Action action = Action::Window;
 
     // Where a window run draws: a window of its own (--window, the default), the window

@@ -44,4 +44,6 @@ int runDaemonProgram(char** argv) { return runHelper("zorvan-daemon", "idle daem
 
 int runRecordProgram(char** argv) { return runHelper("zorvan-record", "recording program", argv); }
 
+int runLockProgram(char** argv) { return runHelper("zorvan-lock", "lock screen", argv); }
+
 }  // namespace zorvan::host

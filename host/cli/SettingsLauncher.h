@@ -1,6 +1,6 @@
 // --settings: the settings pane is a program of its own, the one that loads GTK;
-// --daemon, the idle daemon, one that loads none of the saver's libraries; and
-// --record, the one that loads FFmpeg's.
+// --daemon, the idle daemon, one that loads none of the saver's libraries; --record,
+// the one that loads FFmpeg's; and --lock, the lock screen, the one that holds a password.
 #pragma once
 
 namespace zorvan::host {
@@ -16,5 +16,8 @@ int runDaemonProgram(char** argv);
 
 // The same for videos (libexec/zorvan/zorvan-record): --record.
 int runRecordProgram(char** argv);
+
+// The same for the lock screen (libexec/zorvan/zorvan-lock): --lock.
+int runLockProgram(char** argv);
 
 }  // namespace zorvan::host

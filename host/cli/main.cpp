@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
         return runSettingsProgram(argv);
     case Options::Action::Daemon:
         return runDaemonProgram(argv);
+    case Options::Action::Lock:
+        return runLockProgram(argv);
     case Options::Action::Render:
         if (options.recordPath) return runRecordProgram(argv);
         break;

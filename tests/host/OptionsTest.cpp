@@ -259,6 +259,9 @@ TEST(Options, SettingsBecomeStoreValuesAndVersionIsAnAction) {
     EXPECT_EQ(parsed({"--colours", "default", "--colours", "custom"}).settings.size(), 2u);
     EXPECT_EQ(parsed({"--render", "a.png", "--version"}).action, Options::Action::Version);
     EXPECT_EQ(zorvan::host::versionText().rfind("zorvan ", 0), 0u);
+    EXPECT_EQ(parsed({"--lock"}).action, Options::Action::Lock);
+    EXPECT_EQ(parsed({"-lock"}).action, Options::Action::Lock);
+    EXPECT_FALSE(parseOptions({"--lock", "--help"}).options) << "--lock takes nothing with it, not even --help";
 }
 
 // The idle daemon's command lines: times as people write them, each error one line, the

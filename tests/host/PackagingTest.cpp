@@ -166,7 +166,7 @@ const std::set<std::string> LAYOUT = {
     "/usr", "/usr/bin", "/usr/bin/zorvan",
     "/usr/libexec", "/usr/libexec/xscreensaver", "/usr/libexec/xscreensaver/zorvan",
     "/usr/libexec/zorvan", "/usr/libexec/zorvan/zorvan-settings", "/usr/libexec/zorvan/zorvan-daemon",
-    "/usr/libexec/zorvan/zorvan-record",
+    "/usr/libexec/zorvan/zorvan-record", "/usr/libexec/zorvan/zorvan-lock",
     "/usr/lib", "/usr/lib/systemd", "/usr/lib/systemd/user", "/usr/lib/systemd/user/zorvan-daemon.service",
     "/usr/share", "/usr/share/zorvan", "/usr/share/zorvan/zorvan.pict",
     "/usr/share/zorvan/Zorvan.nib",

@@ -195,11 +195,22 @@ ProcessResult HeadlessCompositor::runClient(const std::string& program, const st
     return runChild(program, args, setup, seconds);
 }
 
-bool HeadlessCompositor::key(const std::string& name) {
-    const ProcessResult wtype = runClient("wtype", {"-s", "500", "-k", name});
-    if (wtype.exitCode == 0) return true;
-    error_ = "wtype -k " + name + " failed: " + wtype.err;
+// wtype uploads a keymap of its own with every call: the pause lets clients take it
+// before the first key. `what` names the input in the error.
+bool HeadlessCompositor::wtype(std::vector<std::string> args, const std::string& what) {
+    args.insert(args.begin(), {"-s", "500"});
+    const ProcessResult run = runClient("wtype", args);
+    if (run.exitCode == 0) return true;
+    error_ = "wtype of " + what + " failed: " + run.err;
     return false;
+}
+
+bool HeadlessCompositor::key(const std::string& name) { return wtype({"-k", name}, name); }
+
+bool HeadlessCompositor::type(const std::string& text, bool enter) {
+    std::vector<std::string> args = {text};
+    if (enter) args.insert(args.end(), {"-k", "Return"});
+    return wtype(args, std::to_string(text.size()) + " characters");
 }
 
 void HeadlessCompositor::kill() {

@@ -70,6 +70,8 @@ public:
     // keyboard; true when it was typed, else error() says why (wtype's "Compositor does
     // not support the virtual keyboard protocol" where it is not offered).
     virtual bool key(const std::string& name);
+    // Types `text` through wtype the same way, then Return when `enter`.
+    bool type(const std::string& text, bool enter = true);
 
     // Kills the compositor and what it started at once, as a crash would.
     void kill();
@@ -113,6 +115,9 @@ protected:
     int startBusCall(const std::vector<std::string>& args, ChildSetup& setup) const;
     // Runs such a call to its end (at most 10 s); a failure also goes to error().
     ProcessResult busCall(const std::vector<std::string>& args) const;
+
+    // Runs wtype with `args` after its pause; false with error() naming `what`.
+    bool wtype(std::vector<std::string> args, const std::string& what);
 
     std::string dir_, runtime_, home_, display_, why_, busFile_;
     mutable std::string error_;

@@ -20,6 +20,7 @@
 // session-lock protocol, a cursor of its own (full screen hides the pointer; the window
 // leaves it to the compositor), following an output's new position, drawing (the views
 // do, on the EGL views it keeps).
+#include "host/backends/wayland/RegistryListener.h"
 #include "host/backends/wayland/WaylandDecoration.h"
 #include "host/backends/wayland/WaylandOutput.h"
 #include "host/backends/wayland/WaylandSeat.h"
@@ -137,7 +138,7 @@ public:
         if (!display_)
             return fail("--wallpaper needs a Wayland session: no Wayland display in WAYLAND_DISPLAY to draw on", 2);
         registry_ = wl_display_get_registry(display_);
-        wl_registry_add_listener(registry_, &registryListener, this);
+        wl_registry_add_listener(registry_, &registryListenerOf<WaylandBackend>, this);
         // The globals, then the outputs' descriptions.
         if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0)
             return fail("lost the connection to the Wayland display");
@@ -567,15 +568,6 @@ private:
     size_t reported_ = 0;  // surfaces the driver knows of
     bool closeAsked_ = false;
     int failure_ = 1;
-};
-
-WaylandBackend* backendOf(void* data) { return static_cast<WaylandBackend*>(data); }
-
-const wl_registry_listener registryListener = {
-    [](void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
-        backendOf(data)->global(name, interface, version);
-    },
-    [](void* data, wl_registry*, uint32_t name) { backendOf(data)->globalRemoved(name); },
 };
 
 const xdg_wm_base_listener wmBaseListener = {

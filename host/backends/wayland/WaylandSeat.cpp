@@ -91,9 +91,10 @@ void WaylandSeat::capabilities(unsigned caps) {
     }
 }
 
-// Only a window reads keys by their meaning; any key ends a full-screen run.
+// Only a window and the lock screen read keys by their meaning; any key ends a full-screen
+// run.
 void WaylandSeat::keymap(unsigned format, int fd, unsigned size) {
-    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && ends_ == Ends::EscapeOrQ) {
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && (ends_ == Ends::EscapeOrQ || sink_)) {
         void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (text != MAP_FAILED) {
             if (!xkb_) xkb_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
@@ -113,12 +114,14 @@ void WaylandSeat::keymap(unsigned format, int fd, unsigned size) {
 }
 
 void WaylandSeat::key(unsigned code, unsigned state) {
-    if (state != WL_KEYBOARD_KEY_STATE_PRESSED || ends_ == Ends::Nothing) return;
+    if (state != WL_KEYBOARD_KEY_STATE_PRESSED) return;
+    // Evdev codes are the keymap's less 8.
+    if (sink_ && keyState_) sink_(keyState_, code + 8);
+    if (ends_ == Ends::Nothing) return;
     if (ends_ == Ends::AnyInput) {
         ended_ = true;
         return;
     }
-    // Evdev codes are the keymap's less 8.
     const xkb_keysym_t sym = keyState_ ? xkb_state_key_get_one_sym(keyState_, code + 8) : XKB_KEY_NoSymbol;
     if (sym == XKB_KEY_Escape || sym == XKB_KEY_q || sym == XKB_KEY_Q) ended_ = true;
 }
@@ -133,6 +136,7 @@ void WaylandSeat::modifiers(unsigned depressed, unsigned latched, unsigned locke
 // position off by a hundred points. Motion counts from the first motion event after it.
 void WaylandSeat::pointerEntered(unsigned serial, wl_surface* surface) {
     pointerSurface_ = surface;
+    if (pointerSink_) pointerSink_(surface);
     if (ends_ != Ends::AnyInput) return;
     wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);  // a full-screen run shows no pointer
     pointerSeen_ = false;

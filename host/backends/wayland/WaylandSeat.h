@@ -5,7 +5,9 @@
 // compositor's logical space; an enter is never motion), with the pointer hidden over
 // the run's surfaces; for a
 // window, Esc or q as the keyboard's keymap reads them (xkbcommon); for the wallpaper,
-// nothing. Keyboards and pointers that come and go with the seat's capabilities.
+// nothing; for the lock screen, nothing either, each key press going to a key sink with
+// the keymap's state (the compositor's keymap, and each new one it sends) and each
+// surface the pointer enters to a pointer sink. Keyboards and pointers that come and go with the seat's capabilities.
 // Does not implement: more than one seat, touch, keys held when the run starts (only
 // presses after it count).
 #pragma once
@@ -25,6 +27,11 @@ namespace zorvan::host {
 class WaylandSeat {
 public:
     enum class Ends { Nothing, AnyInput, EscapeOrQ };
+    // Is given each key press with the state that reads it (evdev code + 8 is its
+    // keycode); none while no keymap has come.
+    using KeySink = std::function<void(xkb_state*, unsigned keycode)>;
+    // Is told of each surface the pointer enters.
+    using PointerSink = std::function<void(wl_surface*)>;
     // Where a surface's top-left corner lies in the compositor's logical space.
     using SurfaceOrigin = std::function<void(wl_surface*, double& x, double& y)>;
 
@@ -33,6 +40,10 @@ public:
     ~WaylandSeat();
     WaylandSeat(const WaylandSeat&) = delete;
     WaylandSeat& operator=(const WaylandSeat&) = delete;
+
+    // Key presses go to `sink` (with Ends::Nothing: the lock screen's keys end nothing).
+    void setKeySink(KeySink sink) { sink_ = std::move(sink); }
+    void setPointerSink(PointerSink sink) { pointerSink_ = std::move(sink); }
 
     // Whether the input so far ends the run.
     bool ended() const { return ended_; }
@@ -50,6 +61,8 @@ private:
     wl_seat* seat_;
     const Ends ends_;
     SurfaceOrigin origin_;
+    KeySink sink_;
+    PointerSink pointerSink_;
     wl_keyboard* keyboard_ = nullptr;
     wl_pointer* pointer_ = nullptr;
     xkb_context* xkb_ = nullptr;
