@@ -142,9 +142,12 @@ TEST(PamChild, AKilledProcessIsReportedAndNeverUnlocks) {
         Password password;
         ASSERT_TRUE(typeAndCheck(pam, password, "letmein"));
         EXPECT_TRUE(untilResult(pam, 0.5).empty());
-        // The terminal's keys do not reach it; a kill does.
+        // The terminal's keys do not reach it; a kill does. (Never kill(-1, ...): a process
+        // already gone has no pid, and -1 would signal every process there is.)
+        ASSERT_GT(pam.pid(), 0);
         ASSERT_EQ(kill(pam.pid(), SIGINT), 0);
         EXPECT_TRUE(untilResult(pam, 0.5).empty());
+        ASSERT_GT(pam.pid(), 0);
         ASSERT_EQ(kill(pam.pid(), SIGKILL), 0);
         const auto events = untilResult(pam);
         ASSERT_EQ(events.size(), 1u);
@@ -158,6 +161,7 @@ TEST(PamChild, AKilledProcessIsReportedAndNeverUnlocks) {
     {
         // Dead while idle: the same.
         PamChild pam;
+        ASSERT_GT(pam.pid(), 0);
         ASSERT_EQ(kill(pam.pid(), SIGTERM), 0);
         const auto events = untilResult(pam);
         ASSERT_EQ(events.size(), 1u);
