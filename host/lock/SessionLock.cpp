@@ -1,6 +1,7 @@
 #include "host/lock/SessionLock.h"
 
 #include "host/backends/wayland/RegistryListener.h"
+#include "host/backends/wayland/ShmBuffer.h"
 
 #include "ext-session-lock-v1-client-protocol.h"
 
@@ -55,33 +56,6 @@ void forget(Proxy*& proxy) {
 const wl_buffer_listener bufferListener = {
     [](void*, wl_buffer* buffer) { wl_buffer_destroy(buffer); },
 };
-
-// An opaque buffer of width x height pixels, black (a fresh shared memory file reads as
-// zeros, XRGB black) with what `paint` draws over it. Null when no memory could be had.
-wl_buffer* drawnBuffer(wl_shm* shm, int width, int height, const std::function<void(unsigned char*, int)>& paint) {
-    const size_t stride = size_t(width) * 4, size = stride * size_t(height);
-    if (size == 0 || size > (size_t(1) << 31) - 1) return nullptr;
-    const int fd = memfd_create("zorvan-lock", MFD_CLOEXEC);
-    if (fd < 0) return nullptr;
-    wl_buffer* buffer = nullptr;
-    bool ready = ftruncate(fd, off_t(size)) == 0;
-    if (ready && paint) {
-        void* pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        ready = pixels != MAP_FAILED;
-        if (ready) {
-            paint(static_cast<unsigned char*>(pixels), int(stride));
-            munmap(pixels, size);
-        }
-    }
-    if (ready) {
-        wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(size));
-        buffer = wl_shm_pool_create_buffer(pool, 0, width, height, int32_t(stride), WL_SHM_FORMAT_XRGB8888);
-        wl_buffer_add_listener(buffer, &bufferListener, nullptr);
-        wl_shm_pool_destroy(pool);
-    }
-    close(fd);
-    return buffer;
-}
 
 // The output's scale; a change is drawn once the output's description is done.
 const wl_output_listener outputListener = [] {
@@ -230,8 +204,9 @@ void SessionLock::draw(LockOutput& output) {
     std::function<void(unsigned char*, int)> paint;
     if (&output == promptOutput())
         paint = [&](unsigned char* pixels, int stride) { drawPrompt(pixels, width, height, stride, scale, prompt_); };
-    wl_buffer* buffer = drawnBuffer(shm_, width, height, paint);
+    wl_buffer* buffer = host::shmBuffer(shm_, width, height, paint);
     if (!buffer) return;
+    wl_buffer_add_listener(buffer, &bufferListener, nullptr);  // it goes once the compositor is done with it
     output.drawnScale = scale;
     wl_surface_set_buffer_scale(output.surface, scale);
     wl_surface_attach(output.surface, buffer, 0, 0);

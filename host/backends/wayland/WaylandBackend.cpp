@@ -21,6 +21,7 @@
 // leaves it to the compositor), following an output's new position, drawing (the views
 // do, on the EGL views it keeps).
 #include "host/backends/wayland/RegistryListener.h"
+#include "host/backends/wayland/ShmBuffer.h"
 #include "host/backends/wayland/WaylandDecoration.h"
 #include "host/backends/wayland/WaylandOutput.h"
 #include "host/backends/wayland/WaylandSeat.h"
@@ -524,26 +525,16 @@ private:
         s.frameDue = false;
     }
 
-    // A black buffer of the surface's size, one pixel a point: zero pages of a memory
-    // file, in a format without alpha.
+    // A black buffer of the surface's size, one pixel a point.
     void showBlack(Surface& s) {
-        if (!shm_ || s.width < 1 || s.height < 1) return;
-        const int stride = s.width * 4;
-        const off_t size = off_t(stride) * s.height;
-        const int fd = memfd_create("zorvan-black", MFD_CLOEXEC);
-        if (fd < 0) return;
-        if (ftruncate(fd, size) == 0) {
-            wl_shm_pool* pool = wl_shm_create_pool(shm_, fd, int32_t(size));
-            wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, s.width, s.height, stride, WL_SHM_FORMAT_XRGB8888);
-            wl_shm_pool_destroy(pool);
-            wl_surface_set_buffer_scale(s.surface, 1);
-            wl_surface_attach(s.surface, buffer, 0, 0);
-            wl_surface_damage(s.surface, 0, 0, s.width, s.height);
-            wl_surface_commit(s.surface);
-            if (s.black) wl_buffer_destroy(s.black);
-            s.black = buffer;
-        }
-        close(fd);
+        wl_buffer* buffer = shmBuffer(shm_, s.width, s.height);
+        if (!buffer) return;
+        wl_surface_set_buffer_scale(s.surface, 1);
+        wl_surface_attach(s.surface, buffer, 0, 0);
+        wl_surface_damage(s.surface, 0, 0, s.width, s.height);
+        wl_surface_commit(s.surface);
+        if (s.black) wl_buffer_destroy(s.black);
+        s.black = buffer;
     }
 
     const Options& options_;
