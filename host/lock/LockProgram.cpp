@@ -12,11 +12,14 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 #include <sys/prctl.h>
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -41,6 +44,34 @@ void defaultStopSignals() {
         sigaddset(&stops, s);
     }
     sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+    // A reader gone from the "locked" pipe is no reason to end.
+    signal(SIGPIPE, SIG_IGN);
+}
+
+// Where the environment names one (ZORVAN_LOCKED_FD, the idle daemon's pipe), the
+// descriptor that hears "locked" once the compositor has locked the session; -1: none.
+// The variable goes, so that nothing started later inherits it.
+int lockedDescriptor() {
+    const char* value = std::getenv("ZORVAN_LOCKED_FD");
+    int fd = -1;
+    if (value && *value) {
+        char* end = nullptr;
+        const long n = std::strtol(value, &end, 10);
+        if (*end == '\0' && n > 2 && n < 65536 && fcntl(int(n), F_GETFD) >= 0) fd = int(n);
+        else host::reportError("warning: ZORVAN_LOCKED_FD is not an open descriptor; nobody hears when the lock holds");
+    }
+    unsetenv("ZORVAN_LOCKED_FD");
+    if (fd >= 0) fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return fd;
+}
+
+// Says "locked" on `fd` once, and closes it.
+void announceLocked(int& fd) {
+    if (fd < 0) return;
+    const char word[] = "locked\n";
+    (void)!write(fd, word, sizeof word - 1);
+    close(fd);
+    fd = -1;
 }
 
 bool onlyLockOption(int argc, char** argv) {
@@ -60,6 +91,7 @@ int main(int argc, char** argv) {
         host::reportError("zorvan-lock is the lock screen: it takes zorvan's --lock and no other option");
         return 2;
     }
+    int lockedFd = lockedDescriptor();
     std::optional<PamChild> pam;
     std::optional<Password> password;
     try {
@@ -112,6 +144,7 @@ int main(int argc, char** argv) {
                                                  "or it refused");
             return 1;
         }
+        if (session.locked()) announceLocked(lockedFd);
         if (unlockDue && session.locked()) {
             if (!session.unlock()) {
                 host::reportError("the connection to the compositor failed while unlocking");
