@@ -363,8 +363,8 @@ const OptionSpec OPTIONS[] = {
      }},
     {"lock", nullptr, nullptr,
      "lock the session until the user's password is typed, where\n"
-     "the Wayland compositor offers the session lock; no other\n"
-     "option goes with it",
+     "the Wayland compositor offers the session lock, the swarm\n"
+     "behind the prompt; only --span goes with it",
      // Taken before the others are read (parseOptions).
      [](ParseState&, const std::string&, const std::string&) -> std::optional<std::string> { return std::nullopt; }},
     {"help", "h", nullptr, "show this help and exit",
@@ -570,11 +570,17 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         return ParseResult{state.options, {}};
     }
 
-    // The lock screen is a program of its own, and nothing changes how it locks.
+    // The lock screen is a program of its own, and nothing changes how it locks: it
+    // draws the stored settings, over every output or (--span) as one scene.
     for (const std::string& arg : args) {
         if (optionName(arg) != "lock") continue;
-        if (args.size() != 1) return fail("--lock goes alone: the lock screen takes no other option");
+        const auto spans = std::count_if(args.begin(), args.end(), [](const std::string& other) {
+            return optionName(other) == "span" && other.find('=') == std::string::npos;
+        });
+        if (spans > 1 || args.size() != size_t(1 + spans))
+            return fail("--lock goes alone (or with --span): the lock screen takes no other option");
         state.options.action = Options::Action::Lock;
+        state.options.span = spans == 1;
         return ParseResult{state.options, {}};
     }
 

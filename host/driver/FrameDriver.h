@@ -59,6 +59,8 @@ public:
     // line, when a view cannot be made (then failureStatus() is the exit status).
     bool start(std::string& error);
     int failureStatus() const { return failureStatus_; }
+    // Why the run ended; NotYet while it goes on.
+    EndReason ended() const { return ended_; }
     // One turn of the loop without its wait: the events, a resize, a frame when one is
     // due. Returns when the next frame is due (none: when an event comes).
     std::optional<Clock::time_point> turn();

@@ -77,15 +77,17 @@ bool StopSignals::sleepFor(std::chrono::nanoseconds duration) const {
     return requested();
 }
 
-bool StopSignals::waitForInput(int input, std::optional<std::chrono::steady_clock::time_point> deadline) const {
+bool StopSignals::waitForInput(int input, std::optional<std::chrono::steady_clock::time_point> deadline,
+                               int alsoFd) const {
     timespec timeout{};
     if (deadline) {
         const long long ns =
             std::chrono::duration_cast<std::chrono::nanoseconds>(*deadline - std::chrono::steady_clock::now()).count();
         if (ns > 0) timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     }
-    pollfd fds[2] = {{input, POLLIN, 0}, {fd(), POLLIN, 0}};
-    return ppoll(fds, fd() >= 0 ? 2 : 1, deadline ? &timeout : nullptr, nullptr) > 0 && (fds[0].revents & POLLIN);
+    // A negative descriptor is left out by poll itself.
+    pollfd fds[3] = {{input, POLLIN, 0}, {fd(), POLLIN, 0}, {alsoFd, POLLIN, 0}};
+    return ppoll(fds, 3, deadline ? &timeout : nullptr, nullptr) > 0 && (fds[0].revents & POLLIN);
 }
 
 }  // namespace zorvan::host

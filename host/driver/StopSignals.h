@@ -24,8 +24,9 @@ public:
     // Sleeps for `duration` or until a signal arrives; returns requested().
     bool sleepFor(std::chrono::nanoseconds duration) const;
     // Sleeps until `fd` is readable, `deadline` passes (none: no limit) or a signal
-    // arrives; returns whether `fd` is readable. The window systems' waits.
-    bool waitForInput(int fd, std::optional<std::chrono::steady_clock::time_point> deadline) const;
+    // arrives; returns whether `fd` is readable. The window systems' waits; `alsoFd`,
+    // where given, ends the wait too when readable.
+    bool waitForInput(int fd, std::optional<std::chrono::steady_clock::time_point> deadline, int alsoFd = -1) const;
 
     // While on, a signal ends the process at once with status 0, from the handler: for
     // the phases that have nothing to undo and may not look at the flag for a while

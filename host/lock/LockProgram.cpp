@@ -1,33 +1,38 @@
 // zorvan-lock: what `zorvan --lock` becomes (zorvan execs it). It starts the
 // authentication process first, before it connects to the compositor, then locks the
-// session through the compositor's session lock and unlocks it only when PAM says the
+// session through the compositor's session lock, draws the swarm of the stored settings on
+// every output with the password prompt over it, and unlocks only when PAM says the
 // password typed is right. Where the compositor offers no session lock it says so and
 // ends with 2: it never pretends to lock with an ordinary surface.
 // Every other end (a stop signal, the compositor's connection lost, PAM's process gone)
 // leaves the session locked: the compositor keeps it so until a locker unlocks it.
+#include "host/backends/wayland/LockScreen.h"
 #include "host/driver/ErrorLine.h"
+#include "host/driver/FrameDriver.h"
+#include "host/driver/SpanSystem.h"
+#include "host/driver/StopSignals.h"
 #include "host/lock/LockKeys.h"
+#include "host/lock/LockPrompt.h"
 #include "host/lock/PamChild.h"
-#include "host/lock/SessionLock.h"
 
 #include <xkbcommon/xkbcommon.h>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 #include <sys/prctl.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
 
 using namespace zorvan;
 using namespace zorvan::lock;
-using Clock = std::chrono::steady_clock;
+using host::Clock;
 
 namespace {
 
@@ -35,7 +40,8 @@ namespace {
 constexpr auto FORGET_AFTER = std::chrono::seconds(10);
 
 // zorvan blocks the stop signals before it execs the program; here they end the process
-// at once, as their default does, leaving the session locked.
+// at once, as their default does, leaving the session locked. (The frame driver's waits
+// take a StopSignals, made before this, whose flag then never rises.)
 void defaultStopSignals() {
     sigset_t stops;
     sigemptyset(&stops);
@@ -74,10 +80,29 @@ void announceLocked(int& fd) {
     fd = -1;
 }
 
-bool onlyLockOption(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) != "--lock" && std::string_view(argv[i]) != "-lock") return false;
-    return true;
+// --lock, and --span at most, in any spelling zorvan takes.
+std::optional<host::Options> lockOptions(int argc, char** argv) {
+    host::Options options;
+    options.action = host::Options::Action::Lock;
+    options.fullscreen = true;  // a saver over every output: wallpapers of the session rest
+    int locks = 0, spans = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--span" || arg == "-span") ++spans;
+        else if (arg == "--lock" || arg == "-lock") ++locks;
+        else return std::nullopt;
+    }
+    if (locks > 1 || spans > 1) return std::nullopt;
+    options.span = spans == 1;
+    return options;
+}
+
+// The name of the layout in use where the keymap has more than one; else empty.
+std::string layoutName(xkb_state* state) {
+    xkb_keymap* keymap = xkb_state_get_keymap(state);
+    if (xkb_keymap_num_layouts(keymap) < 2) return "";
+    const char* name = xkb_keymap_layout_get_name(keymap, xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE));
+    return name ? name : "";
 }
 
 }  // namespace
@@ -86,9 +111,11 @@ int main(int argc, char** argv) {
     // No core dump, and no other process of the user's reads this one's memory (ptrace,
     // /proc/PID/mem): keys pass through it on their way into the password.
     prctl(PR_SET_DUMPABLE, 0);
+    host::StopSignals stop;
     defaultStopSignals();
-    if (!onlyLockOption(argc, argv)) {
-        host::reportError("zorvan-lock is the lock screen: it takes zorvan's --lock and no other option");
+    const std::optional<host::Options> options = lockOptions(argc, argv);
+    if (!options) {
+        host::reportError("zorvan-lock is the lock screen: it takes zorvan's --lock (and --span) and no other option");
         return 2;
     }
     int lockedFd = lockedDescriptor();
@@ -102,74 +129,69 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    SessionLock session;
-    switch (session.open()) {
-    case SessionLock::Opened::Ready:
-        break;
-    case SessionLock::Opened::NoDisplay:
-        host::reportError("--lock needs a Wayland compositor that offers the session lock (ext-session-lock-v1), "
-                          "and none is named or none answers (WAYLAND_DISPLAY); lock with the desktop's own locker");
-        return 2;
-    case SessionLock::Opened::NoLockProtocol:
-        host::reportError("this compositor offers no session lock (ext-session-lock-v1); lock with the desktop's own "
-                          "locker");
-        return 2;
-    case SessionLock::Opened::Broken:
-        host::reportError("the Wayland compositor failed before the lock");
-        return 1;
-    }
-
     Clock::time_point lastKey = Clock::now();
     PromptText prompt;
+    LockKeys keys;
+    host::LockScreen* screen = nullptr;
     auto show = [&] {
         prompt.dots = password->characters();
         prompt.checking = pam->checking();
-        session.show(prompt);
+        screen->redrawPrompt();
     };
-    LockKeys keys;
-    session.lock([&](xkb_state* state, unsigned keycode) {
-        const KeyAction action = keys.apply(state, keycode, *password);
-        if (action == KeyAction::Typed || action == KeyAction::Erased) lastKey = Clock::now();
-        // One check at a time: Enter while one runs does nothing.
-        if (action == KeyAction::Submit && !pam->checking() && pam->check(*password)) prompt.message.clear();
-        prompt.capsLock = xkb_state_mod_name_is_active(state, XKB_MOD_NAME_CAPS, XKB_STATE_MODS_LOCKED) > 0;
-        show();
-    });
+    std::unique_ptr<host::LockScreen> lock =
+        host::makeWaylandLock(*options, stop, [&](xkb_state* state, unsigned keycode) {
+            const bool caps = prompt.capsLock;
+            const std::string layout = prompt.layout;
+            prompt.capsLock = xkb_state_mod_name_is_active(state, XKB_MOD_NAME_CAPS, XKB_STATE_MODS_LOCKED) > 0;
+            prompt.layout = layoutName(state);
+            if (keycode == 0) {  // the modifiers or the layout changed
+                if (caps != prompt.capsLock || layout != prompt.layout) show();
+                return;
+            }
+            const KeyAction action = keys.apply(state, keycode, *password);
+            if (action == KeyAction::Typed || action == KeyAction::Erased) lastKey = Clock::now();
+            // One check at a time: Enter while one runs does nothing.
+            if (action == KeyAction::Submit && !pam->checking() && pam->check(*password)) prompt.message.clear();
+            show();
+        });
+    screen = lock.get();
+    screen->setPrompt(PROMPT_WIDTH, PROMPT_HEIGHT,
+                      [&](unsigned char* pixels, int width, int height, int stride, double scale) {
+                          drawPrompt(pixels, width, height, stride, scale, prompt);
+                      });
+    screen->wakeOn(pam->fd());
+    // With --span one scene goes over every output, as the saver's does.
+    std::unique_ptr<host::WindowSystem> spanned;
+    if (options->span) spanned = std::make_unique<host::SpanSystem>(std::move(lock));
+    host::WindowSystem& system = spanned ? *spanned : *lock;
+
+    host::FrameDriver driver(system, *options, nullptr);
+    std::string error;
+    if (!driver.start(error)) {
+        if (!error.empty()) host::reportError(error);
+        return driver.failureStatus();
+    }
 
     bool unlockDue = false;  // PAM said yes before the compositor had locked
     for (;;) {
-        if (session.finished()) {
-            host::reportError(session.locked() ? "the compositor ended the lock itself"
+        const std::optional<Clock::time_point> next = driver.turn();  // events, then a frame when due
+        if (screen->lockEnded()) {
+            host::reportError(screen->locked() ? "the compositor ended the lock itself"
                                                : "the compositor will not lock the session: another locker holds it, "
                                                  "or it refused");
             return 1;
         }
-        if (session.locked()) announceLocked(lockedFd);
-        if (unlockDue && session.locked()) {
-            if (!session.unlock()) {
+        if (driver.ended() != host::EndReason::NotYet) {
+            host::reportError("the connection to the compositor was lost; the session stays locked");
+            return 1;
+        }
+        if (screen->locked()) announceLocked(lockedFd);
+        if (unlockDue && screen->locked()) {
+            if (!screen->unlock()) {
                 host::reportError("the connection to the compositor failed while unlocking");
                 return 1;
             }
             return 0;
-        }
-        if (!session.prepare()) {
-            host::reportError("the connection to the compositor was lost; the session stays locked");
-            return 1;
-        }
-        int timeout = -1;
-        if (!password->empty()) {
-            const auto left = lastKey + FORGET_AFTER - Clock::now();
-            timeout = int(std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-        }
-        pollfd fds[2] = {{session.fd(), POLLIN, 0}, {pam->fd(), POLLIN, 0}};
-        const int ready = poll(fds, 2, timeout);
-        if (ready < 0 && errno != EINTR) {
-            host::reportError(std::string("poll: ") + std::strerror(errno));
-            return 1;
-        }
-        if (!session.afterPoll(ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))) {
-            host::reportError("the connection to the compositor was lost; the session stays locked");
-            return 1;
         }
         if (!password->empty() && Clock::now() - lastKey >= FORGET_AFTER) {
             password->clear();
@@ -198,5 +220,9 @@ int main(int argc, char** argv) {
                 break;
             }
         }
+        if (unlockDue) continue;
+        std::optional<Clock::time_point> wake = next;
+        if (!password->empty()) wake = std::min(next.value_or(Clock::time_point::max()), lastKey + FORGET_AFTER);
+        system.wait(wake);
     }
 }

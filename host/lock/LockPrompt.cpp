@@ -10,7 +10,7 @@ namespace zorvan::lock {
 namespace {
 
 // In points: the box's size and the text's.
-constexpr double BOX_WIDTH = 360, BOX_HEIGHT = 140, CORNER = 12, MARGIN = 12;
+constexpr double CORNER = 12, MARGIN = 12;
 const char FONT[] = "Sans 15";
 // Dots beyond these many would overflow the box; more characters show as the same row.
 constexpr size_t MOST_DOTS = 24;
@@ -41,13 +41,12 @@ void line(cairo_t* cr, PangoLayout* layout, const std::string& text, double left
 
 }  // namespace
 
-void drawPrompt(unsigned char* pixels, int width, int height, int stride, int scale, const PromptText& text) {
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, width, height, stride);
+void drawPrompt(unsigned char* pixels, int width, int height, int stride, double scale, const PromptText& text) {
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, stride);
     cairo_t* cr = cairo_create(surface);
     cairo_scale(cr, scale, scale);
-    const double w = width / double(scale), h = height / double(scale);
-    const double boxW = std::min(BOX_WIDTH, w - 16), x = (w - boxW) / 2, y = (h - BOX_HEIGHT) / 2;
-    roundedBox(cr, x, y, boxW, BOX_HEIGHT, CORNER);
+    const double boxW = width / scale, x = 0, y = 0;
+    roundedBox(cr, x, y, boxW, height / scale, CORNER);
     cairo_set_source_rgba(cr, 0.08, 0.08, 0.1, 0.85);
     cairo_fill(cr);
 
@@ -60,7 +59,9 @@ void drawPrompt(unsigned char* pixels, int width, int height, int stride, int sc
     const double left = x + MARGIN, across = boxW - 2 * MARGIN;
     line(cr, layout, first, left, across, y + 36, text.dots || text.checking ? 1.0 : 0.6);
     if (!text.message.empty()) line(cr, layout, text.message, left, across, y + 76, 0.9);
-    if (text.capsLock) line(cr, layout, "Caps Lock is on", left, across, y + 112, 0.7);
+    std::string last = text.capsLock ? "Caps Lock is on" : "";
+    if (!text.layout.empty()) last += (last.empty() ? "" : "  \u00B7  ") + text.layout;
+    if (!last.empty()) line(cr, layout, last, left, across, y + 112, 0.7);
 
     pango_font_description_free(font);
     g_object_unref(layout);

@@ -1,9 +1,9 @@
 // zorvan --lock on the Wayland desktops. Where the compositor offers no session lock
 // (sway 1.7, weston, no Wayland at all) it says so in one line and ends with 2, never
 // drawing anything. Where it does (sway 1.8 on, labwc), end to end with real PAM under
-// pam_wrapper: the lock covers every output with black and nothing of the desktop (the
-// saver as a wallpaper, motes on both outputs) but the prompt, which is on the output
-// with the pointer; a second lock is turned away; a wrong password says so and changes
+// pam_wrapper: the lock covers every output with its swarm (the stored settings: pink and
+// orange motes) and nothing of the desktop (the saver as a wallpaper in green and blue,
+// motes on both outputs), with the prompt on the output with the pointer; a second lock is turned away; a wrong password says so and changes
 // nothing else; the right one ends it with 0 and the desktop is back, typed through a
 // dead key too, but not when half of it was typed 10 s before; SIGTERM, or the
 // authentication process killed, ends the program and leaves the session locked, and a
@@ -33,11 +33,15 @@ const char REFUSAL[] = "offers no session lock";
 // Pixels a locked output may show besides its one colour: labwc draws its parked cursor
 // over everything (about 130 at scale 1).
 constexpr long CURSOR = 600;
+// The desktop's wallpaper draws green and blue motes; the lock's stored settings are the
+// defaults, pink to orange, whose green never passes their red.
+const std::vector<std::string> WALLPAPER = {"--wallpaper", "--colours", "custom", "--light", "#00ff40",
+                                            "--heavy",     "#2090ff",   "--bg",   "#000000"};
 const char* const OUTPUTS[] = {"HEADLESS-1", "HEADLESS-2"};
 
 // The pixels that differ from the colour most of the shot has: the motes of the desktop,
-// none on a locked screen of one colour (black, or the compositor's own once the locker
-// has gone), but for the cursor.
+// none on the compositor's own screen of one colour once the locker has gone, but
+// for the cursor.
 long strayPixels(const Shot& shot) {
     std::map<unsigned long, long> counts;
     for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3)
@@ -47,44 +51,51 @@ long strayPixels(const Shot& shot) {
     return long(shot.width * shot.height) - most;
 }
 
-// The prompt's box on each output, 360x140 points in its middle: on HEADLESS-1 (1280x720
-// at scale 1) and HEADLESS-2 (800x600 at scale 2); and the band of its second line on
-// HEADLESS-1, where a wrong password and PAM's messages show.
-const Box PROMPTS[] = {{460, 290, 820, 430}, {40, 160, 760, 440}};
+// The prompt's box, 360x140 points in the middle of an output of `scale` (HEADLESS-1 is
+// 1280x720 at scale 1, HEADLESS-2 800x600 at 2), and the band of its second line, where
+// a wrong password and PAM's messages show.
+Box promptBox(const Shot& shot, size_t scale) {
+    return {(shot.width - 360 * scale) / 2, (shot.height - 140 * scale) / 2, (shot.width + 360 * scale) / 2,
+            (shot.height + 140 * scale) / 2};
+}
 const Box MESSAGE = {472, 350, 808, 382};
+constexpr size_t SCALES[] = {1, 2};
 
-// White text in the message band.
-long messagePixels(const Shot& shot) {
-    return countPixels(shot, MESSAGE, [](const unsigned char* p) { return p[0] > 180 && p[1] > 180 && p[2] > 180; });
-}
+// White text: in the box, where the swarm shows through at 15 % at most, nothing else is
+// this bright.
+bool isText(const unsigned char* p) { return p[0] > 140 && p[1] > 140 && p[2] > 140; }
 
-// Whether the prompt's box shows on output `i` of the shot.
-bool hasPrompt(const Shot& shot, int i) {
-    return litPixels(shot, PROMPTS[i]) > long(PROMPTS[i].width() * PROMPTS[i].height()) / 2;
-}
+long messagePixels(const Shot& shot) { return countPixels(shot, MESSAGE, isText); }
+
+// Whether the prompt shows on an output of `scale`: its text in the middle.
+bool hasPrompt(const Shot& shot, size_t scale) { return countPixels(shot, promptBox(shot, scale), isText) > 150 * long(scale); }
 
 bool promptOn(HeadlessWlroots& desktop, int i) {
     const Shot shot = desktop.outputShot(OUTPUTS[i]);
-    return !shot.rgb.empty() && hasPrompt(shot, i);
+    return !shot.rgb.empty() && hasPrompt(shot, SCALES[i]);
 }
 
-// Every output shows one colour but for the cursor: black but for the prompt on one
-// when `black`, the compositor's own when not (its screen once the locker has gone).
-bool covered(HeadlessWlroots& desktop, bool black) {
+// The desktop's motes: green or blue well above red.
+long desktopPixels(const Shot& shot) {
+    return countPixels(shot, [](const unsigned char* p) { return p[1] > p[0] + 60 || p[2] > p[0] + 60; });
+}
+
+// Every output shows the lock's swarm and nothing of the desktop, the prompt on one, when
+// `locked`; one colour but for the cursor when not (the compositor's own screen once the
+// locker has gone).
+bool covered(HeadlessWlroots& desktop, bool locked) {
     bool prompt = false;
     for (int i = 0; i < 2; ++i) {
         Shot shot = desktop.outputShot(OUTPUTS[i]);
         if (shot.rgb.empty()) return false;
-        if (black && hasPrompt(shot, i)) {
-            prompt = true;
-            const Box& box = PROMPTS[i];
-            for (size_t y = box.top; y < box.bottom; ++y)
-                std::fill_n(shot.rgb.begin() + long((y * shot.width + box.left) * 3), box.width() * 3, 0);
+        if (!locked) {
+            if (strayPixels(shot) > CURSOR) return false;
+            continue;
         }
-        if (strayPixels(shot) > CURSOR) return false;
-        if (black && litPixels(shot) > CURSOR) return false;
+        prompt = prompt || hasPrompt(shot, SCALES[i]);
+        if (desktopPixels(shot) > CURSOR || litPixels(shot) < MOTES / long(3 - SCALES[i])) return false;
     }
-    return prompt || !black;
+    return prompt || !locked;
 }
 
 // The desktop shows on both outputs again: the wallpaper's motes.
@@ -98,7 +109,7 @@ int startLock(HeadlessCompositor& desktop, const std::string& err) {
     return desktop.startClient(zorvanPath(), {"--lock"}, setup);
 }
 
-// Waits until lock `pid` covers every output with black; false, and `refused` set when
+// Waits until lock `pid` covers every output with its swarm; false, and `refused` set when
 // it ended saying that the compositor has no session lock.
 bool waitLocked(HeadlessWlroots& desktop, int pid, const std::string& err, bool& refused) {
     waitUntil([&] { return !running(pid) || covered(desktop, true); }, 20, 0.1);
@@ -117,14 +128,14 @@ int authenticationProcess(int pid) {
 // The whole round on a desktop with a session lock; see the opening comment.
 void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     writePassdb(PASSWORD);
-    const int wallpaper = startZorvan(desktop, {"--wallpaper"}, "wallpaper.err");
+    const int wallpaper = startZorvan(desktop, WALLPAPER, "wallpaper.err");
     ASSERT_TRUE(desktopShows(desktop)) << readFile(desktop.file("wallpaper.err"));
 
     int lock = startLock(desktop, "lock.err");
     bool refused = false;
     if (!waitLocked(desktop, lock, "lock.err", refused)) {
         if (refused) GTEST_SKIP() << "this compositor has no session lock: " << readFile(desktop.file("lock.err"));
-        FAIL() << "the outputs never turned black but for the prompt (test-shots/" << name << "-unlocked-*.png): "
+        FAIL() << "the outputs never showed the lock's swarm and prompt (test-shots/" << name << "-unlocked-*.png): "
                << desktop.outputShot(OUTPUTS[0], name + "-unlocked-1").width << " "
                << desktop.outputShot(OUTPUTS[1], name + "-unlocked-2").width << " "
                << readFile(desktop.file("lock.err"));
@@ -267,9 +278,19 @@ TEST(Lock, SwayLocksEveryOutputUntilThePasswordAndStaysLockedWhenStopped) {
     bool refused = false;
     ASSERT_TRUE(waitLocked(sway, lock, "plug.err", refused)) << readFile(sway.file("plug.err"));
     ASSERT_EQ(sway.swaymsg({"create_output"}).exitCode, 0);
+    auto swarmOnNew = [&](bool prompt) {
+        const Shot shot = sway.outputShot("HEADLESS-3");
+        return !shot.rgb.empty() && hasPrompt(shot, 1) == prompt && litPixels(shot) > MOTES &&
+               desktopPixels(shot) < CURSOR;
+    };
+    EXPECT_TRUE(waitUntil([&] { return swarmOnNew(false); }, 5, 0.1))
+        << "no lock surface with the swarm on the new output: " << readFile(sway.file("plug.err"));
+    // The pointer goes there once its surface shows (the compositor tells a surface of the
+    // pointer when the pointer moves over it).
     ASSERT_TRUE(sway.moveTo(HeadlessWlroots::LAYOUT_WIDTH + 100, 100)) << sway.error();
-    EXPECT_TRUE(waitUntil([&] { return sway.litPixels("HEADLESS-3") > 20000; }, 5, 0.1))
-        << "no lock surface with the prompt on the new output";
+    ASSERT_TRUE(sway.moveTo(HeadlessWlroots::LAYOUT_WIDTH + 100, 300)) << sway.error();
+    EXPECT_TRUE(waitUntil([&] { return swarmOnNew(true); }, 5, 0.1))
+        << "the prompt did not follow the pointer to the new output: " << readFile(sway.file("plug.err"));
     sway.outputShot("HEADLESS-3", "lock-sway-plugged");
     ASSERT_EQ(sway.swaymsg({"output", "HEADLESS-3", "unplug"}).exitCode, 0);
     settle(0.5);

@@ -9,7 +9,8 @@
 
 namespace zorvan::host {
 
-wl_buffer* shmBuffer(wl_shm* shm, int width, int height, const std::function<void(unsigned char*, int)>& paint) {
+wl_buffer* shmBuffer(wl_shm* shm, int width, int height, const std::function<void(unsigned char*, int)>& paint,
+                     bool alpha) {
     if (!shm || width < 1 || height < 1) return nullptr;
     const size_t stride = size_t(width) * 4, size = stride * size_t(height);
     if (size > size_t(INT32_MAX)) return nullptr;
@@ -27,7 +28,8 @@ wl_buffer* shmBuffer(wl_shm* shm, int width, int height, const std::function<voi
     }
     if (ready) {
         wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(size));
-        buffer = wl_shm_pool_create_buffer(pool, 0, width, height, int32_t(stride), WL_SHM_FORMAT_XRGB8888);
+        buffer = wl_shm_pool_create_buffer(pool, 0, width, height, int32_t(stride),
+                                           alpha ? WL_SHM_FORMAT_ARGB8888 : WL_SHM_FORMAT_XRGB8888);
         wl_shm_pool_destroy(pool);
     }
     close(fd);

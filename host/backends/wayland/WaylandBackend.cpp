@@ -1,8 +1,9 @@
 // Wayland backend of the frame driver: Zorvan as a native client of the compositor
 // named by WAYLAND_DISPLAY. --fullscreen puts one surface on the overlay layer of each
 // output (an xdg toplevel set full screen on it where the compositor has no layer
-// shell), --wallpaper one on the bottom layer, and a plain run opens an xdg
-// toplevel window; each surface is a screen with an EGL view.
+// shell), --wallpaper one on the bottom layer, the lock screen a lock surface of the
+// session lock (ext-session-lock-v1) on each, and a plain run opens an xdg toplevel
+// window; each surface is a screen with an EGL view.
 // Implements: the outputs' logical frames (origin at the lower-left corner of the
 // output at logical 0,0); each surface's scale as its view's backing scale (--scale
 // overrides): a fractional one where the compositor offers wp_fractional_scale_v1 (the
@@ -14,12 +15,16 @@
 // compositor closing the surfaces; the connection lost); opaque surfaces (black where a
 // view draws nothing); frames paced per surface by its frame callbacks (a covered or
 // unmapped surface draws nothing); with --span, the EGL contexts of all surfaces
-// sharing their objects. The outputs are described in WaylandOutput, the window's
-// decorations in WaylandDecoration.
-// Does not implement: the gamma fade (clients get no gamma ramps on Wayland), the
-// session-lock protocol, a cursor of its own (full screen hides the pointer; the window
+// sharing their objects. The lock form answers each configure of a lock surface that has
+// no view yet with black at once, so that the compositor can lock before GL is ready; it
+// never destroys the lock but through the unlock, so every other way out leaves the
+// session locked. The outputs are described in WaylandOutput, the window's decorations in
+// WaylandDecoration, the lock's prompt in PromptSurface.
+// Does not implement: the gamma fade (clients get no gamma ramps on Wayland), a cursor
+// of its own (full screen hides the pointer; the window
 // leaves it to the compositor), following an output's new position, drawing (the views
 // do, on the EGL views it keeps).
+#include "host/backends/wayland/LockScreen.h"
 #include "host/backends/wayland/RegistryListener.h"
 #include "host/backends/wayland/ShmBuffer.h"
 #include "host/backends/wayland/WaylandDecoration.h"
@@ -33,6 +38,7 @@
 
 #include "platform/gl/EglView.h"
 
+#include "ext-session-lock-v1-client-protocol.h"
 #include "fractional-scale-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -63,7 +69,7 @@ constexpr double FRACTION = 120.0;
 const char TITLE[] = "Zorvan";
 const char APP_ID[] = "zorvan";
 
-enum class Form { Window, Fullscreen, Wallpaper };
+enum class Form { Window, Fullscreen, Wallpaper, Lock };
 
 class WaylandBackend;
 
@@ -75,6 +81,7 @@ struct Surface {
     zwlr_layer_surface_v1* layer = nullptr;
     xdg_surface* xdgSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
+    ext_session_lock_surface_v1* lockSurface = nullptr;
     bool decorated = false;  // the window, with its decorations through libdecor
     wp_viewport* viewport = nullptr;
     wp_fractional_scale_v1* fractional = nullptr;
@@ -102,20 +109,33 @@ extern const zwlr_layer_surface_v1_listener layerListener;
 extern const wl_surface_listener surfaceListener;
 extern const wl_callback_listener frameListener;
 extern const wp_fractional_scale_v1_listener fractionalListener;
+extern const ext_session_lock_v1_listener lockListener;
+extern const ext_session_lock_surface_v1_listener lockSurfaceListener;
 
-class WaylandBackend : public WindowSystem {
+class WaylandBackend : public LockScreen {
 public:
     // Without a display the backend only reports `unreachable` (why WAYLAND_DISPLAY's
-    // compositor could not be reached, or empty when none is named).
-    WaylandBackend(const Options& options, StopSignals& stop, wl_display* display, std::string unreachable = "")
+    // compositor could not be reached, or empty when none is named). The lock screen's
+    // key presses go to `keys`.
+    WaylandBackend(const Options& options, StopSignals& stop, wl_display* display, std::string unreachable = "",
+                   WaylandSeat::KeySink keys = {})
         : options_(options), stop_(stop), display_(display), unreachable_(std::move(unreachable)),
-          form_(options.wallpaper ? Form::Wallpaper : options.fullscreen ? Form::Fullscreen : Form::Window) {}
+          form_(options.action == Options::Action::Lock ? Form::Lock
+                : options.wallpaper                     ? Form::Wallpaper
+                : options.fullscreen                    ? Form::Fullscreen
+                                                        : Form::Window),
+          keys_(std::move(keys)) {}
     WaylandBackend(const WaylandBackend&) = delete;
     WaylandBackend& operator=(const WaylandBackend&) = delete;
 
     ~WaylandBackend() override {
         if (!display_) return;
+        prompt_.reset();
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
+        // A lock still held is let go on this side only: the compositor keeps the session
+        // locked when its locker goes without unlocking.
+        if (lock_) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(lock_));
+        if (lockManager_) ext_session_lock_manager_v1_destroy(lockManager_);
         egl_.reset();
         seat_.reset();
         decor_.reset();
@@ -125,6 +145,7 @@ public:
         if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
         if (outputManager_) zxdg_output_manager_v1_destroy(outputManager_);
         if (wmBase_) xdg_wm_base_destroy(wmBase_);
+        if (subcompositor_) wl_subcompositor_destroy(subcompositor_);
         if (shm_) wl_shm_destroy(shm_);
         if (compositor_) wl_compositor_destroy(compositor_);
         if (registry_) wl_registry_destroy(registry_);
@@ -132,6 +153,11 @@ public:
     }
 
     std::vector<ScreenSpec> screens() override {
+        if (form_ == Form::Lock && !display_)
+            return fail("--lock needs a Wayland compositor that offers the session lock (ext-session-lock-v1), and " +
+                            (unreachable_.empty() ? std::string("none is named (WAYLAND_DISPLAY)") : unreachable_) +
+                            "; lock with the desktop's own locker",
+                        2);
         if (!display_ && !unreachable_.empty())
             return fail(unreachable_ + (options_.wallpaper ? ", which --wallpaper needs"
                                                            : ", and no X display (DISPLAY is not set)"),
@@ -144,10 +170,15 @@ public:
         if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0)
             return fail("lost the connection to the Wayland display");
         // A window needs the xdg shell; the other forms take the layer shell, else it.
-        if (!compositor_ || (!wmBase_ && (form_ == Form::Window || !layerShell_)))
+        if (!compositor_ || (!wmBase_ && (form_ == Form::Window || (form_ != Form::Lock && !layerShell_))))
             return fail("the Wayland compositor offers no shell to show a surface in");
         if (form_ == Form::Wallpaper && !layerShell_)  // as for no display: nowhere to draw a wallpaper
             return fail("the Wayland compositor offers no layer shell, which --wallpaper needs", 2);
+        // Never a lock of another kind: a surface over the others can be got past.
+        if (form_ == Form::Lock && !lockManager_)
+            return fail("this compositor offers no session lock (ext-session-lock-v1); lock with the desktop's own "
+                        "locker",
+                        2);
         std::string error;
         egl_ = EglConnection::open(display_, gpuBuffers_, error);
         if (!egl_) return fail(error);
@@ -158,12 +189,19 @@ public:
             decor_ = std::make_unique<WaylandDecoration>(display_);
             addWindow();
         } else {
+            if (form_ == Form::Lock) {
+                lock_ = ext_session_lock_manager_v1_lock(lockManager_);
+                ext_session_lock_v1_add_listener(lock_, &lockListener, this);
+            }
             for (auto& o : outputs_)
                 if (o->described) addOutputSurface(*o);
             if (surfaces_.empty()) return fail("the Wayland compositor reports no outputs");
         }
-        if (!dispatchUntil([this] { return allConfigured(); }))
+        if (!dispatchUntil([this] { return allConfigured() || lockEnded_; }))
             return fail(stop_.requested() ? "" : "the Wayland compositor did not configure the surfaces");
+        if (lockEnded_)
+            return fail("the compositor will not lock the session: another locker holds it, or it refused");
+        placePrompt();
         if (decor_ && !decor_->error().empty()) return fail(decor_->error());
 
         std::vector<ScreenSpec> specs;
@@ -192,6 +230,7 @@ public:
             return EndReason::Failed;
         }
         if (seat_ && seat_->ended()) return EndReason::Input;
+        if (lockEnded_) return EndReason::Closed;
         if (closeAsked_ || closedByCompositor()) return EndReason::Closed;
         return EndReason::NotYet;
     }
@@ -213,6 +252,10 @@ public:
     void forget(size_t i) override {
         if (i >= surfaces_.size() || !surfaces_[i]) return;
         Surface& s = *surfaces_[i];
+        if (prompt_ && prompt_->parent() == s.surface) {
+            prompt_->place(nullptr, 0, 0, 1.0);  // before its parent goes; placed anew below
+            promptMoves_ = true;
+        }
         s.gl.reset();  // the GL context and EGL window before their surface
         if (s.frame) wl_callback_destroy(s.frame);
         if (s.black) wl_buffer_destroy(s.black);
@@ -220,10 +263,13 @@ public:
         if (s.viewport) wp_viewport_destroy(s.viewport);
         if (s.decorated) decor_->undecorate();
         if (s.layer) zwlr_layer_surface_v1_destroy(s.layer);
+        if (s.lockSurface) ext_session_lock_surface_v1_destroy(s.lockSurface);
         if (s.toplevel) xdg_toplevel_destroy(s.toplevel);
         if (s.xdgSurface) xdg_surface_destroy(s.xdgSurface);
         wl_surface_destroy(s.surface);
+        if (pointerSurface_ == s.surface) pointerSurface_ = nullptr;
         surfaces_[i].reset();
+        if (promptMoves_) placePrompt();
         wl_display_flush(display_);
     }
 
@@ -248,9 +294,30 @@ public:
     void wait(std::optional<Clock::time_point> deadline) override {
         if (wl_display_prepare_read(display_) != 0) return;  // events are queued already
         wl_display_flush(display_);
-        if (stop_.waitForInput(wl_display_get_fd(display_), deadline)) wl_display_read_events(display_);
+        if (stop_.waitForInput(wl_display_get_fd(display_), deadline, wakeFd_)) wl_display_read_events(display_);
         else wl_display_cancel_read(display_);
     }
+
+    bool locked() const override { return locked_; }
+    bool lockEnded() const override { return lockEnded_; }
+
+    bool unlock() override {
+        if (!lock_ || !locked_) return false;
+        ext_session_lock_v1_unlock_and_destroy(lock_);
+        lock_ = nullptr;
+        return wl_display_roundtrip(display_) >= 0;
+    }
+
+    void setPrompt(int width, int height, PromptSurface::Painter paint) override {
+        promptWidth_ = width, promptHeight_ = height;
+        promptPainter_ = std::move(paint);
+    }
+
+    void redrawPrompt() override {
+        if (prompt_) prompt_->redraw();
+    }
+
+    void wakeOn(int fd) override { wakeFd_ = fd; }
 
     int end(EndReason why) override {
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);
@@ -265,6 +332,10 @@ public:
         };
         if (iface == wl_compositor_interface.name) {
             compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+        } else if (iface == wl_subcompositor_interface.name) {
+            subcompositor_ = static_cast<wl_subcompositor*>(bind(&wl_subcompositor_interface, 1));
+        } else if (iface == ext_session_lock_manager_v1_interface.name && form_ == Form::Lock) {
+            lockManager_ = static_cast<ext_session_lock_manager_v1*>(bind(&ext_session_lock_manager_v1_interface, 1));
         } else if (iface == wl_shm_interface.name) {
             shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
         } else if (iface == xdg_wm_base_interface.name) {
@@ -281,6 +352,8 @@ public:
             outputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
             for (auto& o : outputs_) o->describeLogically(outputManager_);
         } else if (iface == wl_seat_interface.name && !seat_) {
+            // The lock screen's keys end nothing: they go to the lock's sink, from the
+            // compositor's first keymap on.
             const auto ends = form_ == Form::Fullscreen ? WaylandSeat::Ends::AnyInput
                               : form_ == Form::Window   ? WaylandSeat::Ends::EscapeOrQ
                                                         : WaylandSeat::Ends::Nothing;
@@ -290,6 +363,13 @@ public:
                                                           if (s && s->surface == surface && s->output)
                                                               x = s->output->logical.x, y = s->output->logical.y;
                                                   });
+            if (form_ == Form::Lock) {
+                seat_->setKeySink(keys_);
+                seat_->setPointerSink([this](wl_surface* surface) {
+                    pointerSurface_ = surface;
+                    placePrompt();
+                });
+            }
         } else if ((iface == "zwp_linux_dmabuf_v1" && version >= 4) || iface == "wl_drm") {
             // EGL binds these itself. A linux-dmabuf before 4 names no device to draw with
             // (headless mutter without a GPU offers 3).
@@ -328,6 +408,19 @@ public:
         }
         s.configured = true;
     }
+
+    // A lock surface is answered at once with a buffer of the size asked: black until its
+    // view draws (then the view's next frame is the answer).
+    void lockConfigured(Surface& s, uint32_t serial, int width, int height) {
+        ext_session_lock_surface_v1_ack_configure(s.lockSurface, serial);
+        const bool first = !s.configured;
+        configured(s, width, height);
+        if (!s.gl) showBlack(s, s.pendingWidth, s.pendingHeight);
+        if (first && reported_ > 0) placePrompt();  // an output plugged in while locked
+    }
+
+    void setLocked() { locked_ = true; }
+    void setLockEnded() { lockEnded_ = true; }
 
     void closeAsked() { closeAsked_ = true; }
 
@@ -377,7 +470,11 @@ private:
     void addOutputSurface(WaylandOutput& o) {
         Surface& s = newSurface(&o);
         s.scale = scaleOf(s);
-        if (layerShell_) {
+        if (form_ == Form::Lock) {
+            s.lockSurface = ext_session_lock_v1_get_lock_surface(lock_, s.surface, o.output);
+            ext_session_lock_surface_v1_add_listener(s.lockSurface, &lockSurfaceListener, &s);
+            return;  // no commit before the first configure
+        } else if (layerShell_) {
             // The wallpaper goes on the bottom layer, under every window: on the background
             // layer a compositor may stack it beneath its own background (sway draws the
             // newer surface of a layer first), hidden and yet drawing.
@@ -525,16 +622,36 @@ private:
         s.frameDue = false;
     }
 
-    // A black buffer of the surface's size, one pixel a point.
-    void showBlack(Surface& s) {
-        wl_buffer* buffer = shmBuffer(shm_, s.width, s.height);
+    // A black buffer of the surface's size (or the one given), one pixel a point.
+    void showBlack(Surface& s) { showBlack(s, s.width, s.height); }
+    void showBlack(Surface& s, int width, int height) {
+        wl_buffer* buffer = shmBuffer(shm_, width, height);
         if (!buffer) return;
         wl_surface_set_buffer_scale(s.surface, 1);
+        if (s.viewport) wp_viewport_set_destination(s.viewport, -1, -1);
         wl_surface_attach(s.surface, buffer, 0, 0);
-        wl_surface_damage(s.surface, 0, 0, s.width, s.height);
+        wl_surface_damage(s.surface, 0, 0, width, height);
         wl_surface_commit(s.surface);
         if (s.black) wl_buffer_destroy(s.black);
         s.black = buffer;
+    }
+
+    // The prompt goes on the surface with the pointer, else on the first configured one;
+    // the parent's commit shows it in its new place (made here where the parent shows
+    // black, by its view's next frame otherwise).
+    void placePrompt() {
+        promptMoves_ = false;
+        if (form_ != Form::Lock || !promptPainter_) return;
+        if (!prompt_)
+            prompt_ = std::make_unique<PromptSurface>(compositor_, subcompositor_, shm_, viewporter_, promptWidth_,
+                                                      promptHeight_, promptPainter_);
+        Surface* target = nullptr;
+        for (auto& s : surfaces_)
+            if (s && s->configured && !gone(*s) && (!target || s->surface == pointerSurface_)) target = s.get();
+        if (!target) return prompt_->place(nullptr, 0, 0, 1.0);
+        if (prompt_->parent() == target->surface) return;
+        prompt_->place(target->surface, target->pendingWidth, target->pendingHeight, scaleOf(*target));
+        if (!target->gl) wl_surface_commit(target->surface);
     }
 
     const Options& options_;
@@ -546,6 +663,7 @@ private:
     bool gpuBuffers_ = false;  // the compositor takes GPU buffers (linux-dmabuf 4 or wl_drm)
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
+    wl_subcompositor* subcompositor_ = nullptr;
     xdg_wm_base* wmBase_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     zxdg_output_manager_v1* outputManager_ = nullptr;
@@ -559,6 +677,29 @@ private:
     size_t reported_ = 0;  // surfaces the driver knows of
     bool closeAsked_ = false;
     int failure_ = 1;
+    // The lock form's.
+    ext_session_lock_manager_v1* lockManager_ = nullptr;
+    ext_session_lock_v1* lock_ = nullptr;  // until the unlock
+    bool locked_ = false, lockEnded_ = false;
+    WaylandSeat::KeySink keys_;
+    wl_surface* pointerSurface_ = nullptr;  // the surface the pointer is on
+    int promptWidth_ = 0, promptHeight_ = 0;
+    PromptSurface::Painter promptPainter_;
+    std::unique_ptr<PromptSurface> prompt_;
+    bool promptMoves_ = false;  // its parent went: it goes elsewhere
+    int wakeFd_ = -1;
+};
+
+const ext_session_lock_v1_listener lockListener = {
+    [](void* data, ext_session_lock_v1*) { static_cast<WaylandBackend*>(data)->setLocked(); },
+    [](void* data, ext_session_lock_v1*) { static_cast<WaylandBackend*>(data)->setLockEnded(); },
+};
+
+const ext_session_lock_surface_v1_listener lockSurfaceListener = {
+    [](void* data, ext_session_lock_surface_v1*, uint32_t serial, uint32_t width, uint32_t height) {
+        auto* s = static_cast<Surface*>(data);
+        s->backend->lockConfigured(*s, serial, int(width), int(height));
+    },
 };
 
 const xdg_wm_base_listener wmBaseListener = {
@@ -654,6 +795,17 @@ std::unique_ptr<WindowSystem> makeWaylandBackend(const Options& options, StopSig
         return nullptr;
     }
     return std::make_unique<WaylandBackend>(options, stop, nullptr, why);
+}
+
+// Only a compositor named in the environment: libwayland's own guess (wayland-0) could
+// lock a session other than the one asked for.
+std::unique_ptr<LockScreen> makeWaylandLock(const Options& options, StopSignals& stop, WaylandSeat::KeySink keys) {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* socket = std::getenv("WAYLAND_SOCKET");
+    const bool named = (name && *name) || (socket && *socket);
+    wl_display* display = named ? wl_display_connect(nullptr) : nullptr;
+    const std::string why = named && !display ? unreachable(name, socket, errno) : "";
+    return std::make_unique<WaylandBackend>(options, stop, display, why, std::move(keys));
 }
 
 }  // namespace zorvan::host

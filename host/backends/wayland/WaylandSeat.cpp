@@ -127,7 +127,9 @@ void WaylandSeat::key(unsigned code, unsigned state) {
 }
 
 void WaylandSeat::modifiers(unsigned depressed, unsigned latched, unsigned locked, unsigned group) {
-    if (keyState_) xkb_state_update_mask(keyState_, depressed, latched, locked, 0, 0, group);
+    if (!keyState_) return;
+    xkb_state_update_mask(keyState_, depressed, latched, locked, 0, 0, group);
+    if (sink_) sink_(keyState_, 0);
 }
 
 // An enter is never motion, and its position is no start for it: the pointer may come

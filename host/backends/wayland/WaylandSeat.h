@@ -28,7 +28,8 @@ class WaylandSeat {
 public:
     enum class Ends { Nothing, AnyInput, EscapeOrQ };
     // Is given each key press with the state that reads it (evdev code + 8 is its
-    // keycode); none while no keymap has come.
+    // keycode), and each change of the modifiers or the layout with keycode 0; none while
+    // no keymap has come.
     using KeySink = std::function<void(xkb_state*, unsigned keycode)>;
     // Is told of each surface the pointer enters.
     using PointerSink = std::function<void(wl_surface*)>;
