@@ -3,12 +3,14 @@
 // drawing anything. Where it does (sway 1.8 on, labwc), end to end with real PAM under
 // pam_wrapper: the lock covers every output with its swarm (the stored settings: pink and
 // orange motes) and nothing of the desktop (the saver as a wallpaper in green and blue,
-// motes on both outputs), with the prompt on the output with the pointer; a second lock is turned away; a wrong password says so and changes
+// motes on both outputs), with the prompt on the output with the pointer, its text at the
+// output's resolution; a second lock is turned away; a wrong password says so and changes
 // nothing else; the right one ends it with 0 and the desktop is back, typed through a
 // dead key too, but not when half of it was typed 10 s before; SIGTERM, or the
 // authentication process killed, ends the program and leaves the session locked, and a
 // new zorvan --lock takes it over; on sway, an output plugged in while locked gets a
-// lock surface. Those skip where the compositor has no session lock.
+// lock surface (the swarm as one scene over them, --span). Those skip where the
+// compositor has no session lock.
 #include "lock/PamWrapper.h"
 #include "support/HeadlessLabwc.h"
 #include "support/HeadlessSway.h"
@@ -75,6 +77,21 @@ bool promptOn(HeadlessWlroots& desktop, int i) {
     return !shot.rgb.empty() && hasPrompt(shot, SCALES[i]);
 }
 
+// The 2x2 blocks of the prompt's box (from its corner) that hold text and box alike: text
+// drawn at the output's resolution has its edges anywhere, text drawn at half of it and
+// scaled up only between blocks.
+long textEdges(const Shot& shot, size_t scale) {
+    const Box box = promptBox(shot, scale);
+    long edges = 0;
+    for (size_t y = box.top; y + 1 < box.bottom; y += 2)
+        for (size_t x = box.left; x + 1 < box.right; x += 2) {
+            const int text = isText(shot.at(x, y)) + isText(shot.at(x + 1, y)) + isText(shot.at(x, y + 1)) +
+                             isText(shot.at(x + 1, y + 1));
+            edges += text > 0 && text < 4;
+        }
+    return edges;
+}
+
 // The desktop's motes: green or blue well above red.
 long desktopPixels(const Shot& shot) {
     return countPixels(shot, [](const unsigned char* p) { return p[1] > p[0] + 60 || p[2] > p[0] + 60; });
@@ -103,10 +120,10 @@ bool desktopShows(HeadlessWlroots& desktop) {
     return desktop.waitForLit(OUTPUTS[0], MOTES, 15) && desktop.waitForLit(OUTPUTS[1], MOTES / 4, 15);
 }
 
-int startLock(HeadlessCompositor& desktop, const std::string& err) {
+int startLock(HeadlessCompositor& desktop, const std::string& err, std::vector<std::string> args = {"--lock"}) {
     ChildSetup setup;
     setup.errPath = desktop.file(err);
-    return desktop.startClient(zorvanPath(), {"--lock"}, setup);
+    return desktop.startClient(zorvanPath(), args, setup);
 }
 
 // Waits until lock `pid` covers every output with its swarm; false, and `refused` set when
@@ -144,7 +161,8 @@ void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     ASSERT_TRUE(desktop.moveTo(1280 + 40, 40)) << desktop.error();
     EXPECT_TRUE(waitUntil([&] { return promptOn(desktop, 1) && !promptOn(desktop, 0); }, 5, 0.1))
         << "no prompt on the output with the pointer";
-    desktop.outputShot(OUTPUTS[1], name + "-locked-2");
+    EXPECT_GT(textEdges(desktop.outputShot(OUTPUTS[1], name + "-locked-2"), 2), 100)
+        << "the prompt's text at scale 2 is not drawn at the output's resolution";
     ASSERT_TRUE(desktop.moveTo(40, 40)) << desktop.error();
     ASSERT_TRUE(waitUntil([&] { return promptOn(desktop, 0) && covered(desktop, true); }, 5, 0.1))
         << "the prompt did not follow the pointer";
@@ -273,8 +291,9 @@ TEST(Lock, SwayLocksEveryOutputUntilThePasswordAndStaysLockedWhenStopped) {
     if (HasFatalFailure() || IsSkipped()) return;
 
     // An output plugged in while locked gets a lock surface: the prompt follows the pointer
-    // there. Unplugged again, it goes, and the lock holds.
-    const int lock = startLock(sway, "plug.err");
+    // there. Unplugged again, it goes, and the lock holds. (This lock draws one scene over
+    // every output, which grows with the new one.)
+    const int lock = startLock(sway, "plug.err", {"--lock", "--span"});
     bool refused = false;
     ASSERT_TRUE(waitLocked(sway, lock, "plug.err", refused)) << readFile(sway.file("plug.err"));
     ASSERT_EQ(sway.swaymsg({"create_output"}).exitCode, 0);
