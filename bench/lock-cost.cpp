@@ -85,7 +85,9 @@ int main(int argc, char** argv) {
         std::printf("sway skipped: %s\n", sway.why().c_str());
         return 0;
     }
-    std::printf("sway %s, outputs 1280x720 at 1 and 800x600 at 2\n", runProcess("sway", {"--version"}).out.c_str());
+    std::string version = runProcess("sway", {"--version"}).out;
+    version.erase(version.find_last_not_of("\n") + 1);
+    std::printf("%s, outputs 1280x720 at 1 and 800x600 at 2\n", version.c_str());
 
     // The saver first: once a lock is held, a full-screen saver beneath it draws unseen.
     const int saver = startZorvan(sway, {"--fullscreen"});

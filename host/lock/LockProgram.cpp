@@ -221,8 +221,11 @@ int main(int argc, char** argv) {
             }
         }
         if (unlockDue) continue;
+        // The next frame, a key held repeating, or a half-typed password to forget.
         std::optional<Clock::time_point> wake = next;
-        if (!password->empty()) wake = std::min(next.value_or(Clock::time_point::max()), lastKey + FORGET_AFTER);
+        auto sooner = [&](Clock::time_point t) { wake = std::min(wake.value_or(Clock::time_point::max()), t); };
+        if (const auto repeat = screen->nextKeyRepeat()) sooner(*repeat);
+        if (!password->empty()) sooner(lastKey + FORGET_AFTER);
         system.wait(wake);
     }
 }

@@ -9,8 +9,8 @@
 // dead key too, but not when half of it was typed 10 s before; SIGTERM, or the
 // authentication process killed, ends the program and leaves the session locked, and a
 // new zorvan --lock takes it over; on sway, an output plugged in while locked gets a
-// lock surface (the swarm as one scene over them, --span). Those skip where the
-// compositor has no session lock.
+// lock surface (the swarm as one scene over them, --span), and Backspace held repeats.
+// Those skip where the compositor has no session lock.
 #include "lock/PamWrapper.h"
 #include "support/HeadlessLabwc.h"
 #include "support/HeadlessSway.h"
@@ -315,6 +315,9 @@ TEST(Lock, SwayLocksEveryOutputUntilThePasswordAndStaysLockedWhenStopped) {
     settle(0.5);
     EXPECT_TRUE(running(lock)) << readFile(sway.file("plug.err"));
     EXPECT_TRUE(covered(sway, true)) << "the prompt did not come back to a remaining output";
+    // Backspace held repeats: it takes back all that was typed before the password.
+    ASSERT_TRUE(sway.type("xxxxxx", false)) << sway.error();
+    ASSERT_TRUE(sway.holdKey("BackSpace", 1.5)) << sway.error();
     ASSERT_TRUE(sway.type(PASSWORD)) << sway.error();
     EXPECT_EQ(waitProcess(lock, 10), 0) << readFile(sway.file("plug.err"));
 }

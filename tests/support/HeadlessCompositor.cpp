@@ -213,6 +213,10 @@ bool HeadlessCompositor::type(const std::string& text, bool enter) {
     return wtype(args, std::to_string(text.size()) + " characters");
 }
 
+bool HeadlessCompositor::holdKey(const std::string& name, double seconds) {
+    return wtype({"-P", name, "-s", std::to_string(int(seconds * 1000)), "-p", name}, name + " held");
+}
+
 void HeadlessCompositor::kill() {
     if (compositor_ <= 0) return;
     ::kill(-compositor_, SIGKILL);

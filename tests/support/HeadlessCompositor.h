@@ -72,6 +72,8 @@ public:
     virtual bool key(const std::string& name);
     // Types `text` through wtype the same way, then Return when `enter`.
     bool type(const std::string& text, bool enter = true);
+    // Holds key `name` down for `seconds` the same way (clients repeat it meanwhile).
+    bool holdKey(const std::string& name, double seconds);
 
     // Kills the compositor and what it started at once, as a crash would.
     void kill();

@@ -12,6 +12,7 @@
 #include "host/driver/WindowSystem.h"
 
 #include <memory>
+#include <optional>
 
 namespace zorvan::host {
 
@@ -34,6 +35,9 @@ public:
     virtual void redrawPrompt() = 0;
     // The waits end when `fd` is readable too.
     virtual void wakeOn(int fd) = 0;
+    // When a key held is next repeated to the keys' sink (by the next poll() from then on);
+    // none while no key is held.
+    virtual std::optional<Clock::time_point> nextKeyRepeat() const = 0;
 };
 
 // The lock screen on WAYLAND_DISPLAY's compositor; key presses go to `keys`. Its screens()

@@ -229,6 +229,7 @@ public:
             reportError("lost the connection to the Wayland display");
             return EndReason::Failed;
         }
+        if (seat_ && form_ == Form::Lock) seat_->repeatKeys(Clock::now());
         if (seat_ && seat_->ended()) return EndReason::Input;
         if (lockEnded_) return EndReason::Closed;
         if (closeAsked_ || closedByCompositor()) return EndReason::Closed;
@@ -318,6 +319,10 @@ public:
     }
 
     void wakeOn(int fd) override { wakeFd_ = fd; }
+
+    std::optional<Clock::time_point> nextKeyRepeat() const override {
+        return seat_ ? seat_->nextRepeat() : std::nullopt;
+    }
 
     int end(EndReason why) override {
         for (size_t i = 0; i < surfaces_.size(); ++i) forget(i);

@@ -5,6 +5,7 @@
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zorvan::host {
@@ -26,12 +27,12 @@ const wl_keyboard_listener keyboardListener = {
         seatOf(data)->keymap(format, fd, size);
     },
     [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
-    [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+    [](void* data, wl_keyboard*, uint32_t, wl_surface*) { seatOf(data)->stopRepeat(); },
     [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) { seatOf(data)->key(key, state); },
     [](void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
         seatOf(data)->modifiers(depressed, latched, locked, group);
     },
-    [](void*, wl_keyboard*, int32_t, int32_t) {},
+    [](void* data, wl_keyboard*, int32_t rate, int32_t delay) { seatOf(data)->repeatInfo(rate, delay); },
 };
 
 // Set by name: libwayland 1.22 added an event of wl_pointer version 9, which a seat
@@ -114,9 +115,20 @@ void WaylandSeat::keymap(unsigned format, int fd, unsigned size) {
 }
 
 void WaylandSeat::key(unsigned code, unsigned state) {
-    if (state != WL_KEYBOARD_KEY_STATE_PRESSED) return;
+    if (state != WL_KEYBOARD_KEY_STATE_PRESSED) {
+        if (code + 8 == repeatKey_) stopRepeat();
+        return;
+    }
     // Evdev codes are the keymap's less 8.
-    if (sink_ && keyState_) sink_(keyState_, code + 8);
+    if (sink_ && keyState_) {
+        sink_(keyState_, code + 8);
+        // A key held goes to the sink again after the delay, then at the rate.
+        stopRepeat();
+        if (repeatRate_ > 0 && xkb_keymap_key_repeats(keymap_, code + 8)) {
+            repeatKey_ = code + 8;
+            nextRepeat_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(repeatDelay_);
+        }
+    }
     if (ends_ == Ends::Nothing) return;
     if (ends_ == Ends::AnyInput) {
         ended_ = true;
@@ -124,6 +136,24 @@ void WaylandSeat::key(unsigned code, unsigned state) {
     }
     const xkb_keysym_t sym = keyState_ ? xkb_state_key_get_one_sym(keyState_, code + 8) : XKB_KEY_NoSymbol;
     if (sym == XKB_KEY_Escape || sym == XKB_KEY_q || sym == XKB_KEY_Q) ended_ = true;
+}
+
+void WaylandSeat::repeatInfo(int rate, int delay) {
+    repeatRate_ = std::max(0, rate);
+    repeatDelay_ = std::max(0, delay);
+    if (repeatRate_ == 0) stopRepeat();
+}
+
+void WaylandSeat::stopRepeat() {
+    repeatKey_ = 0;
+    nextRepeat_.reset();
+}
+
+void WaylandSeat::repeatKeys(std::chrono::steady_clock::time_point now) {
+    // Repeats missed in a stall are not caught up: one, then on from now.
+    if (!nextRepeat_ || now < *nextRepeat_ || !sink_ || !keyState_) return;
+    sink_(keyState_, repeatKey_);
+    if (nextRepeat_) nextRepeat_ = std::max(*nextRepeat_, now) + std::chrono::microseconds(1000000 / repeatRate_);
 }
 
 void WaylandSeat::modifiers(unsigned depressed, unsigned latched, unsigned locked, unsigned group) {

@@ -6,13 +6,16 @@
 // the run's surfaces; for a
 // window, Esc or q as the keyboard's keymap reads them (xkbcommon); for the wallpaper,
 // nothing; for the lock screen, nothing either, each key press going to a key sink with
-// the keymap's state (the compositor's keymap, and each new one it sends) and each
+// the keymap's state (the compositor's keymap, and each new one it sends), a key held
+// repeated at the compositor's rate and delay (when repeatKeys is called), and each
 // surface the pointer enters to a pointer sink. Keyboards and pointers that come and go with the seat's capabilities.
 // Does not implement: more than one seat, touch, keys held when the run starts (only
 // presses after it count).
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 
 struct wl_seat;
 struct wl_surface;
@@ -49,11 +52,18 @@ public:
     // Whether the input so far ends the run.
     bool ended() const { return ended_; }
 
+    // When a key held is next repeated to the key sink (none: no key held), and the
+    // repeats due by `now`.
+    std::optional<std::chrono::steady_clock::time_point> nextRepeat() const { return nextRepeat_; }
+    void repeatKeys(std::chrono::steady_clock::time_point now);
+
     // The listeners' handlers.
     void capabilities(unsigned caps);
     void keymap(unsigned format, int fd, unsigned size);
     void key(unsigned code, unsigned state);
     void modifiers(unsigned depressed, unsigned latched, unsigned locked, unsigned group);
+    void repeatInfo(int rate, int delay);
+    void stopRepeat();
     void pointerEntered(unsigned serial, wl_surface* surface);
     void pointerAt(double x, double y);
     void pressed();
@@ -73,6 +83,9 @@ private:
     bool pointerSeen_ = false;
     double pointerX_ = 0.0, pointerY_ = 0.0;
     bool ended_ = false;
+    int repeatRate_ = 25, repeatDelay_ = 600;  // per second, and ms: the usual until told
+    unsigned repeatKey_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> nextRepeat_;
 };
 
 }  // namespace zorvan::host
