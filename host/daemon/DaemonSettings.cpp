@@ -24,11 +24,13 @@ const DaemonOption OPTIONS[] = {
      "minutes (5) or with a unit (90s, 5m, 1h); default 5m,\n"
      "sooner where GNOME or Plasma would lock first"},
     {"lock-after", "TIME",
-     "with --daemon: saver time after which the desktop's\n"
-     "lock takes over: never (the default) or a time as above"},
+     "with --daemon: saver time after which the session locks\n"
+     "(with zorvan --lock where the compositor has the session\n"
+     "lock, else the desktop's): never (the default) or a\n"
+     "time as above"},
     {"lock-command", "CMD",
      "with --daemon: lock with this shell command (swaylock\n"
-     "-f) instead of the session's lock through logind"},
+     "-f) instead of zorvan --lock or logind's lock"},
     {"activate", nullptr, "start the saver of this session's daemon now"},
     {"deactivate", nullptr, "end the saver of this session's daemon and count\nidle afresh"},
 };

@@ -1,11 +1,12 @@
 // The command line and the settings of `zorvan --daemon`, the session's idle daemon: when
-// the saver starts, whether one scene spans the monitors, and when and how the saver
-// hands over to the desktop's lock. One table declares every option; the daemon's
-// parser, zorvan's --help and the settings pane are made from it.
+// the saver starts, whether one scene spans the monitors, and when and how the session
+// locks after it. One table declares every option; the daemon's parser, zorvan's --help
+// and the settings pane are made from it.
 //
 // Stored in ZorvanDaemon.conf beside the saver's Zorvan.conf (same folder, same key-file
 // store), group [ZorvanDaemon]: saverAfter and lockAfter in seconds (lockAfter 0: never),
-// lockCommand (empty: the session's lock through logind), span. A stored value out of
+// lockCommand (empty: zorvan --lock where the compositor has the session lock, else the
+// session's lock through logind), span. A stored value out of
 // range reads as its default. Options on the command line hold for that run only.
 #pragma once
 
@@ -25,7 +26,7 @@ inline constexpr int MIN_SECONDS = 1, MAX_SECONDS = 24 * 60 * 60;
 struct DaemonSettings {
     int saverAfter = 5 * 60;  // seconds of idle before the saver starts
     int lockAfter = 0;        // seconds of saver before the lock; 0: never
-    std::string lockCommand;  // how to lock; empty: the session's lock (logind)
+    std::string lockCommand;  // how to lock; empty: zorvan --lock, or the session's lock
     bool span = false;        // one scene over every monitor
 };
 

@@ -19,15 +19,25 @@ constexpr int END_SAVER_MS = 90;
 // this soon after the saver starts is left to the saver, which ends itself at any input.
 constexpr gint64 SAVER_SETTLE_US = 2000000;
 
+// Once the desktop's lock is asked for, the idle time after which the next input counts
+// as the user's return.
+constexpr unsigned RETURN_WATCH_MS = 1000;
+
+// Before sleep, how long the delay lock waits for the lock screen to say that the session
+// is locked: logind itself waits 5 s at most (InhibitDelayMaxSec).
+constexpr guint SLEEP_WAIT_MS = 4000;
+
 }  // namespace
 
 IdleDaemon::IdleDaemon(DaemonCommand command, std::string saver)
     : command_(std::move(command)), settings_(command_.over(loadDaemonSettings())), saver_(std::move(saver)),
-      child_([this](int status, bool stopped) { onSaverEnded(status, stopped); }) {}
+      child_([this](int status, bool stopped) { onSaverEnded(status, stopped); }),
+      locker_(saver_, {[this] { onLocked(); }, [this](int status, bool hadLocked) { onLockerEnded(status, hadLocked); }}) {}
 
 IdleDaemon::~IdleDaemon() {
     child_.end(END_SAVER_MS);
     if (lockTimer_) g_source_remove(lockTimer_);
+    if (sleepBound_) g_source_remove(sleepBound_);
     if (loop_) g_main_loop_unref(loop_);
 }
 
@@ -65,7 +75,7 @@ int IdleDaemon::run() {
             // An inhibition that ends counts idle afresh from then.
             if (state_ == State::Inhibited) rearm();
         },
-        [this](bool start) { onSleep(start); }});
+        [this](bool start) { onSleep(start); }, [this] { onLockRequest(); }});
     timing_ = std::make_unique<DesktopLockTiming>(source_->gnome(), [this] {
         if (state_ == State::Watching || state_ == State::Inhibited) rearm();
     });
@@ -111,16 +121,75 @@ void IdleDaemon::startSaver() {
         }, this);
 }
 
-// Hands over to the desktop's lock: the saver ends first, so the lock is what shows.
 void IdleDaemon::lockNow() {
+    if (ownLock()) startLockScreen();
+    else desktopLock();
+}
+
+// Zorvan's own lock screen where the compositor has the session lock, unless the user
+// chose a lock command.
+bool IdleDaemon::ownLock() const { return settings_.lockCommand.empty() && source_->sessionLock(); }
+
+// The lock screen comes over a running saver, which ends once the session is locked: the
+// desktop never shows between the two. The locker runs exactly while the state is
+// LockScreen.
+void IdleDaemon::startLockScreen() {
+    state_ = State::LockScreen;
+    if (lockTimer_) g_source_remove(lockTimer_);
+    lockTimer_ = 0;
+    locker_.start();
+}
+
+// Hands over to the desktop's lock: the saver ends first, so the lock is what shows.
+void IdleDaemon::desktopLock() {
     state_ = State::Locking;
     if (child_.running()) {
         child_.stop();  // onSaverEnded locks
         return;
     }
     services_->lock(settings_.lockCommand, [this] {
-        if (state_ == State::Locking) state_ = State::Locked;
+        if (state_ == State::Locking) {
+            state_ = State::Locked;
+            // Its next active() is the user's return, also where no idle came before
+            // (logind's Lock signal).
+            source_->arm(RETURN_WATCH_MS);
+        }
+        letSleep();
     });
+}
+
+// logind's Lock signal. Where the desktop locks, its own locker answers it; and the
+// daemon's own Session.Lock comes back as one, to be left alone too.
+void IdleDaemon::onLockRequest() {
+    if (!ownLock() || state_ == State::Locking || state_ == State::Locked) return;
+    startLockScreen();
+}
+
+// The session is locked: the saver under the lock ends, and the machine may sleep.
+void IdleDaemon::onLocked() {
+    child_.stop();
+    letSleep();
+}
+
+void IdleDaemon::onLockerEnded(int status, bool hadLocked) {
+    if (status == 0) {  // unlocked
+        letSleep();
+        rearm();
+        return;
+    }
+    const std::string how = status < 0 ? "killed by a signal" : "with status " + std::to_string(status);
+    if (status < 0 || hadLocked) {
+        // It died and left the session locked (a crash, its authentication process gone):
+        // the compositor hands the lock to the next locker, started once a second at most.
+        say("the lock screen ended " + how + "; a new one takes over the locked session");
+        locker_.start();
+        return;
+    }
+    // It could not lock: no session lock after all (2), or the compositor turned it away
+    // (another locker holds the session). The desktop's lock, once; starting it again
+    // would only be turned away again.
+    say("the lock screen ended " + how + " before the session was locked; the desktop's lock takes over");
+    desktopLock();
 }
 
 void IdleDaemon::onIdle() {
@@ -154,10 +223,10 @@ void IdleDaemon::onSaverEnded(int status, bool stopped) {
     if (lockTimer_) g_source_remove(lockTimer_);
     lockTimer_ = 0;
     if (state_ == State::Locking) {
-        lockNow();
+        desktopLock();
         return;
     }
-    if (state_ == State::Asleep) return;
+    if (state_ == State::Asleep || state_ == State::LockScreen) return;
     if (!stopped && status != 0) {
         // A saver that cannot run (no GL, no display) would fail again at once: wait for
         // the next idle period rather than spin.
@@ -171,24 +240,62 @@ void IdleDaemon::onSaverEnded(int status, bool stopped) {
 
 void IdleDaemon::onSleep(bool start) {
     if (!start) {
+        if (sleepBound_) g_source_remove(sleepBound_);
+        sleepBound_ = 0;
         if (settings_.lockAfter > 0) services_->takeSleepDelay();
-        rearm();
+        if (state_ != State::LockScreen) rearm();
         return;
     }
-    state_ = State::Asleep;
     if (lockTimer_) g_source_remove(lockTimer_);
     lockTimer_ = 0;
     child_.end(END_SAVER_MS);
-    if (settings_.lockAfter > 0) services_->lock(settings_.lockCommand, [this] { services_->releaseSleepDelay(); });
-    else services_->releaseSleepDelay();
+    if (state_ == State::LockScreen) {
+        holdSleepUntilLocked();
+        return;
+    }
+    state_ = State::Asleep;
+    if (settings_.lockAfter <= 0) {
+        services_->releaseSleepDelay();
+    } else if (ownLock()) {
+        startLockScreen();
+        holdSleepUntilLocked();
+    } else {
+        services_->lock(settings_.lockCommand, [this] { services_->releaseSleepDelay(); });
+    }
+}
+
+// The delay lock goes once the lock screen says the session is locked, or it ends, or
+// the wait is too long for logind.
+void IdleDaemon::holdSleepUntilLocked() {
+    if (locker_.locked()) {
+        services_->releaseSleepDelay();
+        return;
+    }
+    if (sleepBound_) return;
+    sleepBound_ = g_timeout_add(SLEEP_WAIT_MS, +[](gpointer self) {
+        auto* me = static_cast<IdleDaemon*>(self);
+        me->sleepBound_ = 0;
+        say("the lock screen did not lock the session within " + std::to_string(SLEEP_WAIT_MS / 1000) +
+            " s of the sleep; the machine sleeps all the same, as logind would not wait much longer");
+        me->services_->releaseSleepDelay();
+        return gboolean(G_SOURCE_REMOVE);
+    }, this);
+}
+
+void IdleDaemon::letSleep() {
+    if (!sleepBound_) return;
+    g_source_remove(sleepBound_);
+    sleepBound_ = 0;
+    services_->releaseSleepDelay();
 }
 
 void IdleDaemon::activate() {
-    if (child_.running()) return;
+    if (child_.running() || state_ == State::LockScreen) return;
     startSaver();
 }
 
 void IdleDaemon::deactivate() {
+    if (state_ == State::LockScreen) return;  // only the password ends the lock
     if (child_.running()) {
         state_ = State::Ending;
         child_.stop();

@@ -23,6 +23,9 @@ public:
     virtual std::string name() const = 0;
     // Whether the idle time is GNOME's, whose own lock time then applies.
     virtual bool gnome() const { return false; }
+    // Whether the compositor offers the session lock (ext-session-lock-v1), through which
+    // zorvan --lock locks it.
+    virtual bool sessionLock() const { return false; }
     // Calls idle() once the session has had no input for `ms` milliseconds counted from
     // now, then active() at the next input. Arming again starts afresh and drops the
     // watch before.

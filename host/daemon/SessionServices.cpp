@@ -2,7 +2,8 @@
 // Implements: idle inhibitors (ListInhibitors, which the real logind and its stand-ins
 // answer alike; PowerDevil's HasInhibition(4) and InhibitionsChanged), the session's lock
 // (this session from XDG_SESSION_ID, else the user's display session, as a systemd user
-// service has none of its own), PrepareForSleep and a sleep delay lock.
+// service has none of its own) and its Lock signal (`loginctl lock-session`; none where
+// the session is not known), PrepareForSleep and a sleep delay lock.
 // Not implemented: unlocking (the desktop's locker does it) and passwords of any kind.
 #include "host/daemon/SessionServices.h"
 
@@ -21,6 +22,9 @@ namespace {
 const char LOGIND[] = "org.freedesktop.login1";
 const char LOGIND_PATH[] = "/org/freedesktop/login1";
 const char MANAGER[] = "org.freedesktop.login1.Manager";
+const char SESSION[] = "org.freedesktop.login1.Session";
+// logind's name for the caller's own session, which only a caller inside one has.
+const char AUTO_SESSION[] = "/org/freedesktop/login1/session/auto";
 const char POLICY_AGENT[] = "org.kde.Solid.PowerManagement.PolicyAgent";
 const char POLICY_AGENT_PATH[] = "/org/kde/Solid/PowerManagement/PolicyAgent";
 constexpr unsigned CHANGE_SCREEN_SETTINGS = 4;
@@ -55,6 +59,8 @@ struct SessionSignals {
             gboolean start = FALSE;
             g_variant_get(params, "(b)", &start);
             if (me->events_.sleep) me->events_.sleep(start);
+        } else if (!std::strcmp(signal, "Lock")) {
+            if (me->events_.lock) me->events_.lock();
         } else if (me->events_.inhibitionsChanged) {
             me->events_.inhibitionsChanged();
         }
@@ -71,6 +77,10 @@ SessionServices::SessionServices(Events events) : events_(std::move(events)) {
         sleepSignal_ = g_dbus_connection_signal_subscribe(system_, LOGIND, MANAGER, "PrepareForSleep", LOGIND_PATH,
                                                           nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &SessionSignals::onSignal,
                                                           this, nullptr);
+    if (system_ && sessionPath() != AUTO_SESSION)
+        lockSignal_ = g_dbus_connection_signal_subscribe(system_, LOGIND, SESSION, "Lock", sessionPath().c_str(), nullptr,
+                                                         G_DBUS_SIGNAL_FLAGS_NONE, &SessionSignals::onSignal, this,
+                                                         nullptr);
     if (session_)
         inhibitionSignal_ = g_dbus_connection_signal_subscribe(
             session_, POLICY_AGENT, POLICY_AGENT, "InhibitionsChanged", POLICY_AGENT_PATH, nullptr,
@@ -80,6 +90,7 @@ SessionServices::SessionServices(Events events) : events_(std::move(events)) {
 SessionServices::~SessionServices() {
     releaseSleepDelay();
     if (sleepSignal_) g_dbus_connection_signal_unsubscribe(system_, sleepSignal_);
+    if (lockSignal_) g_dbus_connection_signal_unsubscribe(system_, lockSignal_);
     if (inhibitionSignal_) g_dbus_connection_signal_unsubscribe(session_, inhibitionSignal_);
     if (system_) g_object_unref(system_);
     if (session_) g_object_unref(session_);
@@ -137,7 +148,7 @@ std::string SessionServices::sessionPath() {
         g_variant_unref(value);
         g_variant_unref(display);
     }
-    if (sessionPath_.empty()) sessionPath_ = "/org/freedesktop/login1/session/auto";
+    if (sessionPath_.empty()) sessionPath_ = AUTO_SESSION;
     return sessionPath_;
 }
 
@@ -169,7 +180,7 @@ void SessionServices::lock(const std::string& command, std::function<void()> don
         return;
     }
     std::string why;
-    GVariant* reply = callSync(system_, LOGIND, sessionPath().c_str(), "org.freedesktop.login1.Session", "Lock",
+    GVariant* reply = callSync(system_, LOGIND, sessionPath().c_str(), SESSION, "Lock",
                                nullptr, nullptr, &why);
     if (reply) g_variant_unref(reply);
     else report("cannot lock the session through logind: " + why);

@@ -1,7 +1,8 @@
 // What the idle daemon asks of the session besides the idle time: whether anything
 // inhibits idle (logind's idle inhibitor locks, KDE PowerDevil's inhibitions), the
-// session's lock (logind's Session.Lock, or the user's lock command), and sleep (logind's
-// PrepareForSleep, with a delay lock held while the daemon locks before it).
+// session's lock (logind's Session.Lock, or the user's lock command, and logind's Lock
+// signal to this session), and sleep (logind's PrepareForSleep, with a delay lock held
+// while the daemon locks before it).
 #pragma once
 
 #include <functional>
@@ -16,6 +17,7 @@ public:
     struct Events {
         std::function<void()> inhibitionsChanged;  // PowerDevil's inhibitions changed
         std::function<void(bool)> sleep;           // true before sleep, false after resume
+        std::function<void()> lock;                // logind asks this session to lock
     };
     explicit SessionServices(Events events);
     ~SessionServices();
@@ -46,7 +48,7 @@ private:
     std::string sessionPath_;
     GDBusConnection* system_ = nullptr;
     GDBusConnection* session_ = nullptr;
-    unsigned sleepSignal_ = 0, inhibitionSignal_ = 0;
+    unsigned sleepSignal_ = 0, inhibitionSignal_ = 0, lockSignal_ = 0;
     int delayFd_ = -1;
 };
 

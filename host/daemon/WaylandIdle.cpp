@@ -3,7 +3,8 @@
 // the idle inhibitors of visible surfaces itself.
 // Implements: one notification at a time, made afresh at each arm() (its timer starts when
 // it is made), idled/resumed as idle()/active(), the display's events read on the GLib
-// main loop, and a compositor that goes away as lost().
+// main loop, a compositor that goes away as lost(), and whether it offers the session
+// lock (the global is noted, not bound: zorvan --lock binds it).
 // Not implemented: more than one seat (the daemon watches the first).
 #include "host/daemon/WaylandIdle.h"
 
@@ -46,6 +47,8 @@ public:
         return true;
     }
 
+    bool sessionLock() const override { return sessionLock_; }
+
     std::string name() const override {
         return notifier_ ? "the compositor's ext-idle-notify" : "the compositor's org_kde_kwin_idle";
     }
@@ -87,6 +90,8 @@ private:
             me->kde_ = static_cast<org_kde_kwin_idle*>(wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
         else if (!std::strcmp(interface, wl_seat_interface.name) && !me->seat_)
             me->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        else if (!std::strcmp(interface, "ext_session_lock_manager_v1"))
+            me->sessionLock_ = true;
     }
 
     static gboolean onReadable(int, GIOCondition condition, gpointer self) {
@@ -109,6 +114,7 @@ private:
     ext_idle_notification_v1* notification_ = nullptr;
     org_kde_kwin_idle_timeout* timeout_ = nullptr;
     guint source_ = 0;
+    bool sessionLock_ = false;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 // inhibition on a mock), weston (none: refused), and logind on a mock system bus (idle
 // inhibitor locks, the session's lock, sleep). Times are seconds here; the daemon reads
 // them as a person writes them.
+#include "host/DaemonRun.h"
 #include "host/Process.h"
 #include "host/TwoMonitorDisplay.h"
 
@@ -40,62 +41,7 @@ constexpr int HALF = TwoMonitorDisplay::MONITOR_WIDTH;
 // How long after the saver shows the daemon leaves input to the saver alone.
 constexpr double SETTLED = 2.0;
 
-// Whether a process runs (a zombie that nobody reaps does not).
-bool alive(int pid) {
-    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-    const size_t close = stat.rfind(')');
-    return close != std::string::npos && stat.compare(close + 2, 1, "Z") != 0;
-}
-
 void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-// A running zorvan --daemon: its pid and the file its stderr goes to.
-class DaemonRun {
-public:
-    DaemonRun(int pid, std::string log) : pid_(pid), log_(std::move(log)) {}
-    ~DaemonRun() {
-        if (pid_ > 0) {
-            for (int child : savers()) kill(child, SIGKILL);
-            kill(pid_, SIGKILL);
-            waitProcess(pid_, 5);
-        }
-    }
-    DaemonRun(const DaemonRun&) = delete;
-    DaemonRun& operator=(const DaemonRun&) = delete;
-
-    int pid() const { return pid_; }
-    std::string log() const { return readFile(log_); }
-    // Once it says what it watches; false when it ended or said nothing in time.
-    bool ready(double seconds = 15) const {
-        return waitUntil([&] { return log().find("watching ") != std::string::npos; }, seconds, 0.02);
-    }
-    // Its saver: the children it runs now.
-    std::vector<int> savers() const {
-        std::vector<int> pids;
-        std::istringstream in(readFile("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children"));
-        for (int pid = 0; in >> pid;) pids.push_back(pid);
-        return pids;
-    }
-    bool saving() const { return !savers().empty(); }
-    bool waitSaving(bool running, double seconds) const {
-        return waitUntil([&] { return saving() == running; }, seconds, 0.02);
-    }
-    // Ends it with `signal`; its exit status (-1 when a signal ended it).
-    int end(int signal, double seconds = 5) {
-        kill(pid_, signal);
-        return ended(seconds);
-    }
-    // Waits for it to end by itself; its exit status, or -1 when it did not in time.
-    int ended(double seconds) {
-        const int status = waitProcess(pid_, seconds);
-        pid_ = -1;
-        return status;
-    }
-
-private:
-    int pid_;
-    std::string log_;
-};
 
 // Runs zorvan with `args` in `env` (added to the test's own) to its end.
 ProcessResult zorvanWith(const std::vector<std::string>& args, const std::vector<std::string>& env) {

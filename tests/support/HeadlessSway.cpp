@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -25,6 +26,13 @@ const char CONFIG[] =
 void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
 
 }  // namespace
+
+bool HeadlessSway::hasSessionLock() {
+    const ProcessResult version = runProcess("sway", {"--version"});
+    std::smatch m;
+    if (!std::regex_search(version.out, m, std::regex("(\\d+)\\.(\\d+)"))) return true;
+    return std::stoi(m[1]) > 1 || std::stoi(m[2]) >= 8;
+}
 
 HeadlessSway::HeadlessSway() {
     if (!start() && why_.empty()) why_ = "sway did not start";

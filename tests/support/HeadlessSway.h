@@ -24,6 +24,9 @@ public:
 
     HeadlessSway();   // starts sway and waits until both outputs show black; see available()
 
+    // Whether the installed sway offers the session lock (ext-session-lock-v1): 1.8 on.
+    static bool hasSessionLock();
+
     // Runs swaymsg with `args` against this sway.
     ProcessResult swaymsg(const std::vector<std::string>& args) const;
     // The outputs as sway reports them now, in its order.
