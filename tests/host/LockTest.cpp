@@ -23,7 +23,6 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 
 using namespace zorvan;
 using namespace zorvan::test;
@@ -231,14 +230,6 @@ void expectLockAndUnlock(HeadlessWlroots& desktop, const std::string& name) {
     expectPromptStop(wallpaper, "wallpaper");
 }
 
-// Whether sway is one with a session lock: 1.8 on.
-bool swayLocks() {
-    const ProcessResult version = runProcess("sway", {"--version"});
-    std::smatch m;
-    if (!std::regex_search(version.out, m, std::regex("(\\d+)\\.(\\d+)"))) return true;
-    return std::stoi(m[1]) > 1 || std::stoi(m[2]) >= 8;
-}
-
 void expectRefused(const ProcessResult& run, const std::string& where) {
     EXPECT_EQ(run.exitCode, 2) << where << ": " << run.err;
     EXPECT_EQ(lines(run.err), 1) << where << ": " << run.err;
@@ -272,7 +263,7 @@ TEST(Lock, RefusedInOneLineWhereTheCompositorHasNoSessionLock) {
             EXPECT_TRUE(weston.waitUntilBlack(1)) << "the refused lock drew something";
         }
     }
-    if (!swayLocks()) {
+    if (!HeadlessSway::hasSessionLock()) {
         HeadlessSway sway;
         if (sway.available()) {
             const ProcessResult run = sway.runClient(zorvanPath(), {"--lock"});
@@ -284,7 +275,7 @@ TEST(Lock, RefusedInOneLineWhereTheCompositorHasNoSessionLock) {
 
 TEST(Lock, SwayLocksEveryOutputUntilThePasswordAndStaysLockedWhenStopped) {
     if (!inPamWrapper()) return rerunUnderPamWrapper(MATRIX_STACK);
-    if (!swayLocks()) GTEST_SKIP() << "this sway has no session lock (1.8 on has)";
+    if (!HeadlessSway::hasSessionLock()) GTEST_SKIP() << "this sway has no session lock (1.8 on has)";
     HeadlessSway sway;
     if (!sway.available()) GTEST_SKIP() << sway.why();
     expectLockAndUnlock(sway, "lock-sway");
