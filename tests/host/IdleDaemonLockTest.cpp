@@ -267,6 +267,7 @@ TEST(IdleDaemonLockScreen, SleepWaitsForTheLockAndFourSecondsAtMost) {
     EXPECT_GT(locker, 0) << "the lock screen stays after resume\n" << daemon->log();
     ASSERT_TRUE(s.sway.type(PASSWORD)) << s.sway.error();
     EXPECT_TRUE(waitUntil([&] { return daemon->children("--lock").empty(); }, 10, 0.02)) << daemon->log();
+    settle(0.5);  // the daemon hears of the end on its main loop, a moment after it
 
     writeFile(s.sway.file("never"), "");
     ASSERT_TRUE(s.prepareForSleep(true));
