@@ -283,6 +283,8 @@ public:
         s.scale = scale;
         if (!s.gl) showBlack(s);
         else placeBuffer(s);
+        // The prompt stays in the middle, at the new scale.
+        if (prompt_ && prompt_->parent() == s.surface) prompt_->place(s.surface, s.width, s.height, s.scale);
         return Resize{Size{double(s.width), double(s.height)}, s.scale};
     }
 
