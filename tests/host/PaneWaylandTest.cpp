@@ -1,0 +1,196 @@
+// The settings pane as a native Wayland client, with no X display to fall back on: on a
+// headless sway without XWayland at scale 1 and 2, on KWin at 1.5 and on mutter. Its
+// preview shows motes at the output's resolution, and it is driven through its
+// accessibility tree (settings_through_accessibility.py --wayland). Skipped where a
+// compositor or its tools are not installed.
+#include "host/Process.h"
+#include "support/HeadlessKwin.h"
+#include "support/HeadlessMutter.h"
+#include "support/HeadlessSway.h"
+#include "support/WaylandRuns.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+
+using namespace zorvan;
+using namespace zorvan::test;
+
+namespace {
+
+// Plain squares without tails, held in one mode: as many lit pixels from one second to
+// the next.
+const char SETTINGS[] = "[Zorvan]\nmoteShape=0\ndrawMode=0\n";
+
+// The pane on `compositor` with its own settings file; its pid. GTK picks the backend:
+// no GDK_BACKEND, and no DISPLAY (the compositors' clients never get one).
+int startPane(HeadlessCompositor& compositor, const std::string& err = "pane.err") {
+    std::ofstream(compositor.file("Zorvan.conf")) << SETTINGS;
+    ChildSetup setup;
+    setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory", "GIO_USE_VFS=local"};
+    setup.errPath = compositor.file(err);
+    return compositor.startClient(zorvanPath(), {"--settings", "--prefs", compositor.file("Zorvan.conf"), "--seed", "5",
+                                                 "--mode", "0"},
+                                  setup);
+}
+
+// The pane's preview in a picture of the desktop: the black inside the window, whose
+// background is the theme's light grey, on an output whose background is black or
+// another colour without black.
+Box previewBox(const Shot& shot) {
+    const Box window = boxOf(shot, [](const unsigned char* p) { return p[0] > 200 && p[1] > 200 && p[2] > 200; });
+    if (window.right == 0) return {};
+    const Box inside = boxOf(part(shot, window), [](const unsigned char* p) { return !isLit(p); });
+    if (inside.right == 0) return {};
+    return {window.left + inside.left, window.top + inside.top, window.left + inside.right, window.top + inside.bottom};
+}
+
+struct Preview {
+    Box box;
+    double lit = 0;  // the mean of three pictures
+    Shot last;
+};
+
+// Waits until the preview, found in pictures by `find`, shows motes; then reads its lit
+// pixels from three pictures.
+Preview previewOn(const std::function<Shot()>& take, const std::function<Box(const Shot&)>& find = previewBox) {
+    Preview p;
+    waitUntil([&] {
+        p.last = take();
+        p.box = find(p.last);
+        return p.box.right && litPixels(p.last, p.box) > 200;
+    }, 20, 0.3);
+    if (!p.box.right) return p;
+    for (int i = 0; i < 3; ++i) {
+        settle(0.2);
+        p.last = take();
+        p.lit += double(litPixels(p.last, find(p.last))) / 3;
+    }
+    return p;
+}
+
+// The accessibility test's Wayland steps, as a client of `compositor`, with or without
+// the idle daemon's switch; skips the test where AT-SPI's tools are missing.
+void expectDrivenThroughAccessibility(HeadlessCompositor& compositor, bool daemon = true) {
+    std::vector<std::string> args = {std::string(ZORVAN_SOURCE_DIR) + "/tests/host/settings_through_accessibility.py",
+                                     zorvanPath(), "--wayland"};
+    if (!daemon) args.push_back("--no-daemon");
+    const ProcessResult run =
+        compositor.runClient("/usr/bin/python3", args,
+                             240, {"GDK_BACKEND", "ZORVAN_STOP_LIMIT=" + std::to_string(STOP_LIMIT)});
+    if (run.exitCode == 77) GTEST_SKIP() << run.out;
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+}
+
+}  // namespace
+
+// On sway without XWayland the pane is an xdg-shell window whose preview is 480x270 at
+// scale 1; moved to a scale-2 output it draws 960x540 pixels of its own: about four
+// times the lit pixels, in 2x2 blocks that differ (not a half-size frame scaled up).
+TEST(PaneOnSway, NativeAtEachOutputsScale) {
+    HeadlessSway sway;
+    if (!sway.available()) GTEST_SKIP() << sway.why();
+    // The scale-2 output large enough for the pane: 800x600 points.
+    ASSERT_EQ(sway.swaymsg({"output", "HEADLESS-2", "mode", "1600x1200"}).exitCode, 0);
+    const int pid = startPane(sway);
+    ASSERT_GT(pid, 0);
+    const std::string pidCriteria = "[pid=" + std::to_string(pid) + "]";
+    const Preview one = previewOn([&] { return sway.outputShot("HEADLESS-1"); });
+    ASSERT_TRUE(one.box.right) << readFile(sway.file("pane.err")) << sway.log();
+    EXPECT_EQ(one.box.width(), 480u);
+    EXPECT_EQ(one.box.height(), 270u);
+    const std::string tree = sway.swaymsg({"-t", "get_tree"}).out;
+    EXPECT_NE(tree.find("\"shell\": \"xdg_shell\""), std::string::npos) << tree;
+
+    ASSERT_EQ(sway.swaymsg({pidCriteria, "move", "container", "to", "output", "HEADLESS-2"}).exitCode, 0);
+    ASSERT_EQ(sway.swaymsg({pidCriteria, "move", "position", "center"}).exitCode, 0);
+    const Preview two = previewOn([&] { return sway.outputShot("HEADLESS-2"); });
+    ASSERT_TRUE(two.box.right);
+    EXPECT_EQ(two.box.width(), 960u);
+    EXPECT_EQ(two.box.height(), 540u);
+    EXPECT_GT(two.lit, 3.0 * one.lit) << one.lit << " lit pixels at scale 1, " << two.lit << " at 2";
+    EXPECT_LT(two.lit, 5.0 * one.lit) << one.lit << " lit pixels at scale 1, " << two.lit << " at 2";
+    const Shot preview = part(two.last, two.box);
+    EXPECT_GT(mixedBlocks(preview), 200) << "drawn at half the resolution and scaled up";
+    EXPECT_LT(softPixels(preview), litPixels(preview) / 100) << "the motes were not drawn at 960x540";
+    writeShot(part(two.last, boxOf(two.last, [](const unsigned char* p) { return isLit(p); })),
+              shotFile("pane-sway-2"));
+    EXPECT_EQ(lines(readFile(sway.file("pane.err"))), 0) << readFile(sway.file("pane.err"));
+    expectPromptStop(pid, "the pane");
+}
+
+TEST(PaneOnSway, DrivenThroughTheAccessibilityTree) {
+    HeadlessSway sway;
+    if (!sway.available()) GTEST_SKIP() << sway.why();
+    expectDrivenThroughAccessibility(sway);
+}
+
+// Without OpenGL (no EGL vendor library) the pane opens all the same, without a
+// preview, and says why in one line.
+TEST(PaneOnSway, WithoutOpenGLThePaneOpensWithoutAPreview) {
+    HeadlessSway sway;
+    if (!sway.available()) GTEST_SKIP() << sway.why();
+    std::ofstream(sway.file("Zorvan.conf")) << SETTINGS;
+    ChildSetup setup;
+    setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json"};
+    setup.errPath = sway.file("pane.err");
+    const int pid = sway.startClient(zorvanPath(), {"--settings", "--prefs", sway.file("Zorvan.conf")}, setup);
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(waitUntil([&] { return sway.swaymsg({"-t", "get_tree"}).out.find("\"Zorvan\"") != std::string::npos; },
+                          15, 0.2))
+        << readFile(sway.file("pane.err"));
+    const std::string err = readFile(sway.file("pane.err"));
+    EXPECT_EQ(err.rfind("zorvan: no preview: ", 0), 0u) << err;
+    EXPECT_EQ(lines(err), 1) << err;
+    expectPromptStop(pid, "the pane without a preview");
+}
+
+// A Wayland display that cannot be reached, and no X display: one line that names both.
+TEST(PaneOnWayland, WithoutADisplayOneLineNamesBoth) {
+    TempDir runtime;
+    ChildSetup setup;
+    setup.env = {"WAYLAND_DISPLAY=wayland-nowhere", "XDG_RUNTIME_DIR=" + runtime.path(), "DISPLAY", "GDK_BACKEND"};
+    const ProcessResult r = runChild(zorvanPath(), {"--settings"}, setup);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "zorvan: no Wayland display wayland-nowhere and no X display for the settings pane "
+                     "(DISPLAY is not set)\n");
+}
+
+// At 1.5 GTK 3 draws the window at 2 and KWin scales it to the output: the preview is
+// 720x405 pixels of the output with motes, and the pane is driven as on sway.
+TEST(PaneOnKwin, NativeAtScale1_5) {
+    HeadlessKwin kwin(1280, 720, 1.5);
+    if (!kwin.available()) GTEST_SKIP() << kwin.why();
+    const int pid = startPane(kwin);
+    ASSERT_GT(pid, 0);
+    const Preview p = previewOn([&] { return kwin.screenshot(); });
+    ASSERT_TRUE(p.box.right) << kwin.error() << readFile(kwin.file("pane.err")) << kwin.log();
+    EXPECT_NEAR(double(p.box.width()), 720.0, 1.0);
+    EXPECT_NEAR(double(p.box.height()), 405.0, 1.0);
+    expectPromptStop(pid, "the pane");
+    expectDrivenThroughAccessibility(kwin);
+}
+
+// On mutter (no XWayland: --no-x11) the preview is 480x270 on the first output, with
+// motes, and the pane is driven as on sway (but for the idle daemon, which would watch
+// mutter through its session bus: the test's own bus is another).
+TEST(PaneOnMutter, NativeAndDriven) {
+    if (const std::string tool = HeadlessMutter::missing(); !tool.empty()) GTEST_SKIP() << tool << " is not installed";
+    HeadlessMutter mutter;
+    if (!mutter.available()) GTEST_SKIP() << mutter.why();
+    const int pid = startPane(mutter);
+    ASSERT_GT(pid, 0);
+    // Mutter's own backgrounds have no black: the black is the preview's, once the
+    // pointer (black-rimmed) has left for the second output.
+    ASSERT_TRUE(waitUntil([&] { return motes(HeadlessMutter::output(mutter.screenshot(), 0)) > 200; }, 20, 0.3));
+    ASSERT_TRUE(mutter.moveTo(2 * HeadlessMutter::OUTPUT_WIDTH - 1, HeadlessMutter::OUTPUT_HEIGHT - 1)) << mutter.error();
+    ASSERT_TRUE(waitUntil([&] { return blackBox(HeadlessMutter::output(mutter.screenshot(), 0)).left > 0; }, 10, 0.2))
+        << "the pointer stays in the corner of the first output";
+    const Preview p = previewOn([&] { return HeadlessMutter::output(mutter.screenshot(), 0); }, blackBox);
+    ASSERT_TRUE(p.box.right) << mutter.error() << readFile(mutter.file("pane.err")) << mutter.log();
+    EXPECT_EQ(p.box.width(), 480u);
+    EXPECT_EQ(p.box.height(), 270u);
+    expectPromptStop(pid, "the pane");
+    expectDrivenThroughAccessibility(mutter, false);
+}
