@@ -120,6 +120,31 @@ TEST(PaneOnSway, NativeAtEachOutputsScale) {
     expectPromptStop(pid, "the pane");
 }
 
+// On a workspace that is not shown sway asks for no frames: the pane draws nothing and
+// takes next to no CPU; back on the shown one, it draws again.
+TEST(PaneOnSway, RestsWhileItsWorkspaceIsHidden) {
+    HeadlessSway sway;
+    if (!sway.available()) GTEST_SKIP() << sway.why();
+    const int pid = startPane(sway);
+    ASSERT_GT(pid, 0);
+    const std::string pidCriteria = "[pid=" + std::to_string(pid) + "]";
+    ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << readFile(sway.file("pane.err"));
+    double before = cpuSeconds(pid);
+    settle(1.0);
+    const double seen = cpuSeconds(pid) - before;
+    ASSERT_EQ(sway.swaymsg({pidCriteria, "move", "container", "to", "workspace", "hidden"}).exitCode, 0);
+    ASSERT_TRUE(sway.waitUntilBlack(5)) << "the pane's workspace is still shown";
+    settle(0.5);
+    before = cpuSeconds(pid);
+    settle(2.0);
+    const double hidden = cpuSeconds(pid) - before;
+    EXPECT_LT(hidden, 0.04) << "seen, the pane took " << seen << " s a second";
+    EXPECT_GT(seen, 4 * hidden);
+    ASSERT_EQ(sway.swaymsg({"workspace", "hidden"}).exitCode, 0);
+    EXPECT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 10)) << "the pane does not draw again";
+    expectPromptStop(pid, "the pane");
+}
+
 TEST(PaneOnSway, DrivenThroughTheAccessibilityTree) {
     HeadlessSway sway;
     if (!sway.available()) GTEST_SKIP() << sway.why();

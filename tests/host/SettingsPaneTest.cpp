@@ -191,3 +191,16 @@ TEST(SettingsProgram, TermEndsThePaneWithStatus0) {
     kill(pid, SIGTERM);
     EXPECT_EQ(test::waitProcess(pid, 10), 0);
 }
+
+// The preview draws only while its frames reach the screen: the pane hidden, it stops
+// within a frame; shown again, it goes on.
+TEST_F(Pane, AHiddenPaneDrawsNothingUntilShownAgain) {
+    ASSERT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= 5; }));
+    gtk_widget_hide(pane_->window());
+    iterateUntil([] { return false; }, 0.2);
+    const long hidden = pane_->framesDrawn();
+    iterateUntil([] { return false; }, 0.5);
+    EXPECT_LE(pane_->framesDrawn(), hidden + 1) << "a hidden pane goes on drawing";
+    gtk_widget_show(pane_->window());
+    EXPECT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= hidden + 10; })) << "the shown pane stays still";
+}
