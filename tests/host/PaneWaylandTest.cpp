@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 using namespace zorvan;
@@ -23,27 +25,50 @@ namespace {
 // the next.
 const char SETTINGS[] = "[Zorvan]\nmoteShape=0\ndrawMode=0\n";
 
-// The pane on `compositor` with its own settings file; its pid. GTK picks the backend:
-// no GDK_BACKEND, and no DISPLAY (the compositors' clients never get one).
-int startPane(HeadlessCompositor& compositor, const std::string& err = "pane.err") {
-    std::ofstream(compositor.file("Zorvan.conf")) << SETTINGS;
+// The pane on `compositor` with settings of its own: the whole pane, its Screen saver
+// section too, with the usual settings file in a private config folder; or, not `whole`,
+// the smaller pane of a settings file given with --prefs. Its pid. GTK picks the
+// backend: no GDK_BACKEND, and no DISPLAY (the compositors' clients never get one).
+int startPane(HeadlessCompositor& compositor, bool whole, const std::vector<std::string>& env = {}) {
+    const std::string config = compositor.file("pane-config");
+    std::filesystem::create_directories(config + "/zorvan");
+    std::ofstream(config + "/zorvan/Zorvan.conf") << SETTINGS;
     ChildSetup setup;
-    setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory", "GIO_USE_VFS=local"};
-    setup.errPath = compositor.file(err);
-    return compositor.startClient(zorvanPath(), {"--settings", "--prefs", compositor.file("Zorvan.conf"), "--seed", "5",
-                                                 "--mode", "0"},
-                                  setup);
+    setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory", "GIO_USE_VFS=local",
+                 "XDG_CONFIG_HOME=" + config};
+    setup.env.insert(setup.env.end(), env.begin(), env.end());
+    setup.errPath = compositor.file("pane.err");
+    std::vector<std::string> args = {"--settings", "--seed", "5", "--mode", "0"};
+    if (!whole) args.insert(args.end(), {"--prefs", config + "/zorvan/Zorvan.conf"});
+    return compositor.startClient(zorvanPath(), args, setup);
 }
 
-// The pane's preview in a picture of the desktop: the black inside the window, whose
-// background is the theme's light grey, on an output whose background is black or
-// another colour without black.
+bool isLight(const unsigned char* p) { return p[0] > 200 && p[1] > 200 && p[2] > 200; }
+
+// The pane's preview in a picture of the desktop: inside the window (the theme's light
+// grey), the rows with a hundred black pixels or more and, across those, the columns with
+// fifty or more; black text is narrower than that.
 Box previewBox(const Shot& shot) {
-    const Box window = boxOf(shot, [](const unsigned char* p) { return p[0] > 200 && p[1] > 200 && p[2] > 200; });
+    const Box window = boxOf(shot, isLight);
     if (window.right == 0) return {};
-    const Box inside = boxOf(part(shot, window), [](const unsigned char* p) { return !isLit(p); });
-    if (inside.right == 0) return {};
-    return {window.left + inside.left, window.top + inside.top, window.left + inside.right, window.top + inside.bottom};
+    const Shot inside = part(shot, window);
+    Box box{inside.width, inside.height, 0, 0};
+    std::vector<long> columns(inside.width, 0);
+    for (size_t y = 0; y < inside.height; ++y) {
+        long black = 0;
+        for (size_t x = 0; x < inside.width; ++x) black += !isLit(inside.at(x, y));
+        if (black < 100) continue;
+        box.top = std::min(box.top, y);
+        box.bottom = y + 1;
+        for (size_t x = 0; x < inside.width; ++x) columns[x] += !isLit(inside.at(x, y));
+    }
+    for (size_t x = 0; x < inside.width; ++x) {
+        if (columns[x] < 50) continue;
+        box.left = std::min(box.left, x);
+        box.right = x + 1;
+    }
+    if (box.right == 0) return {};
+    return {window.left + box.left, window.top + box.top, window.left + box.right, window.top + box.bottom};
 }
 
 struct Preview {
@@ -91,9 +116,9 @@ void expectDrivenThroughAccessibility(HeadlessCompositor& compositor, bool daemo
 TEST(PaneOnSway, NativeAtEachOutputsScale) {
     HeadlessSway sway;
     if (!sway.available()) GTEST_SKIP() << sway.why();
-    // The scale-2 output large enough for the pane: 800x600 points.
-    ASSERT_EQ(sway.swaymsg({"output", "HEADLESS-2", "mode", "1600x1200"}).exitCode, 0);
-    const int pid = startPane(sway);
+    // The scale-2 output large enough for the whole pane: 1000x800 points.
+    ASSERT_EQ(sway.swaymsg({"output", "HEADLESS-2", "mode", "2000x1600"}).exitCode, 0);
+    const int pid = startPane(sway, true);
     ASSERT_GT(pid, 0);
     const std::string pidCriteria = "[pid=" + std::to_string(pid) + "]";
     const Preview one = previewOn([&] { return sway.outputShot("HEADLESS-1"); });
@@ -105,6 +130,9 @@ TEST(PaneOnSway, NativeAtEachOutputsScale) {
 
     ASSERT_EQ(sway.swaymsg({pidCriteria, "move", "container", "to", "output", "HEADLESS-2"}).exitCode, 0);
     ASSERT_EQ(sway.swaymsg({pidCriteria, "move", "position", "center"}).exitCode, 0);
+    // Focused, with a keyboard (a key that does nothing), the pane is drawn as active.
+    ASSERT_EQ(sway.swaymsg({pidCriteria, "focus"}).exitCode, 0);
+    ASSERT_TRUE(sway.key("Shift_L")) << sway.error();
     const Preview two = previewOn([&] { return sway.outputShot("HEADLESS-2"); });
     ASSERT_TRUE(two.box.right);
     EXPECT_EQ(two.box.width(), 960u);
@@ -125,7 +153,7 @@ TEST(PaneOnSway, NativeAtEachOutputsScale) {
 TEST(PaneOnSway, RestsWhileItsWorkspaceIsHidden) {
     HeadlessSway sway;
     if (!sway.available()) GTEST_SKIP() << sway.why();
-    const int pid = startPane(sway);
+    const int pid = startPane(sway, false);
     ASSERT_GT(pid, 0);
     const std::string pidCriteria = "[pid=" + std::to_string(pid) + "]";
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << readFile(sway.file("pane.err"));
@@ -156,11 +184,7 @@ TEST(PaneOnSway, DrivenThroughTheAccessibilityTree) {
 TEST(PaneOnSway, WithoutOpenGLThePaneOpensWithoutAPreview) {
     HeadlessSway sway;
     if (!sway.available()) GTEST_SKIP() << sway.why();
-    std::ofstream(sway.file("Zorvan.conf")) << SETTINGS;
-    ChildSetup setup;
-    setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json"};
-    setup.errPath = sway.file("pane.err");
-    const int pid = sway.startClient(zorvanPath(), {"--settings", "--prefs", sway.file("Zorvan.conf")}, setup);
+    const int pid = startPane(sway, true, {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json"});
     ASSERT_GT(pid, 0);
     EXPECT_TRUE(waitUntil([&] { return sway.swaymsg({"-t", "get_tree"}).out.find("\"Zorvan\"") != std::string::npos; },
                           15, 0.2))
@@ -187,7 +211,7 @@ TEST(PaneOnWayland, WithoutADisplayOneLineNamesBoth) {
 TEST(PaneOnKwin, NativeAtScale1_5) {
     HeadlessKwin kwin(1280, 720, 1.5);
     if (!kwin.available()) GTEST_SKIP() << kwin.why();
-    const int pid = startPane(kwin);
+    const int pid = startPane(kwin, false);
     ASSERT_GT(pid, 0);
     const Preview p = previewOn([&] { return kwin.screenshot(); });
     ASSERT_TRUE(p.box.right) << kwin.error() << readFile(kwin.file("pane.err")) << kwin.log();
@@ -204,7 +228,7 @@ TEST(PaneOnMutter, NativeAndDriven) {
     if (const std::string tool = HeadlessMutter::missing(); !tool.empty()) GTEST_SKIP() << tool << " is not installed";
     HeadlessMutter mutter;
     if (!mutter.available()) GTEST_SKIP() << mutter.why();
-    const int pid = startPane(mutter);
+    const int pid = startPane(mutter, false);
     ASSERT_GT(pid, 0);
     // Mutter's own backgrounds have no black: the black is the preview's, once the
     // pointer (black-rimmed) has left for the second output.
@@ -218,4 +242,30 @@ TEST(PaneOnMutter, NativeAndDriven) {
     EXPECT_EQ(p.box.height(), 270u);
     expectPromptStop(pid, "the pane");
     expectDrivenThroughAccessibility(mutter, false);
+}
+
+// Opened on a scale-2 output of mutter (GNOME draws its title bar: GTK's own), the
+// preview is 960x540 pixels drawn at that resolution.
+TEST(PaneOnMutter, FullResolutionAtScale2) {
+    if (const std::string tool = HeadlessMutter::missing(); !tool.empty()) GTEST_SKIP() << tool << " is not installed";
+    HeadlessMutter mutter(true);
+    if (!mutter.available()) GTEST_SKIP() << mutter.why();
+    // A new window opens on the output with the pointer; the pointer then leaves it.
+    const int middle = HeadlessMutter::OUTPUT_WIDTH + HeadlessMutter::OUTPUT_WIDTH;
+    ASSERT_TRUE(mutter.moveTo(middle, HeadlessMutter::OUTPUT_HEIGHT)) << mutter.error();
+    const int pid = startPane(mutter, false);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitUntil([&] { return motes(HeadlessMutter::output(mutter.screenshot(), 1)) > 200; }, 20, 0.3))
+        << readFile(mutter.file("pane.err")) << mutter.log();
+    ASSERT_TRUE(mutter.moveTo(HeadlessMutter::OUTPUT_WIDTH / 2, HeadlessMutter::OUTPUT_HEIGHT / 2)) << mutter.error();
+    const Preview p = previewOn([&] { return HeadlessMutter::output(mutter.screenshot(), 1); }, blackBox);
+    ASSERT_TRUE(p.box.right);
+    EXPECT_EQ(p.box.width(), 960u);
+    EXPECT_EQ(p.box.height(), 540u);
+    const Shot preview = part(p.last, p.box);
+    EXPECT_GT(mixedBlocks(preview), 200) << "drawn at half the resolution and scaled up";
+    EXPECT_LT(softPixels(preview), litPixels(preview) / 100) << "the motes were not drawn at 960x540";
+    // The window for people to look at: its light frame around the preview, title bar too.
+    writeShot(part(p.last, boxOf(p.last, isLight)), shotFile("pane-gnome-2"));
+    expectPromptStop(pid, "the pane");
 }
