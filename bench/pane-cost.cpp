@@ -1,14 +1,17 @@
 // What the settings pane costs with its preview running: the CPU of the pane's process
 // over SECONDS, its resident memory (now and at its peak) and the preview's frames a
 // second, on X11 (a private Xvfb, at GDK_SCALE 1 and 2) and as a Wayland client of a
-// headless sway at scale 1 and 2 (through the test suite's harness, as nobody when run as
-// root). With BASELINE, another build's zorvan is measured on X11 beside this one (an
-// earlier pane, drawn through GLX on an X child window, runs on X11 only).
+// headless sway at scale 1 and 2, KWin and mutter at scale 1 (through the test suite's
+// harness, as nobody when run as root). With BASELINE, another build's zorvan is measured
+// on X11 beside this one (an earlier pane, drawn through GLX on an X child window, runs
+// on X11 only).
 //   build/bin/zorvan-pane-cost [SECONDS [BASELINE]]      (default 10 s)
 // Frames: on X11 the DAMAGE notifications of the window the preview draws on; on Wayland
 // the commits of the pane's surface in a run of its own under WAYLAND_DEBUG.
 #include "host/Process.h"
 #include "host/TwoMonitorDisplay.h"
+#include "support/HeadlessKwin.h"
+#include "support/HeadlessMutter.h"
 #include "support/HeadlessSway.h"
 #include "support/TestSupport.h"
 #include "support/WaylandRuns.h"
@@ -164,6 +167,37 @@ void onSway(const std::string& zorvan) {
     }
 }
 
+// The pane where the compositor opens it, at scale 1.
+void onCompositor(const char* where, HeadlessCompositor& compositor) {
+    if (!compositor.available()) {
+        std::printf("%s skipped: %s\n", where, compositor.why().c_str());
+        return;
+    }
+    std::ofstream(compositor.file("Zorvan.conf")) << SETTINGS;
+    for (bool debug : {false, true}) {
+        ChildSetup setup;
+        setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory"};
+        if (debug) {
+            setup.env.push_back("WAYLAND_DEBUG=client");
+            setup.errPath = compositor.file("debug.log");
+        }
+        const int pid = compositor.startClient(
+            zorvanPath(), {"--settings", "--prefs", compositor.file("Zorvan.conf"), "--seed", "5"}, setup);
+        settle(4.0);
+        if (debug) {
+            settle(3.0);
+            std::printf("%-18s %-16s frames %5.1f/s (a run under WAYLAND_DEBUG)\n", where, "scale 1",
+                        commitsPerSecond(compositor.file("debug.log"), 3.0));
+        } else {
+            const double before = cpuSeconds(pid);
+            settle(seconds);
+            report(where, "scale 1", pid, cpuSeconds(pid) - before, -1, -1);
+        }
+        ::kill(pid, SIGTERM);
+        waitProcess(pid, 10);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,5 +209,7 @@ int main(int argc, char** argv) {
         onX11(zorvanPath(), "this build", scale);
     }
     onSway(zorvanPath());
+    { HeadlessKwin kwin(1280, 720, 1); onCompositor("Wayland (KWin)", kwin); }
+    { HeadlessMutter mutter; onCompositor("Wayland (mutter)", mutter); }
     return 0;
 }
