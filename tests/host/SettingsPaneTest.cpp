@@ -16,6 +16,7 @@
 
 #include "support/XPixels.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -203,4 +204,37 @@ TEST_F(Pane, AHiddenPaneDrawsNothingUntilShownAgain) {
     EXPECT_LE(pane_->framesDrawn(), hidden + 1) << "a hidden pane goes on drawing";
     gtk_widget_show(pane_->window());
     EXPECT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= hidden + 10; })) << "the shown pane stays still";
+}
+
+// At two device pixels a point (GDK_SCALE=2 on X11) the 480x270-point preview is drawn
+// into all of its 960x540 pixels, not into a corner of them at one pixel a point.
+TEST(SettingsProgram, AtScale2ThePreviewFillsItsPixels) {
+    if (!haveDisplay()) GTEST_SKIP() << "no DISPLAY";
+    test::TempDir dir;
+    const int pid = test::startProcess(test::zorvanPath(), {"--settings", "--prefs", dir.file("p.conf"), "--seed", "5"},
+                                       {"GDK_SCALE=2", "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "WAYLAND_DISPLAY"});
+    ASSERT_GT(pid, 0);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_TRUE(display);
+    const Window window = test::windowOf(display, pid, "Zorvan");
+    ASSERT_NE(window, 0ul);
+    ASSERT_TRUE(test::waitUntil([&] {
+        XWindowAttributes a;
+        return XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable && a.width >= 984 &&
+               a.height >= 564;
+    }, 10, 0.05)) << "the pane is not shown at twice its size";
+    // The preview's quarters, inside the window's border of 12 points.
+    long quarters[4] = {0, 0, 0, 0};
+    test::waitUntil([&] {
+        const test::Shot shot = test::readPixels(display, window, 24, 24, 960, 540);
+        if (shot.rgb.empty()) return false;
+        for (int q = 0; q < 4; ++q)
+            quarters[q] = test::litPixels(shot, test::Box{size_t(q % 2) * 480, size_t(q / 2) * 270,
+                                                          size_t(q % 2 + 1) * 480, size_t(q / 2 + 1) * 270});
+        return *std::min_element(quarters, quarters + 4) > 1000;
+    }, 15, 0.2);
+    for (int q = 0; q < 4; ++q) EXPECT_GT(quarters[q], 1000) << "quarter " << q << " of the preview";
+    XCloseDisplay(display);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitProcess(pid, 10), 0);
 }
