@@ -5,6 +5,7 @@
 // compositor or its tools are not installed.
 #include "host/Process.h"
 #include "support/HeadlessKwin.h"
+#include "support/HeadlessLabwc.h"
 #include "support/HeadlessMutter.h"
 #include "support/HeadlessSway.h"
 #include "support/WaylandRuns.h"
@@ -44,31 +45,38 @@ int startPane(HeadlessCompositor& compositor, bool whole, const std::vector<std:
 }
 
 bool isLight(const unsigned char* p) { return p[0] > 200 && p[1] > 200 && p[2] > 200; }
+bool isBlack(const unsigned char* p) { return !isLit(p); }
 
-// The pane's preview in a picture of the desktop: inside the window (the theme's light
-// grey), the rows with a hundred black pixels or more and, across those, the columns with
-// fifty or more; black text and the pointer are smaller than that.
-Box previewBox(const Shot& shot) {
-    const Box window = boxOf(shot, isLight);
-    if (window.right == 0) return {};
-    const Shot inside = part(shot, window);
-    Box box{inside.width, inside.height, 0, 0};
-    std::vector<long> columns(inside.width, 0);
-    for (size_t y = 0; y < inside.height; ++y) {
-        long black = 0;
-        for (size_t x = 0; x < inside.width; ++x) black += !isLit(inside.at(x, y));
-        if (black < 100) continue;
+// The box of the rows that hold a hundred pixels or more that `counts` accepts and, across
+// those rows, of the columns that hold fifty or more: a large area of such pixels, not
+// text or the pointer.
+Box largeArea(const Shot& shot, const PixelTest& counts) {
+    Box box{shot.width, shot.height, 0, 0};
+    std::vector<long> columns(shot.width, 0);
+    for (size_t y = 0; y < shot.height; ++y) {
+        long row = 0;
+        for (size_t x = 0; x < shot.width; ++x) row += counts(shot.at(x, y));
+        if (row < 100) continue;
         box.top = std::min(box.top, y);
         box.bottom = y + 1;
-        for (size_t x = 0; x < inside.width; ++x) columns[x] += !isLit(inside.at(x, y));
+        for (size_t x = 0; x < shot.width; ++x) columns[x] += counts(shot.at(x, y));
     }
-    for (size_t x = 0; x < inside.width; ++x) {
+    for (size_t x = 0; x < shot.width; ++x) {
         if (columns[x] < 50) continue;
         box.left = std::min(box.left, x);
         box.right = x + 1;
     }
-    if (box.right == 0) return {};
-    return {window.left + box.left, window.top + box.top, window.left + box.right, window.top + box.bottom};
+    return box.right ? box : Box{};
+}
+
+// The pane's preview in a picture of the desktop: the large black area inside the
+// window's (the theme's light grey).
+Box previewBox(const Shot& shot) {
+    const Box window = largeArea(shot, isLight);
+    if (window.right == 0) return {};
+    const Box inside = largeArea(part(shot, window), isBlack);
+    if (inside.right == 0) return {};
+    return {window.left + inside.left, window.top + inside.top, window.left + inside.right, window.top + inside.bottom};
 }
 
 struct Preview {
@@ -194,6 +202,20 @@ TEST(PaneOnSway, WithoutOpenGLThePaneOpensWithoutAPreview) {
     expectPromptStop(pid, "the pane without a preview");
 }
 
+// On labwc (Debian 13 on) the pane opens with no X display, its preview 480x270 with
+// motes.
+TEST(PaneOnLabwc, Native) {
+    HeadlessLabwc labwc;
+    if (!labwc.available()) GTEST_SKIP() << labwc.why();
+    const int pid = startPane(labwc, false);
+    ASSERT_GT(pid, 0);
+    const Preview p = previewOn([&] { return labwc.outputShot("HEADLESS-1"); });
+    ASSERT_TRUE(p.box.right) << readFile(labwc.file("pane.err")) << labwc.log();
+    EXPECT_EQ(p.box.width(), 480u);
+    EXPECT_EQ(p.box.height(), 270u);
+    expectPromptStop(pid, "the pane");
+}
+
 // A Wayland display that cannot be reached, and no X display: one line that names both.
 TEST(PaneOnWayland, WithoutADisplayOneLineNamesBoth) {
     TempDir runtime;
@@ -261,6 +283,6 @@ TEST(PaneOnMutter, FullResolutionAtScale2) {
     EXPECT_GT(mixedBlocks(preview), 200) << "drawn at half the resolution and scaled up";
     EXPECT_LT(softPixels(preview), litPixels(preview) / 100) << "the motes were not drawn at 960x540";
     // The window for people to look at: its light frame around the preview, title bar too.
-    writeShot(part(p.last, boxOf(p.last, isLight)), shotFile("pane-gnome-2"));
+    writeShot(part(p.last, largeArea(p.last, isLight)), shotFile("pane-gnome-2"));
     expectPromptStop(pid, "the pane");
 }
