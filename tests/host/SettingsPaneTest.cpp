@@ -13,11 +13,14 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xcomposite.h>
+#include <gdk/gdkx.h>
 
 #include "support/XPixels.h"
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -218,6 +221,8 @@ TEST(SettingsProgram, AtScale2ThePreviewFillsItsPixels) {
     ASSERT_TRUE(display);
     const Window window = test::windowOf(display, pid, "Zorvan");
     ASSERT_NE(window, 0ul);
+    // Kept in its own pixmap, the window reads back its own frames under other tests' windows.
+    XCompositeRedirectWindow(display, window, CompositeRedirectAutomatic);
     ASSERT_TRUE(test::waitUntil([&] {
         XWindowAttributes a;
         return XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable && a.width >= 984 &&
@@ -237,4 +242,35 @@ TEST(SettingsProgram, AtScale2ThePreviewFillsItsPixels) {
     XCloseDisplay(display);
     kill(pid, SIGTERM);
     EXPECT_EQ(test::waitProcess(pid, 10), 0);
+}
+
+// The preview shows the frame that --render draws: the same seed and frames give the
+// same pixels, at the same place, the right way up, in the right colours.
+TEST_F(Pane, ThePreviewIsTheFrameThatRenderDraws) {
+    pane_.reset();
+    host::Options options;
+    options.frames = 40;
+    options.prefsFile = store_.path;  // no Screen saver section: the preview at the border
+    srandom(5);
+    std::string error;
+    pane_ = host::SettingsPane::create(options, error);
+    ASSERT_TRUE(pane_) << error;
+    ASSERT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= 40; }, 10));
+    Display* display = gdk_x11_get_default_xdisplay();
+    const Window window = gdk_x11_window_get_xid(gtk_widget_get_window(pane_->window()));
+    XCompositeRedirectWindow(display, window, CompositeRedirectAutomatic);
+    gtk_widget_queue_draw(pane_->window());
+    iterateUntil([] { return false; }, 0.3);
+    const test::Shot preview = test::readPixels(display, window, 12, 12, 480, 270);  // inside the border
+
+    const std::string png = store_.dir.file("frame.png");
+    const auto r = test::runProcess(test::zorvanPath(), {"--prefs", store_.path, "--render", png, "--size", "480x270",
+                                                         "--frames", "40", "--seed", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const test::Shot rendered = test::readShot(png);
+    ASSERT_EQ(preview.rgb.size(), rendered.rgb.size());
+    long differ = 0;
+    for (size_t i = 0; i < preview.rgb.size(); i += 3) differ += std::memcmp(&preview.rgb[i], &rendered.rgb[i], 3) != 0;
+    EXPECT_EQ(differ, 0) << "of " << preview.rgb.size() / 3 << " pixels (lit in the preview: "
+                         << test::litPixels(preview) << ")";
 }
