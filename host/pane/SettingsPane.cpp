@@ -1,26 +1,24 @@
 // The settings pane: a GTK 3 window holding a live preview instance of the view and
-// the "Options…" button. The preview is a native X11 child window inside the pane's
-// drawing area, made with the GL visual, and drawn by the same GLX backend as every
-// other window; the frame driver runs it, its turns called from a timer on the GTK
-// main loop. The sheet the view returns is shown modal over the pane, and destroyed
-// once the view ends it.
+// the "Options…" button, on whichever display GTK opens (Wayland where WAYLAND_DISPLAY
+// is set, else X11). The preview is drawn offscreen at the drawing area's device pixels
+// and shown in it (PanePreview); the frame driver runs it, its turns called from a timer
+// on the GTK main loop. The sheet the view returns is shown modal over the pane, and
+// destroyed once the view ends it. Without OpenGL the pane opens all the same, with
+// the sheet and without a preview, and says why.
 #include "host/pane/SettingsPane.h"
 
 #include "host/driver/ErrorLine.h"
 #include "host/driver/FrameDriver.h"
 #include "host/driver/StopSignals.h"
 #include "host/pane/IdlePanel.h"
+#include "host/pane/PanePreview.h"
 #include "platform/controls/GtkControl.h"
-#include "platform/gl/GlxView.h"
 #include "platform/prefs/ScreenSaverDefaults.h"
 #include "saver/Zorvan.h"
 
 #include <gdk/gdkkeysyms.h>
-#include <gdk/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,56 +37,36 @@ namespace {
 
 constexpr int PREVIEW_WIDTH = 480;
 constexpr int PREVIEW_HEIGHT = 270;
-constexpr int DEPTH_SIZE = 16;  // what the view's pixel format asks for
+
+// Why GTK opened no display, in one line: it looks for Wayland where WAYLAND_DISPLAY
+// names a display, then for X11.
+std::string noDisplay() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string x11 = noDisplayMessage("for the settings pane");
+    return wayland && *wayland ? "no Wayland display " + std::string(wayland) + " and " + x11 : x11;
+}
 
 gboolean quitMain(gpointer) {
     if (gtk_main_level() > 0) gtk_main_quit();
     return G_SOURCE_CONTINUE;
 }
 
-// The preview's backend of the frame driver: one screen, the X child window with its
-// GLX view, as a settings program's preview. Implements: the screen. Does not
-// implement: events and waiting (the GTK main loop has both; the window's size is
-// fixed), the end of a run (the pane's window closes).
-class PreviewWindow : public WindowSystem {
-public:
-    PreviewWindow(Display* display, Window window) : display_(display), window_(window) {}
-    std::vector<ScreenSpec> screens() override {
-        const Size size{double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)};
-        auto makeGL = [this](Rect, const OpenGLPixelFormat& format) -> OpenGLView* {
-            gl_ = GlxView::create(display_, window_, format);
-            return gl_.get();
-        };
-        return {{Rect{0.0, 0.0, size.width, size.height}, size, makeGL, 1.0, display_, ""}};
-    }
-    bool preview() const override { return true; }
-    EndReason poll() override { return EndReason::NotYet; }
-    void wait(std::optional<Clock::time_point>) override {}
-    int end(EndReason) override { return 0; }
-
-private:
-    Display* display_;
-    Window window_;
-    std::unique_ptr<GlxView> gl_;
-};
-
 }  // namespace
 
 struct SettingsPane::Impl {
     GtkWidget* window = nullptr;
-    GtkWidget* preview = nullptr;
     GtkWidget* status = nullptr;
     GtkWidget* sheet = nullptr;
     gulong sheetHidden = 0;
     GtkWidget* endedSheet = nullptr;  // held until the action that ended it has returned
     guint afterSheetIdle = 0;
 
-    Display* display = nullptr;
-    Window child = 0;
-    Colormap colormap = 0;
-    std::unique_ptr<PreviewWindow> previewWindow;
+    std::unique_ptr<PanePreview> preview;
     Options options;  // the driver's, for as long as it runs
     std::unique_ptr<FrameDriver> driver;
+    // The view when there is no preview (no OpenGL): it draws nothing, and has the sheet.
+    std::unique_ptr<Zorvan> bareView;
+    std::string noPreview;  // why there is none: the status line when it has nothing else
     std::unique_ptr<IdlePanel> idle;
     guint timer = 0;
 
@@ -97,42 +75,37 @@ struct SettingsPane::Impl {
         if (sheet && sheetHidden) g_signal_handler_disconnect(sheet, sheetHidden);
         if (afterSheetIdle) g_source_remove(afterSheetIdle);
         if (endedSheet) g_object_unref(endedSheet);
-        // The view and its sheet, then its GL context, before the window they draw on.
+        // The view and its sheet, then its GL view, before the window.
         driver.reset();
-        previewWindow.reset();
-        if (child) XDestroyWindow(display, child);
-        if (colormap) XFreeColormap(display, colormap);
+        bareView.reset();
+        preview.reset();
         if (window) gtk_widget_destroy(window);
     }
 
-    Zorvan& view() const { return driver->view(0); }
+    Zorvan& view() const { return driver ? driver->view(0) : *bareView; }
 
-    // The X child window the preview draws on, inside the drawing area's own native
-    // window: made with the GL visual, which GTK's windows do not have.
-    bool makePreviewWindow(std::string& error) {
-        gtk_widget_realize(preview);
-        GdkWindow* area = gtk_widget_get_window(preview);
-        if (!area || !gdk_window_ensure_native(area)) {
-            error = "cannot give the preview a window of its own";
+    // The preview instance, made and started the way a settings program makes one; or,
+    // where it cannot draw, a view that has the sheet alone, and a line that says why.
+    bool startPreview(const Options& given, std::string& error) {
+        options = given;
+        driver = std::make_unique<FrameDriver>(*preview, options, nullptr);
+        if (driver->start(error)) return true;
+        driver.reset();
+        if (preview->why().empty()) return false;  // not for want of OpenGL
+        reportError("no preview: " + preview->why());
+        bareView = std::make_unique<Zorvan>(OpenGLViewFactory{});
+        if (!bareView->initWithFrame(Rect{0.0, 0.0, double(PREVIEW_WIDTH), double(PREVIEW_HEIGHT)}, true)) {
+            error = "cannot create the saver view";
             return false;
         }
-        display = gdk_x11_display_get_xdisplay(gdk_window_get_display(area));
-        child = GlxView::createWindow(display,
-                                      {.parent = gdk_x11_window_get_xid(area), .width = PREVIEW_WIDTH,
-                                       .height = PREVIEW_HEIGHT, .depthSize = DEPTH_SIZE},
-                                      colormap);
-        if (!child) {
-            error = "the X display offers no double-buffered OpenGL visual";
-            return false;
-        }
-        XMapWindow(display, child);
-        XSync(display, False);
+        error.clear();
+        noPreview = "No preview: " + preview->why();
         return true;
     }
 
     // The driver's next turn, at the deadline of its next frame.
     void schedule(std::optional<Clock::time_point> next) {
-        if (!next) return;
+        if (!next || timer) return;
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count();
         timer = g_timeout_add(static_cast<guint>(wait < 0 ? 0 : wait), &Impl::tick, this);
     }
@@ -194,8 +167,9 @@ struct SettingsPane::Impl {
     }
 
     void setStatus(const std::string& text) {
-        gtk_label_set_text(GTK_LABEL(status), text.c_str());
-        gtk_widget_set_visible(status, !text.empty());
+        const std::string& shown = text.empty() ? noPreview : text;
+        gtk_label_set_text(GTK_LABEL(status), shown.c_str());
+        gtk_widget_set_visible(status, !shown.empty());
     }
 
     static void onOptions(GtkButton*, gpointer data) { static_cast<Impl*>(data)->openSheet(); }
@@ -227,11 +201,11 @@ std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::
 
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
     gtk_container_add(GTK_CONTAINER(impl->window), box);
-    impl->preview = gtk_drawing_area_new();
-    gtk_widget_set_size_request(impl->preview, PREVIEW_WIDTH, PREVIEW_HEIGHT);
-    gtk_widget_set_halign(impl->preview, GTK_ALIGN_CENTER);
-    atk_object_set_name(gtk_widget_get_accessible(impl->preview), "Preview");
-    gtk_box_pack_start(GTK_BOX(box), impl->preview, FALSE, FALSE, 0);
+    Impl* self = impl.get();
+    impl->preview = std::make_unique<PanePreview>(PREVIEW_WIDTH, PREVIEW_HEIGHT, [self] {
+        if (self->driver) self->schedule(Clock::now());
+    });
+    gtk_box_pack_start(GTK_BOX(box), impl->preview->area(), FALSE, FALSE, 0);
 
     impl->status = gtk_label_new("");
     gtk_label_set_xalign(GTK_LABEL(impl->status), 0.0f);
@@ -259,17 +233,13 @@ std::unique_ptr<SettingsPane> SettingsPane::create(const Options& options, std::
     g_signal_connect(impl->window, "delete-event", G_CALLBACK(&Impl::onDelete), nullptr);
     g_signal_connect(impl->window, "key-press-event", G_CALLBACK(&Impl::onKey), nullptr);
 
-    if (!impl->makePreviewWindow(error)) return nullptr;
-
-    // The preview instance, made and started the way a settings program makes one.
-    impl->previewWindow = std::make_unique<PreviewWindow>(impl->display, impl->child);
-    impl->options = options;
-    impl->driver = std::make_unique<FrameDriver>(*impl->previewWindow, impl->options, nullptr);
-    if (!impl->driver->start(error)) return nullptr;
+    gtk_widget_realize(impl->preview->area());  // its scale factor is known from here on
+    if (!impl->startPreview(options, error)) return nullptr;
 
     gtk_widget_show_all(impl->window);
-    gtk_widget_hide(impl->status);
-    impl->schedule(Clock::now());
+    impl->setStatus("");
+    if (impl->driver) impl->schedule(Clock::now());
+    else gtk_widget_hide(impl->preview->area());
     return std::unique_ptr<SettingsPane>(new SettingsPane(std::move(impl)));
 }
 
@@ -277,21 +247,19 @@ GtkWidget* SettingsPane::window() const { return impl_->window; }
 Zorvan& SettingsPane::view() const { return impl_->view(); }
 GtkWidget* SettingsPane::sheet() const { return impl_->sheet; }
 void SettingsPane::openSheet() { impl_->openSheet(); }
-long SettingsPane::framesDrawn() const { return impl_->driver->framesDrawn(); }
+long SettingsPane::framesDrawn() const { return impl_->driver ? impl_->driver->framesDrawn() : 0; }
 
 std::string SettingsPane::status() const {
     return gtk_widget_get_visible(impl_->status) ? gtk_label_get_text(GTK_LABEL(impl_->status)) : "";
 }
 
 int runSettings(const Options& options) {
-    // The preview is drawn through GLX on an X window: GTK must use X11 too.
-    setenv("GDK_BACKEND", "x11", 1);
     // Caught from the start: a signal while the pane is being made ends the process at
     // once; later it ends the main loop, whatever window is open.
     StopSignals stop;
     stop.setExitAtOnce(true);
     if (!gtk_init_check(nullptr, nullptr)) {
-        reportError(noDisplayMessage("for the settings pane"));
+        reportError(noDisplay());
         return 2;
     }
     std::string error;

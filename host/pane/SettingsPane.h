@@ -1,5 +1,6 @@
 // The settings pane of `zorvan --settings`: a GTK 3 window with a live preview of the
-// saver and the "Options…" button that shows the view's configuration sheet over it.
+// saver and the "Options…" button that shows the view's configuration sheet over it, on
+// Wayland or X11, whichever GTK opens.
 #pragma once
 
 #include "host/cli/Options.h"
@@ -18,7 +19,8 @@ namespace zorvan::host {
 class SettingsPane {
 public:
     // The pane on the default GDK display (GTK must be initialised). Null, with `error`
-    // set to one line, when the preview's GL view or its view cannot be made.
+    // set to one line, when the view cannot be made; without OpenGL the pane has no
+    // preview, and its status line and one line on stderr say why.
     static std::unique_ptr<SettingsPane> create(const Options& options, std::string& error);
     ~SettingsPane();
     SettingsPane(const SettingsPane&) = delete;

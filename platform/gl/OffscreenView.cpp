@@ -260,6 +260,34 @@ const std::vector<uint8_t>& OffscreenView::pixels() const {
     return buffer_;
 }
 
+void OffscreenView::readTopDown(unsigned char* data, int stride) const {
+    CurrentFor current(static_cast<EGLContext>(context_));
+    // Mesa's drivers can write GL's rows (bottom first) top first themselves.
+    static const bool packInvert =
+        hasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), "GL_MESA_pack_invert");
+    GLint alignment = 4, rowLength = 0;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, stride / 4);
+    if (packInvert) glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    // BGRA as packed 8-8-8-8 words, highest byte alpha: the word is 0xAARRGGBB on either
+    // byte order.
+    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, data);
+    if (packInvert) glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
+    if (packInvert) return;
+    std::vector<unsigned char> row(static_cast<size_t>(width_) * 4);
+    for (int top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom) {
+        unsigned char* a = data + static_cast<size_t>(top) * stride;
+        unsigned char* b = data + static_cast<size_t>(bottom) * stride;
+        std::memcpy(row.data(), a, row.size());
+        std::memcpy(a, b, row.size());
+        std::memcpy(b, row.data(), row.size());
+    }
+}
+
 uint32_t OffscreenView::pixelAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
     const uint8_t* p = &pixels()[(static_cast<size_t>(y) * width_ + x) * 4];

@@ -3,7 +3,8 @@
 // framebuffer object of 8-bit RGBA and a depth buffer. On a machine with a GPU its driver
 // draws; without one, Mesa's llvmpipe.
 // Implements: current context, focus lock, resize (new renderbuffers, cleared), reading
-// the frame back (once a frame has been finished, on the first look at it), the
+// the frame back (once a frame has been finished, on the first look at it; or straight
+// into a caller's picture, top row first, for showing it in a toolkit's widget), the
 // before-present hook once a frame (at flushBuffer, else at unlockFocus).
 // Does not implement: swap intervals (there is no display to wait for), flushing to a
 // screen (the framebuffer is the picture), sharing objects with other contexts,
@@ -44,6 +45,10 @@ public:
     const std::vector<uint8_t>& pixels() const;
     // One pixel of the frame, (0, 0) the bottom-left corner; RGBA.
     uint32_t pixelAt(int x, int y) const;
+    // The frame into `data`: height() rows of `stride` bytes (at least 4 * width()), the
+    // top row first, each pixel a 32-bit 0xAARRGGBB in the machine's byte order (cairo's
+    // and pixman's ARGB32 and RGB24 layout).
+    void readTopDown(unsigned char* data, int stride) const;
 
 private:
     OffscreenView() = default;

@@ -13,10 +13,14 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xcomposite.h>
+#include <gdk/gdkx.h>
 
 #include "support/XPixels.h"
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -190,4 +194,83 @@ TEST(SettingsProgram, TermEndsThePaneWithStatus0) {
     XCloseDisplay(display);
     kill(pid, SIGTERM);
     EXPECT_EQ(test::waitProcess(pid, 10), 0);
+}
+
+// The preview draws only while its frames reach the screen: the pane hidden, it stops
+// within a frame; shown again, it goes on.
+TEST_F(Pane, AHiddenPaneDrawsNothingUntilShownAgain) {
+    ASSERT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= 5; }));
+    gtk_widget_hide(pane_->window());
+    iterateUntil([] { return false; }, 0.2);
+    const long hidden = pane_->framesDrawn();
+    iterateUntil([] { return false; }, 0.5);
+    EXPECT_LE(pane_->framesDrawn(), hidden + 1) << "a hidden pane goes on drawing";
+    gtk_widget_show(pane_->window());
+    EXPECT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= hidden + 10; })) << "the shown pane stays still";
+}
+
+// At two device pixels a point (GDK_SCALE=2 on X11) the 480x270-point preview is drawn
+// into all of its 960x540 pixels, not into a corner of them at one pixel a point.
+TEST(SettingsProgram, AtScale2ThePreviewFillsItsPixels) {
+    if (!haveDisplay()) GTEST_SKIP() << "no DISPLAY";
+    test::TempDir dir;
+    const int pid = test::startProcess(test::zorvanPath(), {"--settings", "--prefs", dir.file("p.conf"), "--seed", "5"},
+                                       {"GDK_SCALE=2", "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "WAYLAND_DISPLAY"});
+    ASSERT_GT(pid, 0);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_TRUE(display);
+    const Window window = test::windowOf(display, pid, "Zorvan");
+    ASSERT_NE(window, 0ul);
+    // Kept in its own pixmap, the window reads back its own frames under other tests' windows.
+    XCompositeRedirectWindow(display, window, CompositeRedirectAutomatic);
+    ASSERT_TRUE(test::waitUntil([&] {
+        XWindowAttributes a;
+        return XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable && a.width >= 984 &&
+               a.height >= 564;
+    }, 10, 0.05)) << "the pane is not shown at twice its size";
+    // The preview's quarters, inside the window's border of 12 points.
+    long quarters[4] = {0, 0, 0, 0};
+    test::waitUntil([&] {
+        const test::Shot shot = test::readPixels(display, window, 24, 24, 960, 540);
+        if (shot.rgb.empty()) return false;
+        for (int q = 0; q < 4; ++q)
+            quarters[q] = test::litPixels(shot, test::Box{size_t(q % 2) * 480, size_t(q / 2) * 270,
+                                                          size_t(q % 2 + 1) * 480, size_t(q / 2 + 1) * 270});
+        return *std::min_element(quarters, quarters + 4) > 1000;
+    }, 15, 0.2);
+    for (int q = 0; q < 4; ++q) EXPECT_GT(quarters[q], 1000) << "quarter " << q << " of the preview";
+    XCloseDisplay(display);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitProcess(pid, 10), 0);
+}
+
+// The preview shows the frame that --render draws: the same seed and frames give the
+// same pixels, at the same place, the right way up, in the right colours.
+TEST_F(Pane, ThePreviewIsTheFrameThatRenderDraws) {
+    pane_.reset();
+    host::Options options;
+    options.frames = 40;
+    options.prefsFile = store_.path;  // no Screen saver section: the preview at the border
+    srandom(5);
+    std::string error;
+    pane_ = host::SettingsPane::create(options, error);
+    ASSERT_TRUE(pane_) << error;
+    ASSERT_TRUE(iterateUntil([&] { return pane_->framesDrawn() >= 40; }, 10));
+    Display* display = gdk_x11_get_default_xdisplay();
+    const Window window = gdk_x11_window_get_xid(gtk_widget_get_window(pane_->window()));
+    XCompositeRedirectWindow(display, window, CompositeRedirectAutomatic);
+    gtk_widget_queue_draw(pane_->window());
+    iterateUntil([] { return false; }, 0.3);
+    const test::Shot preview = test::readPixels(display, window, 12, 12, 480, 270);  // inside the border
+
+    const std::string png = store_.dir.file("frame.png");
+    const auto r = test::runProcess(test::zorvanPath(), {"--prefs", store_.path, "--render", png, "--size", "480x270",
+                                                         "--frames", "40", "--seed", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const test::Shot rendered = test::readShot(png);
+    ASSERT_EQ(preview.rgb.size(), rendered.rgb.size());
+    long differ = 0;
+    for (size_t i = 0; i < preview.rgb.size(); i += 3) differ += std::memcmp(&preview.rgb[i], &rendered.rgb[i], 3) != 0;
+    EXPECT_EQ(differ, 0) << "of " << preview.rgb.size() / 3 << " pixels (lit in the preview: "
+                         << test::litPixels(preview) << ")";
 }

@@ -63,3 +63,34 @@ TEST(OffscreenView, AResizedBufferStartsEmptyAndKeepsTheClearColour) {
     EXPECT_EQ(clear[0], 1.0f);
     EXPECT_EQ(clear[3], 1.0f);
 }
+
+// Read for a toolkit's picture: the top row first, each pixel a native 0xAARRGGBB word,
+// rows of the picture's stride (the bytes past the frame's width left alone), and the
+// pack state as the module had it.
+TEST(OffscreenView, ReadTopDownIsTheFrameTurnedOverInNativeWords) {
+    auto gl = make(5, 4);
+    ASSERT_TRUE(gl);
+    fill(*gl, 0, 0, 1);
+    gl->lockFocus();
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 2, 1);  // the bottom row's first two pixels
+    glClearColor(1, 0.5f, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl->unlockFocus();
+
+    const int stride = 6 * 4;
+    std::vector<uint32_t> picture(6 * 4, 0x12345678u);
+    gl->readTopDown(reinterpret_cast<unsigned char*>(picture.data()), stride);
+    const auto at = [&](int x, int y) { return picture[size_t(y) * 6 + size_t(x)] & 0x00ffffffu; };
+    EXPECT_EQ(at(0, 3), 0xff8000u) << "the bottom row comes last";
+    EXPECT_EQ(at(1, 3), 0xff8000u);
+    EXPECT_EQ(at(2, 3), 0x0000ffu);
+    EXPECT_EQ(at(0, 0), 0x0000ffu);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(picture[size_t(y) * 6 + 5], 0x12345678u) << "row " << y;
+    gl->makeCurrentContext();
+    GLint alignment = 0;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(alignment, 1);
+}

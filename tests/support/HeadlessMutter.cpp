@@ -28,7 +28,7 @@ bool HeadlessMutter::nested() {
     return offered;
 }
 
-HeadlessMutter::HeadlessMutter() {
+HeadlessMutter::HeadlessMutter(bool largeSecond) : largeSecond_(largeSecond) {
     if (!start() && why_.empty()) why_ = "mutter did not start";
 }
 
@@ -50,16 +50,29 @@ long motes(const Shot& shot) { return litPixels(shot, blackBox(shot)); }
 bool HeadlessMutter::start() {
     if (!nested()) return startHeadless();
     if (!prepare("mutter", NESTED_TOOLS)) return false;
-    x_ = std::make_unique<TwoMonitorDisplay>(2 * OUTPUT_WIDTH, OUTPUT_HEIGHT);
+    x_ = largeSecond_ ? std::make_unique<TwoMonitorDisplay>(3 * OUTPUT_WIDTH, 2 * OUTPUT_HEIGHT)
+                      : std::make_unique<TwoMonitorDisplay>(2 * OUTPUT_WIDTH, OUTPUT_HEIGHT);
     if (!x_->ok()) {
         why_ = x_->why();
         return false;
     }
+    // Each dummy output offers every mode given, the first preferred.
     if (!launchOnBus({"mutter", "--nested", "--wayland", "--no-x11"},
                      {"DISPLAY=" + x_->name(), "MUTTER_DEBUG_NUM_DUMMY_MONITORS=2",
-                      "MUTTER_DEBUG_DUMMY_MONITOR_SCALES=1,2"},
+                      "MUTTER_DEBUG_DUMMY_MONITOR_SCALES=1,2",
+                      std::string("MUTTER_DEBUG_DUMMY_MODE_SPECS=800x600") + (largeSecond_ ? ":1600x1200" : "")},
                      20))
         return false;
+    if (largeSecond_ &&
+        !waitUntil(
+            [&] {
+                return applyLayout(std::string("[(0, 0, 1.0, 0, true, [('LVDS1', '") + MODE +
+                                   "', @a{sv} {})]), (800, 0, 2.0, 0, false, [('LVDS2', '1600x1200@60.000', @a{sv} {})])]");
+            },
+            20, 0.1)) {
+        why_ = "mutter took no second output of 1600x1200: " + error_;
+        return false;
+    }
     // The socket comes before the first frame.
     if (!waitForDesktop(20)) {
         why_ = "mutter drew no outputs:\n" + log();

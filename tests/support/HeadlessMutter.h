@@ -6,8 +6,9 @@
 //
 // Two ways, by what the installed mutter offers (nested()):
 // - nested (mutter 43 to 48): mutter in an Xvfb of its own (1600x600) with two dummy
-//   outputs of 800x600, LVDS1 and LVDS2; pictures are the Xvfb's screen, input goes through
-//   xdotool to the Xvfb, whose pointer and keys mutter takes as its own.
+//   outputs of 800x600, LVDS1 and LVDS2 (or, asked for, LVDS2 of 1600x1200 in an Xvfb of
+//   2400x1200); pictures are the Xvfb's screen, input goes through xdotool to the Xvfb,
+//   whose pointer and keys mutter takes as its own.
 // - headless (mutter 49 on, which dropped --nested): two virtual monitors, Meta-0 of
 //   800x600 and Meta-1 of 1600x1200 (mutter offers scale 2 only where the output keeps
 //   800x480 logical pixels); pictures through its ScreenCast streams over a private
@@ -39,7 +40,10 @@ public:
     // The tool that is not installed, or empty when all are.
     static std::string missing();
 
-    HeadlessMutter();  // starts the Xvfb and mutter, and waits for both outputs; see available()
+    // Starts the Xvfb and mutter, and waits for both outputs; see available(). With
+    // `largeSecond` the second output is 1600x1200 pixels at scale 2 (800x600 points,
+    // where a window the first output's size fits), nested too.
+    explicit HeadlessMutter(bool largeSecond = false);
     ~HeadlessMutter() override;
 
     // Both outputs side by side, top-aligned (the second's place black once it is gone). With
@@ -72,6 +76,7 @@ private:
     // Applies a layout (ApplyMonitorsConfig's logical monitors) for this session.
     bool applyLayout(const std::string& layout);
 
+    const bool largeSecond_;
     std::unique_ptr<TwoMonitorDisplay> x_;  // nested only
 };
 
