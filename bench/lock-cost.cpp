@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -28,14 +27,6 @@ using namespace zorvan::test;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double peakMiB(int pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    return 0.0;
-}
 
 // The pixels of other colours than the one most of the shot has: the motes, and none on
 // black or on the compositor's own screen of an abandoned lock.

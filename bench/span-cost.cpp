@@ -14,7 +14,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,15 +23,6 @@ using namespace zorvan::test;
 namespace {
 
 double seconds = 10.0;
-
-// The process's peak resident memory so far, in MiB (VmHWM).
-double peakMiB(int pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    return 0.0;
-}
 
 struct Cost {
     double cpu = 0.0, peak = 0.0;

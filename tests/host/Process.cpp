@@ -156,4 +156,12 @@ double cpuSeconds(int pid) {
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
+double peakMiB(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    return 0.0;
+}
+
 }  // namespace zorvan::test

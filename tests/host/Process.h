@@ -61,6 +61,8 @@ int waitProcess(int pid, double timeoutSeconds);
 
 // CPU seconds that process `pid` has used (user and system); 0 once it is gone.
 double cpuSeconds(int pid);
+// Process `pid`'s peak resident memory so far, in MiB (VmHWM); 0 once it is gone.
+double peakMiB(int pid);
 
 // The user that daemons and compositors run as, since they refuse root or misbehave
 // under it: nobody (through setpriv) when the tests run as root, else the tests' own.
