@@ -22,6 +22,18 @@ using namespace zorvan::test;
 
 namespace {
 
+// The pane's own lines on stderr: Debian testing's image loaders (glycin) add a warning
+// of their own where bubblewrap cannot sandbox them, as in a chroot.
+long paneLines(const std::string& err) {
+    long n = 0;
+    for (size_t at = 0; at < err.size();) {
+        const size_t end = std::min(err.find('\n', at), err.size());
+        n += end > at && err.compare(at, 17, "WARNING: Glycin r") != 0;
+        at = end + 1;
+    }
+    return n;
+}
+
 // Plain squares without tails, held in one mode: as many lit pixels from one second to
 // the next.
 const char SETTINGS[] = "[Zorvan]\nmoteShape=0\ndrawMode=0\n";
@@ -156,7 +168,7 @@ TEST(PaneOnSway, NativeAtEachOutputsScale) {
     expectFullResolutionAtScale2(part(two.last, two.box));
     writeShot(part(two.last, boxOf(two.last, [](const unsigned char* p) { return isLit(p); })),
               shotFile("pane-sway-2"));
-    EXPECT_EQ(lines(readFile(sway.file("pane.err"))), 0) << readFile(sway.file("pane.err"));
+    EXPECT_EQ(paneLines(readFile(sway.file("pane.err"))), 0) << readFile(sway.file("pane.err"));
     expectPromptStop(pid, "the pane");
 }
 
@@ -203,7 +215,7 @@ TEST(PaneOnSway, WithoutOpenGLThePaneOpensWithoutAPreview) {
         << readFile(sway.file("pane.err"));
     const std::string err = readFile(sway.file("pane.err"));
     EXPECT_EQ(err.rfind("zorvan: no preview: ", 0), 0u) << err;
-    EXPECT_EQ(lines(err), 1) << err;
+    EXPECT_EQ(paneLines(err), 1) << err;
     expectPromptStop(pid, "the pane without a preview");
 }
 
