@@ -19,7 +19,6 @@
 #include <gdk/gdkkeysyms.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -46,9 +45,8 @@ std::string noDisplay() {
     return wayland && *wayland ? "no Wayland display " + std::string(wayland) + " and " + x11 : x11;
 }
 
-gboolean quitMain(gpointer) {
+void quitMain() {
     if (gtk_main_level() > 0) gtk_main_quit();
-    return G_SOURCE_CONTINUE;
 }
 
 }  // namespace
@@ -175,14 +173,14 @@ struct SettingsPane::Impl {
     static void onOptions(GtkButton*, gpointer data) { static_cast<Impl*>(data)->openSheet(); }
 
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
-        quitMain(nullptr);
+        quitMain();
         return TRUE;
     }
 
     static gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer) {
         const bool ctrl = (event->state & GDK_CONTROL_MASK) != 0;
         if (event->keyval == GDK_KEY_Escape || (ctrl && (event->keyval == GDK_KEY_q || event->keyval == GDK_KEY_Q))) {
-            quitMain(nullptr);
+            quitMain();
             return TRUE;
         }
         return FALSE;
@@ -254,8 +252,11 @@ std::string SettingsPane::status() const {
 }
 
 int runSettings(const Options& options) {
-    // Caught from the start: a signal while the pane is being made ends the process at
-    // once; later it ends the main loop, whatever window is open.
+    // A stop signal ends the process at once, from the handler, whatever the pane is
+    // doing: a preview frame under load may take a few tenths, and whoever sent the
+    // signal is waiting. Nothing is left to undo: a sheet not closed has nothing to
+    // apply, the server takes the windows with the connection, and the store writes a
+    // temporary file and renames it, so a save cut short leaves the old file whole.
     StopSignals stop;
     stop.setExitAtOnce(true);
     if (!gtk_init_check(nullptr, nullptr)) {
@@ -268,19 +269,8 @@ int runSettings(const Options& options) {
         reportError(error);
         return 1;
     }
-    const guint stopWatch = stop.fd() >= 0 ? g_unix_fd_add(stop.fd(), G_IO_IN, [](gint, GIOCondition, gpointer) {
-        quitMain(nullptr);
-        return gboolean(G_SOURCE_CONTINUE);
-    }, nullptr) : 0;
+    gtk_main();
     stop.setExitAtOnce(false);
-    if (!stop.requested()) gtk_main();
-    if (stop.requested()) {
-        // Whoever sent it is waiting: the sheet was not closed, so nothing is to be
-        // applied or saved, and the server takes the windows with the connection.
-        std::fflush(nullptr);
-        _exit(0);
-    }
-    if (stopWatch) g_source_remove(stopWatch);
     pane.reset();
     return 0;
 }
