@@ -83,9 +83,7 @@ int main(int argc, char** argv) {
     // The saver first: once a lock is held, a full-screen saver beneath it draws unseen.
     const int saver = startZorvan(sway, {"--fullscreen"});
     settle(2.0);
-    double before = cpuSeconds(saver);
-    settle(seconds);
-    const double saverCpu = cpuSeconds(saver) - before, saverPeak = peakMiB(saver);
+    const double saverCpu = cpuOver(saver, seconds), saverPeak = peakMiB(saver);
     kill(saver, SIGTERM);
     waitProcess(saver, 10);
 
@@ -100,9 +98,7 @@ int main(int argc, char** argv) {
         std::printf("lock %d: locked after %.3f s, the swarm shows after %.3f s\n", i + 1, locked, swarm);
     }
     settle(2.0);
-    before = cpuSeconds(lock);
-    settle(seconds);
-    const double lockCpu = cpuSeconds(lock) - before, lockPeak = peakMiB(lock);
+    const double lockCpu = cpuOver(lock, seconds), lockPeak = peakMiB(lock);
     kill(lock, SIGKILL);
     waitProcess(lock, 5);
     std::printf("over %.0f s: --fullscreen %.2f s CPU, %.1f MiB peak; --lock %.2f s CPU, %.1f MiB peak (%.2f x CPU)\n",

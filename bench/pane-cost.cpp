@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,22 +34,9 @@ namespace {
 double seconds = 10.0;
 const char SETTINGS[] = "[Zorvan]\n";  // the defaults: 1500 motes
 
-// Resident memory of a process in MB: now (VmRSS) and at its peak (VmHWM).
-std::pair<double, double> residentMb(int pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    double rss = 0, peak = 0;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) rss = std::atof(line.c_str() + 6) / 1024.0;
-        if (line.rfind("VmHWM:", 0) == 0) peak = std::atof(line.c_str() + 6) / 1024.0;
-    }
-    return {rss, peak};
-}
-
 void report(const char* where, const std::string& what, int pid, double cpu, double fps, double server) {
-    const auto [rss, peak] = residentMb(pid);
-    std::printf("%-18s %-16s CPU %5.1f %%  resident %5.1f MB (peak %5.1f)", where, what.c_str(), 100.0 * cpu / seconds,
-                rss, peak);
+    std::printf("%-18s %-16s CPU %5.1f %%  resident %5.1f MiB (peak %5.1f)", where, what.c_str(), 100.0 * cpu / seconds,
+                residentMiB(pid), peakMiB(pid));
     if (fps >= 0) std::printf("  frames %5.1f/s", fps);
     if (server >= 0) std::printf("  server CPU %5.1f %%", 100.0 * server / seconds);
     std::printf("\n");
@@ -126,49 +114,35 @@ double commitsPerSecond(const std::string& log, double span) {
     return double(count) / span;
 }
 
-void onSway(const std::string& zorvan) {
-    HeadlessSway sway;
-    if (!sway.available()) {
-        std::printf("sway skipped: %s\n", sway.why().c_str());
-        return;
-    }
-    sway.swaymsg({"output", "HEADLESS-2", "mode", "1600x1200"});
-    std::ofstream(sway.file("Zorvan.conf")) << SETTINGS;
-    for (bool debug : {false, true}) {
-        ChildSetup setup;
-        setup.env = {"GDK_BACKEND", "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory"};
-        if (debug) {
-            setup.env.push_back("WAYLAND_DEBUG=client");
-            setup.errPath = sway.file("debug.log");
-        }
-        const int pid = sway.startClient(zorvan, {"--settings", "--prefs", sway.file("Zorvan.conf"), "--seed", "5"}, setup);
-        const std::string criteria = "[pid=" + std::to_string(pid) + "]";
-        for (const char* output : {"HEADLESS-1", "HEADLESS-2"}) {
-            if (!waitUntil([&] { return sway.swaymsg({criteria, "move", "container", "to", "output", output}).exitCode == 0; },
-                           10, 0.2)) {
-                std::printf("sway: the pane did not show\n");
-                break;
-            }
-            sway.swaymsg({criteria, "move", "position", "center"});
-            settle(2.0);
-            const std::string what = std::string(output) == "HEADLESS-1" ? "scale 1" : "scale 2";
-            if (debug) {
-                settle(3.0);
-                std::printf("%-18s %-16s frames %5.1f/s (a run under WAYLAND_DEBUG)\n", "Wayland (sway)", what.c_str(),
-                            commitsPerSecond(sway.file("debug.log"), 3.0));
-                continue;
-            }
-            const double before = cpuSeconds(pid);
-            settle(seconds);
-            report("Wayland (sway)", what, pid, cpuSeconds(pid) - before, -1, -1);
-        }
-        ::kill(pid, SIGTERM);
-        waitProcess(pid, 10);
-    }
+// Where the pane is measured on a compositor, and what puts it there (false: it did
+// not show).
+struct Placement {
+    const char* what;
+    std::function<bool(int pid)> place;
+};
+
+// Where the compositor opens it, once it had time to start.
+Placement opened() {
+    return {"scale 1", [](int) {
+                settle(2.0);
+                return true;
+            }};
 }
 
-// The pane where the compositor opens it, at scale 1.
-void onCompositor(const char* where, HeadlessCompositor& compositor) {
+// Moved to the middle of a sway output.
+Placement onOutput(HeadlessSway& sway, const char* output, const char* what) {
+    return {what, [&sway, output](int pid) {
+                const std::string criteria = "[pid=" + std::to_string(pid) + "]";
+                const bool moved = waitUntil(
+                    [&] { return sway.swaymsg({criteria, "move", "container", "to", "output", output}).exitCode == 0; },
+                    10, 0.2);
+                return moved && sway.swaymsg({criteria, "move", "position", "center"}).exitCode == 0;
+            }};
+}
+
+// The pane on `compositor` at each placement: its CPU and memory in one run, its frames
+// a second in another under WAYLAND_DEBUG.
+void onCompositor(const char* where, HeadlessCompositor& compositor, const std::vector<Placement>& placements) {
     if (!compositor.available()) {
         std::printf("%s skipped: %s\n", where, compositor.why().c_str());
         return;
@@ -183,15 +157,19 @@ void onCompositor(const char* where, HeadlessCompositor& compositor) {
         }
         const int pid = compositor.startClient(
             zorvanPath(), {"--settings", "--prefs", compositor.file("Zorvan.conf"), "--seed", "5"}, setup);
-        settle(4.0);
-        if (debug) {
+        for (const Placement& at : placements) {
+            if (!at.place(pid)) {
+                std::printf("%s: the pane did not show\n", where);
+                break;
+            }
+            settle(2.0);
+            if (!debug) {
+                report(where, at.what, pid, cpuOver(pid, seconds), -1, -1);
+                continue;
+            }
             settle(3.0);
-            std::printf("%-18s %-16s frames %5.1f/s (a run under WAYLAND_DEBUG)\n", where, "scale 1",
+            std::printf("%-18s %-16s frames %5.1f/s (a run under WAYLAND_DEBUG)\n", where, at.what,
                         commitsPerSecond(compositor.file("debug.log"), 3.0));
-        } else {
-            const double before = cpuSeconds(pid);
-            settle(seconds);
-            report(where, "scale 1", pid, cpuSeconds(pid) - before, -1, -1);
         }
         ::kill(pid, SIGTERM);
         waitProcess(pid, 10);
@@ -208,8 +186,13 @@ int main(int argc, char** argv) {
         if (!baseline.empty()) onX11(baseline, "baseline build", scale);
         onX11(zorvanPath(), "this build", scale);
     }
-    onSway(zorvanPath());
-    { HeadlessKwin kwin(1280, 720, 1); onCompositor("Wayland (KWin)", kwin); }
-    { HeadlessMutter mutter; onCompositor("Wayland (mutter)", mutter); }
+    {
+        HeadlessSway sway;
+        if (sway.available()) sway.swaymsg({"output", "HEADLESS-2", "mode", "1600x1200"});
+        onCompositor("Wayland (sway)", sway,
+                     {onOutput(sway, "HEADLESS-1", "scale 1"), onOutput(sway, "HEADLESS-2", "scale 2")});
+    }
+    { HeadlessKwin kwin(1280, 720, 1); onCompositor("Wayland (KWin)", kwin, {opened()}); }
+    { HeadlessMutter mutter; onCompositor("Wayland (mutter)", mutter, {opened()}); }
     return 0;
 }

@@ -32,9 +32,7 @@ struct Cost {
 Cost measure(const std::function<int()>& start) {
     const int pid = start();
     settle(2.0);
-    const double before = cpuSeconds(pid);
-    settle(seconds);
-    Cost cost{cpuSeconds(pid) - before, peakMiB(pid)};
+    Cost cost{cpuOver(pid, seconds), peakMiB(pid)};
     ::kill(pid, SIGTERM);
     waitProcess(pid, 10);
     return cost;

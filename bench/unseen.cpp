@@ -26,19 +26,13 @@ namespace {
 
 double seconds = 10.0;
 
-double cpuOver(int pid) {
-    const double before = cpuSeconds(pid);
-    settle(seconds);
-    return cpuSeconds(pid) - before;
-}
-
 // Measures `view` seen, then under the saver that `startSaver` starts.
 void measure(const char* desktop, const char* what, int view, const std::function<int()>& startSaver) {
     settle(2.0);
-    const double seen = cpuOver(view);
+    const double seen = cpuOver(view, seconds);
     const int saver = startSaver();
     settle(3.0);
-    const double covered = cpuOver(view);
+    const double covered = cpuOver(view, seconds);
     std::printf("%-8s %-28s seen %6.2f s  covered %6.2f s  (%5.1f %%)%s\n", desktop, what, seen, covered,
                 seen > 0 ? 100.0 * covered / seen : 0.0, running(saver) ? "" : "  [the saver did not run]");
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 // The program as a native Wayland client of a private KWin with one virtual output, at
 // an integer scale and at a fractional one. KWin draws through llvmpipe here and is slow
 // to start, so each scale starts it once. Skipped where KWin is not installed.
+#include "host/Process.h"
 #include "support/HeadlessKwin.h"
 #include "support/WaylandRuns.h"
 
@@ -79,23 +80,18 @@ TEST(KwinWallpaper, RestsUnderTheSaverUntilTheSaverIsKilled) {
     START_KWIN(kwin, 800, 600, 1);
     const int wallpaper = startZorvan(kwin, {"--wallpaper"});
     ASSERT_TRUE(kwin.waitForLit(MOTES, 15)) << kwin.error() << kwin.log();
-    const auto cpuOver = [wallpaper](double seconds) {
-        const double before = cpuSeconds(wallpaper);
-        settle(seconds);
-        return cpuSeconds(wallpaper) - before;
-    };
-    const double seen = cpuOver(2.0);
+    const double seen = cpuOver(wallpaper, 2.0);
 
     const int saver = startZorvan(kwin, {"--fullscreen"});
-    EXPECT_TRUE(test::waitUntil([&] { return cpuOver(0.5) < seen / 40; }, 15, 0))
+    EXPECT_TRUE(test::waitUntil([&] { return cpuOver(wallpaper, 0.5) < seen / 40; }, 15, 0))
         << "the wallpaper went on drawing under the saver";
-    const double covered = cpuOver(2.0);
+    const double covered = cpuOver(wallpaper, 2.0);
     EXPECT_LE(covered, seen / 10) << "seen: " << seen << " s in 2 s";
     EXPECT_TRUE(running(saver));
 
     ASSERT_EQ(::kill(saver, SIGKILL), 0);
     test::waitProcess(saver, 5);
     settle(0.5);
-    EXPECT_GT(cpuOver(2.0), seen / 3) << "the wallpaper still rests after the saver was killed";
+    EXPECT_GT(cpuOver(wallpaper, 2.0), seen / 3) << "the wallpaper still rests after the saver was killed";
     expectPromptStop(wallpaper, "the wallpaper");
 }

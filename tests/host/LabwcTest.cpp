@@ -32,13 +32,6 @@ Shot motesOn(HeadlessLabwc& labwc, const std::string& output) {
     return shot;
 }
 
-// The CPU seconds that `pid` takes in the next `seconds`.
-double cpuOver(int pid, double seconds) {
-    const double before = cpuSeconds(pid);
-    settle(seconds);
-    return cpuSeconds(pid) - before;
-}
-
 }  // namespace
 
 // The saver on both outputs, ended by input, as on sway. With HEADLESS-1 at scale 1.5

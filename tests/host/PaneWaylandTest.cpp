@@ -181,15 +181,11 @@ TEST(PaneOnSway, RestsWhileItsWorkspaceIsHidden) {
     ASSERT_GT(pid, 0);
     const std::string pidCriteria = "[pid=" + std::to_string(pid) + "]";
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15)) << readFile(sway.file("pane.err"));
-    double before = cpuSeconds(pid);
-    settle(1.0);
-    const double seen = cpuSeconds(pid) - before;
+    const double seen = cpuOver(pid, 1.0);
     ASSERT_EQ(sway.swaymsg({pidCriteria, "move", "container", "to", "workspace", "hidden"}).exitCode, 0);
     ASSERT_TRUE(sway.waitUntilBlack(5)) << "the pane's workspace is still shown";
     settle(0.5);
-    before = cpuSeconds(pid);
-    settle(2.0);
-    const double hidden = cpuSeconds(pid) - before;
+    const double hidden = cpuOver(pid, 2.0);
     EXPECT_LT(hidden, 0.04) << "seen, the pane took " << seen << " s a second";
     EXPECT_GT(seen, 4 * hidden);
     ASSERT_EQ(sway.swaymsg({"workspace", "hidden"}).exitCode, 0);

@@ -20,10 +20,10 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 using namespace zorvan;
+using test::cpuSeconds;
 using test::secondsSince;
 using Clock = std::chrono::steady_clock;
 
@@ -41,20 +41,6 @@ const char DEVICE_PATH[] = "/org/freedesktop/UPower/devices/DisplayDevice";
 const char DEVICE[] = "org.freedesktop.UPower.Device";
 const char PROFILES[] = "net.hadess.PowerProfiles";
 const char PROFILES_PATH[] = "/net/hadess/PowerProfiles";
-
-// The CPU time a process has used, in seconds.
-double cpuSeconds(int pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stol(field);
-        if (i == 15) stime = std::stol(field);
-    }
-    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
 
 class Power : public ::testing::Test {
 protected:

@@ -156,12 +156,26 @@ double cpuSeconds(int pid) {
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
-double peakMiB(int pid) {
+double cpuOver(int pid, double seconds) {
+    const double before = cpuSeconds(pid);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    return cpuSeconds(pid) - before;
+}
+
+namespace {
+
+// A "Vm…:" line of /proc/PID/status, in MiB.
+double statusMiB(int pid, const std::string& key) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+        if (line.rfind(key, 0) == 0) return std::atof(line.c_str() + key.size()) / 1024.0;
     return 0.0;
 }
+
+}  // namespace
+
+double residentMiB(int pid) { return statusMiB(pid, "VmRSS:"); }
+double peakMiB(int pid) { return statusMiB(pid, "VmHWM:"); }
 
 }  // namespace zorvan::test

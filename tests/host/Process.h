@@ -61,7 +61,11 @@ int waitProcess(int pid, double timeoutSeconds);
 
 // CPU seconds that process `pid` has used (user and system); 0 once it is gone.
 double cpuSeconds(int pid);
-// Process `pid`'s peak resident memory so far, in MiB (VmHWM); 0 once it is gone.
+// The CPU seconds that process `pid` uses over the next `seconds`, slept through here.
+double cpuOver(int pid, double seconds);
+// Process `pid`'s resident memory in MiB, now (VmRSS) and its peak so far (VmHWM); 0
+// once it is gone.
+double residentMiB(int pid);
 double peakMiB(int pid);
 
 // The user that daemons and compositors run as, since they refuse root or misbehave

@@ -23,9 +23,7 @@ namespace {
 
 // The CPU time of process `pid` over the next `seconds`, in clock ticks.
 long ticksOver(int pid, double seconds) {
-    const double before = test::cpuSeconds(pid);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    return std::lround((test::cpuSeconds(pid) - before) * double(sysconf(_SC_CLK_TCK)));
+    return std::lround(test::cpuOver(pid, seconds) * double(sysconf(_SC_CLK_TCK)));
 }
 
 // Waits until `window` is mapped and shows motes.

@@ -83,16 +83,12 @@ TEST(WaylandWindow, ShowsMotesClosesAndRestsWhenCovered) {
     ASSERT_TRUE(sway.waitForLit(focused, MOTES, 15));
     ASSERT_EQ(sway.swaymsg({"[app_id=zorvan]", "fullscreen", "enable"}).exitCode, 0);
     settle(0.5);
-    double before = cpuSeconds(pid);
-    settle(1.0);
-    const double drawing = cpuSeconds(pid) - before;
+    const double drawing = cpuOver(pid, 1.0);
 
     const int saver = startZorvan(sway, {"--fullscreen"});
     ASSERT_TRUE(sway.waitForLit("HEADLESS-1", MOTES, 15));
     settle(0.5);
-    before = cpuSeconds(pid);
-    settle(2.0);
-    const double covered = cpuSeconds(pid) - before;
+    const double covered = cpuOver(pid, 2.0);
     EXPECT_LT(covered, 0.04) << "drawing took " << drawing << " s a second";
     EXPECT_GT(drawing, 4 * covered);
     EXPECT_TRUE(running(pid));
