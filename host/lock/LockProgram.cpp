@@ -220,7 +220,8 @@ int main(int argc, char** argv) {
                 break;
             }
         }
-        if (unlockDue) continue;
+        // Unlocked at once when the lock holds; else on the compositor's word that it does.
+        if (unlockDue && screen->locked()) continue;
         // The next frame, a key held repeating, or a half-typed password to forget.
         std::optional<Clock::time_point> wake = next;
         auto sooner = [&](Clock::time_point t) { wake = std::min(wake.value_or(Clock::time_point::max()), t); };
