@@ -97,13 +97,15 @@ struct Preview {
     Shot last;
 };
 
-// Waits until the preview shows motes; then reads its lit pixels from three pictures.
+// Waits until the preview shows motes in the same place in two pictures running (mutter
+// zooms a new window in); then reads its lit pixels from three pictures.
 Preview previewOn(const std::function<Shot()>& take) {
     Preview p;
     waitUntil([&] {
+        const Box before = p.box;
         p.last = take();
         p.box = previewBox(p.last);
-        return p.box.right && litPixels(p.last, p.box) > 200;
+        return p.box.right && p.box == before && litPixels(p.last, p.box) > 200;
     }, 20, 0.3);
     if (!p.box.right) return p;
     for (int i = 0; i < 3; ++i) {

@@ -31,6 +31,7 @@ struct Box {
     size_t left = 0, top = 0, right = 0, bottom = 0;
     size_t width() const { return right - left; }
     size_t height() const { return bottom - top; }
+    bool operator==(const Box&) const = default;
 };
 // The pixels of `box` within a shot; empty when the box does not fit in it.
 Shot part(const Shot& shot, const Box& box);
