@@ -100,7 +100,7 @@ TEST(Gnome, WindowDrawsItsTitleBarAndGoesWithTheCompositor) {
     const test::Shot desktop = mutter.screenshot();
     int pid = startZorvan(mutter, {"--size", "400x300"});
     test::Shot shot;
-    ASSERT_TRUE(waitForMotes(mutter, 0, 15, &shot)) << mutter.log();
+    ASSERT_TRUE(waitForMotes(mutter, 0, 15)) << mutter.log();
     // The same box in two pictures running: mutter zooms a new window in.
     Box box;
     test::waitUntil([&] {
